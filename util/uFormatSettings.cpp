@@ -1,0 +1,11 @@
+#include "util/uFormatSettings.h"
+
+const TFormatSettings& EnglishUSFormatSettings() {
+  static const TFormatSettings settings{};
+  return settings;
+}
+
+TFormatSettings& ProcessFormatSettings() {
+  static TFormatSettings settings = EnglishUSFormatSettings();
+  return settings;
+}
