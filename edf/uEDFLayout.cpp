@@ -1,0 +1,104 @@
+#include "edf/uEDFLayout.h"
+
+#include <algorithm>
+#include <limits>
+
+#include "support/uSysUtils.h"
+
+namespace {
+constexpr int64_t MaxInt64 = std::numeric_limits<int64_t>::max();
+constexpr int64_t MinInt64 = std::numeric_limits<int64_t>::min();
+
+bool IsFieldIndex(int Field) { return Field >= 0 && Field < EDFFieldCount; }
+
+// Sum of the widths of the fields before Field.
+template <class Widths>
+int64_t WidthsBefore(const Widths& W, int Field) {
+  int64_t Sum = 0;
+  for (int F = 0; F < Field; ++F) Sum += W[static_cast<size_t>(F)];
+  return Sum;
+}
+}  // namespace
+
+int64_t SaturatingAdd(int64_t A, int64_t B) {
+  int64_t R;
+  if (!__builtin_add_overflow(A, B, &R)) return R;
+  return B > 0 ? MaxInt64 : MinInt64;
+}
+
+int64_t SaturatingSub(int64_t A, int64_t B) {
+  int64_t R;
+  if (!__builtin_sub_overflow(A, B, &R)) return R;
+  return B < 0 ? MaxInt64 : MinInt64;
+}
+
+int64_t SaturatingMul(int64_t A, int64_t B) {
+  int64_t R;
+  if (!__builtin_mul_overflow(A, B, &R)) return R;
+  return (A < 0) != (B < 0) ? MinInt64 : MaxInt64;
+}
+
+int64_t EDFGeneralFieldOffset(int Field) {
+  VASSERT(IsFieldIndex(Field), "Field index out of range");
+  return WidthsBefore(EDFGeneralFieldWidths, Field);
+}
+
+int64_t EDFSignalFieldOffset(int Field, int64_t Signal, int64_t Ns) {
+  VASSERT(IsFieldIndex(Field), "Field index out of range");
+  VASSERT(Signal >= 0 && Signal < Ns, "Signal index out of range");
+  const int64_t Block = SaturatingMul(Ns, WidthsBefore(EDFSignalFieldWidths, Field));
+  const int64_t Within = SaturatingMul(Signal, EDFSignalFieldWidths[static_cast<size_t>(Field)]);
+  return SaturatingAdd(EDFGeneralHeaderBytes, SaturatingAdd(Block, Within));
+}
+
+int64_t EDFHeaderBytes(int64_t Ns) {
+  return SaturatingMul(EDFSignalHeaderBytes, SaturatingAdd(Ns, 1));
+}
+
+int64_t EDFRecordSamples(std::span<const int32_t> NrSamples) {
+  int64_t Sum = 0;
+  for (const int32_t N : NrSamples) Sum = SaturatingAdd(Sum, N);
+  return Sum;
+}
+
+int64_t EDFRecordBytes(int64_t RecordSamples) {
+  return SaturatingMul(RecordSamples, EDFSampleBytes);
+}
+
+int64_t EDFSampleOffset(std::span<const int32_t> NrSamples, int64_t Signal) {
+  VASSERT(Signal >= 0 && Signal < static_cast<int64_t>(NrSamples.size()),
+          "Signal index out of range");
+  return EDFRecordSamples(NrSamples.first(static_cast<size_t>(Signal)));
+}
+
+int64_t EDFRecordPosition(int64_t HeaderBytes, int64_t Index, int64_t RecordSamples) {
+  return SaturatingAdd(HeaderBytes, SaturatingMul(Index, EDFRecordBytes(RecordSamples)));
+}
+
+int64_t EDFExpectedFileSize(int64_t HeaderBytes, int64_t NrRecords, int64_t RecordSamples) {
+  return EDFRecordPosition(HeaderBytes, NrRecords, RecordSamples);
+}
+
+int64_t EDFCompleteRecords(int64_t FileSize, int64_t HeaderBytes, int64_t RecordSamples) {
+  if (RecordSamples <= 0) return 0;
+  const int64_t DataBytes = SaturatingSub(FileSize, HeaderBytes);
+  // A file shorter than its header holds no records, not a negative count.
+  if (DataBytes <= 0) return 0;
+  return (DataBytes / RecordSamples) / EDFSampleBytes;
+}
+
+std::string ReadFieldFrom(const std::string& Bytes, int64_t Offset, int Width) {
+  const auto Size = static_cast<int64_t>(Bytes.size());
+  if (Width <= 0 || Offset < 0 || Offset >= Size) return {};
+  const int64_t Count = std::min<int64_t>(Width, Size - Offset);
+  return Bytes.substr(static_cast<size_t>(Offset), static_cast<size_t>(Count));
+}
+
+std::string FormatField(bool Valid, const std::string& Text, int Width) {
+  if (Width <= 0) return {};
+  const auto W = static_cast<size_t>(Width);
+  if (!Valid) return std::string(W, ' ');
+  std::string Field = Text.substr(0, W);
+  Field.resize(W, ' ');
+  return Field;
+}

@@ -1,0 +1,53 @@
+#include "support/udDisk.h"
+
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <system_error>
+
+namespace {
+// The 16-bit attribute set of a path, built from the inode flags. Only the
+// compressed flag has a counterpart; anything that fails leaves 0.
+uint16_t FileAttributes(const std::string& Path) {
+  // O_NONBLOCK so that opening a FIFO or device cannot hang.
+  const int Fd = ::open(Path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (Fd < 0) return 0;
+  int Flags = 0;  // the kernel reads and writes an int despite the macro's long
+  const bool Ok = ::ioctl(Fd, FS_IOC_GETFLAGS, &Flags) == 0;
+  ::close(Fd);
+  if (!Ok) return 0;
+  uint16_t Attributes = 0;
+  if (Flags & FS_COMPR_FL) Attributes |= faCompressed;
+  return Attributes;
+}
+}  // namespace
+
+bool FileHasAttributes(const std::string& Path, uint16_t Mask) {
+  if (Mask == 0) return true;
+  return (FileAttributes(Path) & Mask) == Mask;
+}
+
+bool IsCompressedFile(const std::string& Path) { return FileHasAttributes(Path, faCompressed); }
+
+std::string FileBaseName(const std::string& Path) {
+  const auto Sep = Path.find_last_of("\\/:");
+  std::string Name = Sep == std::string::npos ? Path : Path.substr(Sep + 1);
+  const auto Dot = Name.find('.');
+  if (Dot != std::string::npos) Name.erase(Dot);
+  return Name;
+}
+
+bool FileExists(const std::string& Path) {
+  std::error_code Ec;
+  const auto Status = std::filesystem::status(Path, Ec);
+  return !Ec && std::filesystem::exists(Status) && !std::filesystem::is_directory(Status);
+}
+
+int64_t FileSizeOf(const std::string& Path) {
+  std::error_code Ec;
+  const auto Size = std::filesystem::file_size(Path, Ec);
+  return Ec ? -1 : static_cast<int64_t>(Size);
+}
