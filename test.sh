@@ -1,9 +1,26 @@
 #!/usr/bin/env bash
-# Installs missing packages, builds with warnings as errors, runs every test.
+# Installs missing packages, builds, and runs every test through ctest:
+#   1. the whole system with warnings as errors (windows on Qt's offscreen platform);
+#   2. the non-window tests again under AddressSanitizer + UndefinedBehaviorSanitizer (leaks included);
+#   3. every fuzz target for a short fixed number of runs on its seed corpus.
 set -euo pipefail
 cd "$(dirname "$0")"
 scripts/install-deps.sh
 jobs=$(nproc 2>/dev/null || echo 2)
+start=$(date +%s)
+
+echo "== build and test (ci preset)"
 cmake --preset ci
 cmake --build --preset ci -j "$jobs"
 ctest --preset ci -j "$jobs"
+
+echo "== build and test under sanitizers (sanitize preset)"
+cmake --preset sanitize
+cmake --build --preset sanitize -j "$jobs"
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+  ctest --preset sanitize -j "$jobs"
+
+echo "== fuzz targets, short runs (fuzz preset)"
+scripts/fuzz.sh short
+
+echo "== all stages passed in $(( $(date +%s) - start )) s"

@@ -1,0 +1,43 @@
+// The digital min/max check without its windows: reads every data record of
+// an open EDF file, finds the smallest and largest stored sample of each
+// signal, and reports the values outside the range the signal header declares.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+class TCustomEDFFile;
+
+struct TMinMaxResult {
+  // Per signal (0-based); they start beyond every 16-bit sample so that a
+  // signal without samples never reports.
+  std::vector<int32_t> FoundMin;
+  std::vector<int32_t> FoundMax;
+  int32_t RecordsScanned = 0;
+  bool Cancelled = false;
+};
+
+inline constexpr int32_t FoundMinStart = 2147483647;
+inline constexpr int32_t FoundMaxStart = -2147483647 - 1;
+
+// Called after record Record (0-based) of NrRecords is loaded and before it is
+// scanned, with the progress Percent; returns false to cancel the scan.
+using TMinMaxProgress = std::function<bool(int Record, int NrRecords, int Percent)>;
+
+// Scans every data record of F (open, headers valid, every signal selected).
+// Only F's own record buffer is used. Errors of loading a record propagate.
+TMinMaxResult ScanDigitalMinMax(TCustomEDFFile& F, const TMinMaxProgress& AfterLoad = {});
+
+// The report lines: "Found %d errors:\r\n" then one line per value outside the
+// declared range, or the single line "No errors found".
+std::vector<std::string> BuildMinMaxReport(const TCustomEDFFile& F, const TMinMaxResult& R);
+
+// r / N * 100 rounded to the nearest integer, a half to the even neighbour;
+// 0 when N is not positive.
+int ProgressPercent(int64_t r, int64_t N);
+
+// The per-signal work of one record: widens each sample and folds it into the
+// running extremes.
+void FoldMinMax(const int16_t* Samples, int32_t Count, int32_t& Min, int32_t& Max);

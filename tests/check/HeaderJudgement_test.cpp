@@ -1,0 +1,362 @@
+#include "check/HeaderJudgement.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <ostream>
+#include <string>
+
+#include "edf/uEDF.h"
+#include "support/uSysUtils.h"
+#include "support_lib/EdfBytes.h"
+#include "util/uFormatSettings.h"
+
+using testsupport::EdfBytes;
+
+namespace {
+
+constexpr int NrDataRecordsField = 7;
+constexpr int SampleRecDurationField = 8;
+
+// One file on disk, opened and judged the way the window opens it.
+struct TJudgedFile {
+  testsupport::TempDir Dir;
+  TEDFFile F;
+  THeaderJudgement J;
+
+  explicit TJudgedFile(const std::string& Bytes) {
+    const std::string Path = Dir.File("t.edf");
+    testsupport::WriteFileBytes(Path, Bytes);
+    F.SetFileName(Path);
+    JudgeOpenFile(F, J);
+  }
+  explicit TJudgedFile(const EdfBytes& E) : TJudgedFile(E.Bytes()) {}
+};
+
+// ---------------------------------------------------------------- reasons
+
+struct TFaultCase {
+  std::string Raw;
+  bool Separator;
+  bool Number;
+  std::string Expected;
+};
+
+void PrintTo(const TFaultCase& C, std::ostream* Os) { *Os << '"' << C.Raw << '"'; }
+
+class DescribeFieldFaultsTest : public testing::TestWithParam<TFaultCase> {};
+
+TEST_P(DescribeFieldFaultsTest, GivesTheReasonsInOrderWithFirstAndFollowingForms) {
+  TFormatSettingsGuard Guard;
+  ProcessFormatSettings().DecimalSeparator = '.';
+  const TFaultCase& C = GetParam();
+  EXPECT_EQ(DescribeFieldFaults(C.Raw, C.Separator, C.Number), C.Expected) << '"' << C.Raw << '"';
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, DescribeFieldFaultsTest,
+    testing::Values(
+        TFaultCase{"0       ", false, false, ""},
+        TFaultCase{" 0      ", false, false, "Not left justified"},
+        TFaultCase{"01.02.03", true, false, ""},
+        TFaultCase{"01-02-03", true, false, "Separators should be '.'"},
+        TFaultCase{"1.2.2003", true, false, "Separators should be '.'"},
+        TFaultCase{" 2x ", false, true, "Not left justified, not a number"},
+        TFaultCase{"200     ", false, true, ""},
+        TFaultCase{"abc     ", false, true, "Not a number"},
+        TFaultCase{"a\x01" "b", false, false, "Not ASCII printable"},
+        TFaultCase{"caf\xe9", false, false, "Not ASCII printable"},
+        TFaultCase{"ab\x7f", false, true, "Not ASCII printable, not a number"},
+        TFaultCase{" \x7f-02-03", true, true,
+                   "Not left justified, not ASCII printable, separators should be '.', "
+                   "not a number"},
+        // Short texts fail the separator test without being read beyond their end.
+        TFaultCase{"", true, false, "Separators should be '.'"},
+        TFaultCase{"01.02", true, false, "Separators should be '.'"},
+        TFaultCase{"", false, true, "Not a number"}));
+
+// ---------------------------------------------------------------- layout remarks
+
+struct TLayoutCase {
+  const char* Name;
+  std::function<void(EdfBytes&)> Change;
+  std::string DataBlockLine;
+  bool TooLarge;
+  std::string DurationRemark;
+  std::string SizeRemark;
+  TFieldMark RecordsMark;
+  TFieldMark DurationMark;
+  bool Verdict;
+};
+
+void PrintTo(const TLayoutCase& C, std::ostream* Os) { *Os << C.Name; }
+
+class RecordLayoutTest : public testing::TestWithParam<TLayoutCase> {};
+
+TEST_P(RecordLayoutTest, GivesTheDataBlockLineRemarksMarksAndVerdict) {
+  const TLayoutCase& C = GetParam();
+  EdfBytes E = EdfBytes::Valid(2, 200, 3);
+  C.Change(E);
+  TJudgedFile T(E);
+  EXPECT_EQ(T.J.DataBlockLine, C.DataBlockLine);
+  EXPECT_EQ(T.J.DataBlockTooLarge, C.TooLarge);
+  EXPECT_EQ(T.J.DurationRemark, C.DurationRemark);
+  EXPECT_EQ(T.J.SizeRemark, C.SizeRemark);
+  EXPECT_EQ(T.J.General[NrDataRecordsField].Mark, C.RecordsMark);
+  EXPECT_EQ(T.J.General[SampleRecDurationField].Mark, C.DurationMark);
+  EXPECT_EQ(T.J.Verdict, C.Verdict);
+  EXPECT_EQ(T.J.VerdictText, C.Verdict ? VerdictValidText : VerdictInvalidText);
+  EXPECT_TRUE(T.F.Strict()) << "strict checking must be on again after the open";
+}
+
+void OneSignal(EdfBytes& E, int Samples, const std::string& Duration, int Records) {
+  E = EdfBytes::Valid(1, Samples, Records);
+  E.General[8] = Duration;
+}
+
+constexpr TFieldMark None = TFieldMark::None;
+constexpr TFieldMark Error = TFieldMark::Error;
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, RecordLayoutTest,
+    testing::Values(
+        TLayoutCase{"ValidTwoSignals", [](EdfBytes&) {}, "Datablock size = 800 bytes", false, "",
+                    "", None, None, true},
+        TLayoutCase{"RecordOneSampleTooLarge",
+                    [](EdfBytes& E) { OneSignal(E, 30721, "1", 1); },
+                    "Datablock size = 61442 bytes, exceeds 61440", true, "", "", None, None,
+                    false},
+        TLayoutCase{"RecordAtTheLimit", [](EdfBytes& E) { OneSignal(E, 30720, "1", 1); },
+                    "Datablock size = 61440 bytes", false, "", "", None, None, true},
+        TLayoutCase{"ShortRecordThatCouldBeLonger",
+                    [](EdfBytes& E) { OneSignal(E, 100, "0.5", 2); },
+                    "Datablock size = 200 bytes", false, DurationRemarkText, "", None, Error,
+                    false},
+        TLayoutCase{"ShortRecordThatCannotBeLonger",
+                    [](EdfBytes& E) { OneSignal(E, 20000, "0.5", 1); },
+                    "Datablock size = 40000 bytes", false, "", "", None, None, true},
+        // An unknown count is marked without the size remark, though 3
+        // records are present and -1 cannot fit.
+        TLayoutCase{"RecordCountUnknown", [](EdfBytes& E) { E.General[7] = "-1"; },
+                    "Datablock size = 800 bytes", false, "", "", Error, None, false},
+        TLayoutCase{"TenRecordsDeclaredNineAndAHalfPresent",
+                    [](EdfBytes& E) {
+                      E.General[7] = "10";
+                      E.Records = 9;
+                      E.Tail = std::string(400, '\0');
+                    },
+                    "Datablock size = 800 bytes", false, "", SizeRemarkText, Error, None, false},
+        // 60 x 99999999 samples: the byte count needs more than 32 bits.
+        TLayoutCase{"RecordBeyondThirtyTwoBits",
+                    [](EdfBytes& E) { E = EdfBytes::Valid(60, 99999999, 0); },
+                    "Datablock size = 11999999880 bytes, exceeds 61440", true, "", "", None,
+                    None, false},
+        // An invalid general header leaves the layout unjudged.
+        TLayoutCase{"NrSignalsNotANumber", [](EdfBytes& E) { E.General[9] = "x"; }, "", false,
+                    "", "", None, None, false}),
+    [](const testing::TestParamInfo<TLayoutCase>& I) { return std::string(I.param.Name); });
+
+// ---------------------------------------------------------------- general fields
+
+struct TGeneralCase {
+  const char* Name;
+  int Field;
+  std::string Raw;
+  std::string Shown;
+  std::string Reason;
+  TFieldMark Mark;
+  bool Verdict;
+};
+
+void PrintTo(const TGeneralCase& C, std::ostream* Os) { *Os << C.Name; }
+
+class GeneralFieldTest : public testing::TestWithParam<TGeneralCase> {};
+
+TEST_P(GeneralFieldTest, ShowsTheTrimmedTextReasonAndMark) {
+  TFormatSettingsGuard Guard;
+  ProcessFormatSettings().DecimalSeparator = '.';
+  const TGeneralCase& C = GetParam();
+  EdfBytes E = EdfBytes::Valid(2, 200, 3);
+  E.General[static_cast<size_t>(C.Field)] = C.Raw;
+  TJudgedFile T(E);
+  const TFieldView& V = T.J.General[static_cast<size_t>(C.Field)];
+  EXPECT_EQ(V.Caption, GeneralFieldCaptions[static_cast<size_t>(C.Field)]);
+  EXPECT_EQ(V.Shown, C.Shown);
+  EXPECT_EQ(V.Reason, C.Reason);
+  EXPECT_EQ(V.Mark, C.Mark);
+  EXPECT_EQ(T.J.Verdict, C.Verdict);
+  for (size_t k = 0; k < T.J.General.size(); ++k) {
+    if (static_cast<int>(k) != C.Field && k != 5) {  // HeaderBytes follows NrSignals
+      EXPECT_EQ(T.J.General[k].Mark, None) << GeneralFieldCaptions[k];
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, GeneralFieldTest,
+    testing::Values(
+        TGeneralCase{"VersionZero", 0, "0", "0", "", None, true},
+        TGeneralCase{"VersionLeadingBlank", 0, " 0", " 0", "Not left justified", Error, false},
+        TGeneralCase{"StartDateDashes", 3, "01-02-03", "01-02-03", "Separators should be '.'",
+                     Error, false},
+        TGeneralCase{"StartDateLongYear", 3, "1.2.2003", "1.2.2003", "Separators should be '.'",
+                     Error, false},
+        TGeneralCase{"PatientNotPrintable", 1, "X X\x01 X X", "X X\x01 X X",
+                     "Not ASCII printable", Error, false},
+        TGeneralCase{"NrSignalsNotANumber", 9, "x", "x", "Not a number", Error, false}),
+    [](const testing::TestParamInfo<TGeneralCase>& I) { return std::string(I.param.Name); });
+
+TEST(HeaderJudgement, FileShorterThanAGeneralHeaderIsJudgedInvalidWithoutReadingBeyondIt) {
+  TJudgedFile T(std::string(100, ' '));
+  for (size_t k = 0; k < T.J.General.size(); ++k) EXPECT_EQ(T.J.General[k].Raw, "") << k;
+  EXPECT_EQ(T.J.General[0].Mark, Error);
+  EXPECT_EQ(T.J.General[9].Mark, Error);
+  EXPECT_EQ(T.J.General[3].Reason, "Separators should be '.'");
+  EXPECT_EQ(T.J.DataBlockLine, "");
+  EXPECT_FALSE(T.J.Verdict);
+  EXPECT_EQ(T.J.VerdictText, VerdictInvalidText);
+  EXPECT_FALSE(T.J.Signal.InRange);
+}
+
+TEST(HeaderJudgement, FileWithoutSignalsShowsNoSignal) {
+  EdfBytes E = EdfBytes::Valid(0, 10, 0);
+  TJudgedFile T(E);
+  EXPECT_EQ(T.J.ShownSignal, -1);
+  EXPECT_FALSE(T.J.Signal.InRange);
+  EXPECT_FALSE(T.J.Verdict);
+}
+
+TEST(HeaderJudgement, MissingFilePropagatesTheOpenErrorAfterFillingTheCaptions) {
+  testsupport::TempDir Dir;
+  TEDFFile F;
+  F.SetFileName(Dir.File("absent.edf"));
+  THeaderJudgement J;
+  J.Verdict = true;
+  EXPECT_THROW(JudgeOpenFile(F, J), Exception);
+  EXPECT_EQ(J.General[7].Caption, "NrDataRecords");
+  EXPECT_FALSE(J.Verdict);
+  EXPECT_EQ(J.VerdictText, "");
+}
+
+// ---------------------------------------------------------------- signal pane
+
+TEST(HeaderJudgement, OneSignalShowsSignalOneWithBothButtonsDisabled) {
+  TJudgedFile T(EdfBytes::Valid(1, 200, 2));
+  EXPECT_EQ(T.J.ShownSignal, 0);
+  EXPECT_TRUE(T.J.Signal.InRange);
+  EXPECT_EQ(T.J.Signal.PaneCaption, "Signal Header for signal 1");
+  EXPECT_FALSE(T.J.Signal.PreviousEnabled);
+  EXPECT_FALSE(T.J.Signal.NextEnabled);
+  EXPECT_EQ(T.J.Signal.Fields[0].Shown, "Signal 1");
+  EXPECT_EQ(T.J.Signal.Fields[1].Caption, "TransducerType");
+}
+
+TEST(HeaderJudgement, NavigationEnablesPreviousAndNextByPosition) {
+  TJudgedFile T(EdfBytes::Valid(3, 10, 1));
+  struct {
+    int Index;
+    bool InRange, Previous, Next;
+  } const Rows[] = {{0, true, false, true},  {1, true, true, true},  {2, true, true, false},
+                    {3, false, false, false}, {-1, false, false, false}};
+  for (const auto& R : Rows) {
+    const TSignalView V = DescribeSignal(T.F, R.Index);
+    EXPECT_EQ(V.Index, R.Index);
+    EXPECT_EQ(V.InRange, R.InRange) << R.Index;
+    EXPECT_EQ(V.PreviousEnabled, R.Previous) << R.Index;
+    EXPECT_EQ(V.NextEnabled, R.Next) << R.Index;
+    EXPECT_EQ(V.PaneCaption,
+              R.InRange ? "Signal Header for signal " + std::to_string(R.Index + 1) : "");
+    if (!R.InRange) {
+      EXPECT_EQ(V.Fields[0].Shown, "");
+    }
+  }
+}
+
+TEST(HeaderJudgement, OpensOnTheFirstInvalidSignal) {
+  EdfBytes E = EdfBytes::Valid(4, 10, 1);
+  E.Signals[2][8] = "x";  // NrSamples
+  E.Signals[3][8] = "y";
+  TJudgedFile T(E);
+  EXPECT_EQ(T.J.ShownSignal, 2);
+  EXPECT_EQ(T.J.Signal.PaneCaption, "Signal Header for signal 3");
+  EXPECT_EQ(T.J.Signal.Fields[8].Mark, Error);
+  EXPECT_FALSE(T.J.Verdict);
+}
+
+struct TSignalCase {
+  const char* Name;
+  std::function<void(EdfBytes&)> Change;
+  std::array<TFieldMark, 10> Marks;
+  std::string Remark;
+  bool Verdict;
+  int ReasonField;
+  std::string Reason;
+};
+
+void PrintTo(const TSignalCase& C, std::ostream* Os) { *Os << C.Name; }
+
+class SignalFieldTest : public testing::TestWithParam<TSignalCase> {};
+
+TEST_P(SignalFieldTest, MarksFieldsAndCalibrationAsShownAfterTheOpen) {
+  const TSignalCase& C = GetParam();
+  EdfBytes E = EdfBytes::Valid(1, 200, 2);
+  C.Change(E);
+  TJudgedFile T(E);
+  ASSERT_EQ(T.J.ShownSignal, 0);
+  for (size_t f = 0; f < 10; ++f) EXPECT_EQ(T.J.Signal.Fields[f].Mark, C.Marks[f]) << f;
+  EXPECT_EQ(T.J.Signal.CalibrationRemark, C.Remark);
+  EXPECT_EQ(T.J.Verdict, C.Verdict);
+  if (C.ReasonField >= 0) {
+    EXPECT_EQ(T.J.Signal.Fields[static_cast<size_t>(C.ReasonField)].Reason, C.Reason);
+  }
+}
+
+constexpr TFieldMark Warn = TFieldMark::Warning;
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, SignalFieldTest,
+    testing::Values(
+        TSignalCase{"Valid", [](EdfBytes&) {}, {}, "", true, 0, ""},
+        TSignalCase{"PhysiMinNotANumber", [](EdfBytes& E) { E.Signals[0][3] = "abc"; },
+                    {None, None, None, Error, None, None, None, None, None, None},
+                    CalibrationRemarkText, true, 3, ""},
+        TSignalCase{"BothPhysicalLimitsBlank",
+                    [](EdfBytes& E) {
+                      E.Signals[0][3] = "";
+                      E.Signals[0][4] = "";
+                    },
+                    {None, None, None, Warn, Warn, None, None, None, None, None},
+                    CalibrationRemarkText, true, -1, ""},
+        TSignalCase{"DigiMinEqualsDigiMax",
+                    [](EdfBytes& E) {
+                      E.Signals[0][5] = "100";
+                      E.Signals[0][6] = "100";
+                    },
+                    {None, None, None, None, None, Error, Error, None, None, None},
+                    CalibrationRemarkText, false, -1, ""},
+        TSignalCase{"LabelWithLeadingBlank", [](EdfBytes& E) { E.Signals[0][0] = " EEG"; },
+                    {Error, None, None, None, None, None, None, None, None, None}, "", false, 0,
+                    "Not left justified"},
+        // A valid signal is shown again after the lenient re-read, which
+        // accepts the blank: a reason without a mark.
+        TSignalCase{"PhysiMinWithLeadingBlank", [](EdfBytes& E) { E.Signals[0][3] = " -500"; },
+                    {}, "", true, 3, "Not left justified"}),
+    [](const testing::TestParamInfo<TSignalCase>& I) { return std::string(I.param.Name); });
+
+TEST(HeaderJudgement, AllSignalsAreDescribedUnderStrictRulesAfterTheOpen) {
+  EdfBytes E = EdfBytes::Valid(3, 10, 1);
+  E.Signals[0][3] = " -500";  // accepted only without strictness
+  E.Signals[1][8] = " 10";
+  TJudgedFile T(E);
+  EXPECT_EQ(T.J.ShownSignal, 1);
+  const std::vector<TSignalView> All = DescribeAllSignals(T.F);
+  ASSERT_EQ(All.size(), 3u);
+  EXPECT_EQ(All[0].Fields[3].Mark, Error);
+  EXPECT_EQ(All[0].CalibrationRemark, CalibrationRemarkText);
+  EXPECT_EQ(All[1].Fields[8].Mark, Error);
+  EXPECT_EQ(All[1].Fields[8].Shown, " 10");
+  EXPECT_EQ(All[1].PaneCaption, "Signal Header for signal 2");
+  EXPECT_EQ(All[2].Fields[8].Mark, None);
+}
+
+}  // namespace
