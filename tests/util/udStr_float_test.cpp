@@ -1,0 +1,191 @@
+// Number tests, conversion under explicit separators, separator detection and
+// float formatting.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+#include "support/uSysUtils.h"
+#include "util/udStr.h"
+
+namespace {
+
+const long double NaN = std::numeric_limits<long double>::quiet_NaN();
+const long double Inf = std::numeric_limits<long double>::infinity();
+
+template <typename F>
+void ExpectConvertError(const std::string& Message, F Body) {
+  try {
+    Body();
+    ADD_FAILURE() << "no error";
+  } catch (const EConvertError& E) {
+    EXPECT_EQ(E.Message(), Message);
+  }
+}
+
+TEST(UdstrNumberTests, IsNumberAndIsFloatReadTheProcessDecimalSeparator) {
+  struct Case {
+    std::string S;
+    bool NumberDot, NumberComma, FloatDot, FloatComma;
+  };
+  const Case Cases[] = {
+      {" 256 ", 1, 1, 1, 1}, {"+1E3", 1, 1, 1, 1}, {"1.5", 1, 1, 1, 0}, {"1,5", 0, 1, 0, 1},
+      {".", 1, 1, 1, 0}, {"-.", 1, 1, 1, 0}, {"E5", 1, 1, 0, 0}, {"+e1", 1, 1, 0, 0},
+      {"", 0, 0, 0, 0}, {"-", 0, 0, 0, 0}, {"1e", 0, 0, 0, 0}, {"1e+", 0, 0, 0, 0},
+      {"- 5", 0, 0, 0, 0}, {"1 2", 0, 0, 0, 0}, {"1.2.3", 0, 0, 0, 0}, {"1,5.3", 0, 0, 0, 0},
+      {"0x10", 0, 0, 0, 0}, {"inf", 0, 0, 0, 0}, {"-1.7e308", 1, 1, 1, 0}, {"1.8e308", 0, 0, 1, 0},
+      {"1e5000", 0, 0, 0, 0}, {"1e-99999", 1, 1, 1, 1}};
+  for (const Case& C : Cases) {
+    TFormatSettingsGuard Guard;
+    ProcessFormatSettings().DecimalSeparator = '.';
+    EXPECT_EQ(IsNumber(C.S), C.NumberDot) << '"' << C.S << '"';
+    EXPECT_EQ(IsFloat(C.S), C.FloatDot) << '"' << C.S << '"';
+    ProcessFormatSettings().DecimalSeparator = ',';
+    EXPECT_EQ(IsNumber(C.S), C.NumberComma) << '"' << C.S << "\" L=,";
+    EXPECT_EQ(IsFloat(C.S), C.FloatComma) << '"' << C.S << "\" L=,";
+  }
+}
+
+TEST(UdstrNumberTests, ExplicitSeparatorsCheckGroupingAndConvertUnderEitherProcessSeparator) {
+  struct Case {
+    std::string S;
+    char D, T;
+    bool Valid;
+    long double Value;
+  };
+  const Case Cases[] = {
+      {"1.234,5", ',', '.', 1, 1234.5L},  // T equals the process separator '.'
+      {"1,234.5", '.', ',', 1, 1234.5L}, {" -12.5e1 ", '.', 0, 1, -125},
+      {"1,234,567", '.', ',', 1, 1234567}, {"-123,456", '.', ',', 1, -123456},
+      {"+1,234", '.', ',', 1, 1234}, {"1 234,5", ',', ' ', 1, 1234.5L},
+      {"1,5.3", ',', '.', 0, 0},  // decimal before thousands
+      {"12.34,5", ',', '.', 0, 0},  // bad grouping
+      {"1,234.5,6", '.', ',', 0, 0},  // thousands after the last decimal
+      {"1234,567", '.', ',', 0, 0}, {"12,34", '.', ',', 0, 0},
+      {"+123,456", '.', ',', 0, 0},  // only a leading minus may stand in a group place
+      {"1,234.5", 0, ',', 0, 0}, {"", '.', ',', 0, 0}, {"E5", '.', ',', 0, 0}};
+  for (char L : {'.', ','}) {
+    TFormatSettingsGuard Guard;
+    ProcessFormatSettings().DecimalSeparator = L;
+    for (const Case& C : Cases) {
+      EXPECT_EQ(IsValidFloatFormat(C.S, C.D, C.T), C.Valid) << '"' << C.S << "\" L=" << L;
+      if (C.Valid)
+        EXPECT_EQ(StrToFloatSep(C.S, C.D, C.T), C.Value) << '"' << C.S << "\" L=" << L;
+      else
+        ExpectConvertError("Invalid Float Format", [&] { StrToFloatSep(C.S, C.D, C.T); });
+    }
+  }
+}
+
+TEST(UdstrSeparators, DetectSeparatorsGuessesFromTheShapeOfTheText) {
+  struct Case {
+    std::string S;
+    char D, T;
+    bool PreferLast, Result;
+    char DAfter, TAfter;
+  };
+  const Case Cases[] = {
+      {"12.5", 0, 0, 0, 0, '.', 0}, {"1,234.5", 0, 0, 0, 1, '.', ','},
+      {"1.234", 0, 0, 0, 0, 0, '.'}, {"1.234", 0, 0, 1, 0, '.', 0},
+      {"-1.234.567,89", 0, 0, 0, 1, ',', '.'}, {"1,234,567", 0, 0, 1, 0, ',', 0},
+      {"12,5", 0, ',', 0, 0, 0, ','},  // the known T is no decimal
+      {"12,5", 0, '.', 0, 1, ',', '.'}, {"", 0, 0, 0, 0, 0, 0}};
+  for (const Case& C : Cases) {
+    char D = C.D, T = C.T;
+    EXPECT_EQ(DetectSeparators(C.S, D, T, C.PreferLast), C.Result) << C.S;
+    EXPECT_EQ(D, C.DAfter) << C.S;
+    EXPECT_EQ(T, C.TAfter) << C.S;
+  }
+  // A leading separator, or a decimal out of step with the groups.
+  for (const std::string S : {"abc", ".5", "1,23.4"}) {
+    char D = 0, T = 0;
+    ExpectConvertError("Invalid Float Format", [&] { DetectSeparators(S, D, T, false); });
+  }
+}
+
+TEST(UdstrFormat, FloatToStrFSepFormatsLikeTheClassicFormats) {
+  using F = TFloatFormat;
+  struct Case {
+    long double Value;
+    TFloatFormat Format;
+    int Precision, Digits;
+    char D, T;
+    std::string Expected;
+  };
+  const Case Cases[] = {
+      {0.25L, F::ffGeneral, 15, 0, ',', 0, "0,25"}, {1.5e20L, F::ffGeneral, 15, 0, 0, 0, "1.5E+20"},
+      {1e-6L, F::ffGeneral, 15, 2, 0, 0, "1E-06"}, {0.00001L, F::ffGeneral, 15, 0, 0, 0, "0.00001"},
+      {12345678, F::ffGeneral, 8, 0, 0, 0, "12345678"},
+      {123456789, F::ffGeneral, 8, 0, 0, 0, "1.2345679E+8"},
+      {99999.5L, F::ffGeneral, 5, 0, 0, 0, "1E+5"},  // rounding adds a digit
+      {1.0L / 3, F::ffGeneral, 40, 0, 0, 0, "0.333333333333333333"},
+      {1234567, F::ffGeneral, 1, 0, 0, 0, "1.2E+6"},
+      {-0.125L, F::ffGeneral, 2, 0, 0, 0, "-0.13"},  // half away from zero
+      {1234.5L, F::ffExponent, 4, 2, 0, 0, "1.235E+03"},
+      {-0.00123L, F::ffExponent, 3, 4, 0, 0, "-1.23E-0003"},
+      {123.456L, F::ffFixed, 4, 2, 0, 0, "123.50"}, {-0.001L, F::ffFixed, 15, 2, 0, 0, "0.00"},
+      {0.006L, F::ffFixed, 15, 2, 0, 0, "0.01"}, {1e20L, F::ffFixed, 15, 2, 0, 0, "1E+20"},
+      {-1234567.891L, F::ffNumber, 15, 2, ',', '.', "-1.234.567,89"},
+      {-1234.5L, F::ffCurrency, 15, 2, '.', ',', "($1,234.50)"},
+      {NaN, F::ffGeneral, 15, 0, 0, 0, "NAN"}, {-Inf, F::ffFixed, 15, 2, 0, 0, "-INF"}};
+  for (const Case& C : Cases)
+    EXPECT_EQ(FloatToStrFSep(C.Value, C.Format, C.Precision, C.Digits, C.D, C.T), C.Expected)
+        << static_cast<double>(C.Value) << " format " << static_cast<int>(C.Format);
+}
+
+TEST(UdstrFormat, FloatToStrFSepReadsTheCurrencySettingsButChangesNoSettings) {
+  TFormatSettingsGuard Guard;
+  TFormatSettings& Settings = ProcessFormatSettings();
+  Settings.DecimalSeparator = ',';
+  Settings.CurrencyString = "EUR";
+  Settings.CurrencyFormat = 3;
+  Settings.NegCurrFormat = 8;
+  EXPECT_EQ(FloatToStrFSep(0.5L, TFloatFormat::ffGeneral, 15, 0, 0, 0), "0.5");  // none is '.'
+  EXPECT_EQ(FloatToStrFSep(1.5L, TFloatFormat::ffCurrency, 15, 2, ',', '.'), "1,50 EUR");
+  EXPECT_EQ(FloatToStrFSep(-1.5L, TFloatFormat::ffCurrency, 15, 2, ',', '.'), "-1,50 EUR");
+  EXPECT_EQ(Settings.DecimalSeparator, ',');
+  EXPECT_EQ(Settings.ThousandSeparator, ',');
+  EXPECT_EQ(Settings.CurrencyString, "EUR");
+}
+
+TEST(UdstrFormat, FloatToStrFitLowersThePrecisionUntilTheTextFits) {
+  struct Case {
+    long double Value;
+    int MaxLen;
+    std::string Expected;
+  };
+  const Case Cases[] = {
+      {0.5L, 8, "0.5"}, {1.0L / 3, 8, "0.333333"}, {0.25L, 8, "0.25"}, {-2048, 8, "-2048"},
+      {-1.0L / 3, 8, "-0.33333"}, {123456789, 8, "1.235E+8"}, {5, 2, "5"}};
+  for (const Case& C : Cases)
+    EXPECT_EQ(FloatToStrFit(C.Value, C.MaxLen, 0, 0), C.Expected) << static_cast<double>(C.Value);
+  const std::pair<long double, int> TooLong[] = {{5, 1}, {5, 0}, {5, -3}, {1e-300L, 2}, {NaN, 2}};
+  for (auto [Value, MaxLen] : TooLong)
+    ExpectConvertError("String exceeds max string length",
+                       [&] { FloatToStrFit(Value, MaxLen, 0, 0); });
+}
+
+// Header fields written with FloatToStrFit are read back with StrToFloatSep.
+TEST(UdstrFormat, FloatToStrFitNeverExceedsMaxLenAndReadsBack) {
+  const long double Mantissas[] = {1, 1.5L, 1.0L / 3, 2.0L / 3, 9.99999L, 9.5L, 3.14159265358979L};
+  int Fitted = 0;
+  for (int Power = -30; Power <= 30; ++Power)
+    for (long double M : Mantissas)
+      for (long double Value : {M * std::pow(10.0L, Power), -M * std::pow(10.0L, Power)})
+        for (int MaxLen = 2; MaxLen <= 12; ++MaxLen) {
+          std::string Text;
+          try {
+            Text = FloatToStrFit(Value, MaxLen, 0, 0);
+          } catch (const EConvertError&) {
+            EXPECT_LT(MaxLen, 9) << static_cast<double>(Value);  // "-0.000033" needs 9
+            continue;
+          }
+          ++Fitted;
+          ASSERT_LE(static_cast<int>(Text.size()), MaxLen) << Text;
+          EXPECT_LE(std::fabs(StrToFloatSep(Text, '.', 0) - Value), 0.05L * std::fabs(Value))
+              << Text;
+        }
+  EXPECT_GT(Fitted, 61 * 7 * 2 * 4);
+}
+
+}  // namespace

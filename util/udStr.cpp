@@ -1,0 +1,124 @@
+// Character tests, trimming, the integer tests and fixed-width padding.
+#include "util/udStr.h"
+
+#include <algorithm>
+#include <limits>
+
+namespace {
+
+bool IsBlank(char C) { return static_cast<unsigned char>(C) <= 32; }
+
+// Value of a hex digit, or -1.
+int HexValue(char C) {
+  if (C >= '0' && C <= '9') return C - '0';
+  if (C >= 'a' && C <= 'f') return C - 'a' + 10;
+  if (C >= 'A' && C <= 'F') return C - 'A' + 10;
+  return -1;
+}
+
+}  // namespace
+
+TCharSet CharSetOf(const std::string& Chars) {
+  TCharSet Result;
+  for (char C : Chars) Result.set(static_cast<unsigned char>(C));
+  return Result;
+}
+
+std::string Trim(const std::string& S) { return TrimLeft(TrimRight(S)); }
+
+std::string TrimLeft(const std::string& S) {
+  auto First = std::find_if_not(S.begin(), S.end(), IsBlank);
+  return std::string(First, S.end());
+}
+
+std::string TrimRight(const std::string& S) {
+  auto Last = std::find_if_not(S.rbegin(), S.rend(), IsBlank);
+  return std::string(S.begin(), Last.base());
+}
+
+std::string UpperCaseAscii(const std::string& S) {
+  std::string Result = S;
+  for (char& C : Result)
+    if (C >= 'a' && C <= 'z') C = static_cast<char>(C - 'a' + 'A');
+  return Result;
+}
+
+bool IsAsciiPrintable(const std::string& S) {
+  return std::all_of(S.begin(), S.end(), [](char C) {
+    auto U = static_cast<unsigned char>(C);
+    return U >= 32 && U <= 126;
+  });
+}
+
+// A text of blanks only is left-justified too: trimmed and right-trimmed are
+// then both empty.
+bool IsLeftJustified(const std::string& S) { return TrimRight(S) == Trim(S); }
+
+bool IsDigit(char C) { return C >= '0' && C <= '9'; }
+
+bool TryStrToInt64(const std::string& S, int64_t& Value) {
+  const std::string T = Trim(S);
+  size_t I = 0;
+  bool Negative = false;
+  if (I < T.size() && (T[I] == '+' || T[I] == '-')) {
+    Negative = T[I] == '-';
+    ++I;
+  }
+  unsigned Base = 10;
+  if (I < T.size() && (T[I] == '$' || T[I] == 'x' || T[I] == 'X')) {
+    Base = 16;
+    ++I;
+  } else if (I + 1 < T.size() && T[I] == '0' && (T[I + 1] == 'x' || T[I + 1] == 'X')) {
+    Base = 16;
+    I += 2;
+  }
+  if (I == T.size()) return false;
+
+  // The magnitude must fit the signed width; hex does not wrap to negative
+  // values, so "$FFFFFFFFFFFFFFFF" is out of range rather than -1.
+  const uint64_t Limit =
+      Negative ? uint64_t{1} << 63 : uint64_t{std::numeric_limits<int64_t>::max()};
+  uint64_t Magnitude = 0;
+  for (; I < T.size(); ++I) {
+    const int Digit = Base == 16 ? HexValue(T[I]) : (IsDigit(T[I]) ? T[I] - '0' : -1);
+    if (Digit < 0) return false;
+    if (Magnitude > (Limit - static_cast<uint64_t>(Digit)) / Base) return false;
+    Magnitude = Magnitude * Base + static_cast<uint64_t>(Digit);
+  }
+  Value = Negative ? static_cast<int64_t>(0 - Magnitude) : static_cast<int64_t>(Magnitude);
+  return true;
+}
+
+namespace {
+
+bool IsIntegerInRange(const std::string& S, int64_t Low, int64_t High) {
+  int64_t Value = 0;
+  return TryStrToInt64(S, Value) && Value >= Low && Value <= High;
+}
+
+}  // namespace
+
+bool IsSmallInt(const std::string& S) { return IsIntegerInRange(S, -32768, 32767); }
+
+bool IsInteger(const std::string& S) {
+  return IsIntegerInRange(S, std::numeric_limits<int32_t>::min(),
+                          std::numeric_limits<int32_t>::max());
+}
+
+bool IsWord(const std::string& S) { return IsIntegerInRange(S, 0, 65535); }
+
+std::string RepeatChar(char C, int Count) {
+  return Count > 0 ? std::string(static_cast<size_t>(Count), C) : std::string();
+}
+
+std::string Spaces(int Count) { return RepeatChar(' ', Count); }
+
+// Header fields have a fixed width: pad short texts, cut long ones.
+std::string PadRight(const std::string& S, int Width) {
+  if (Width <= 0) return std::string();
+  const auto W = static_cast<size_t>(Width);
+  if (S.size() >= W) return S.substr(0, W);
+  return S + std::string(W - S.size(), ' ');
+}
+
+std::string DoubleQuote(const std::string& S) { return '"' + S + '"'; }
