@@ -281,7 +281,7 @@ std::string PlainText(const TDecimal& R, int Decimals, char D, char T) {
   std::string Integer;
   for (int I = 0; I < R.Exponent; ++I)
     Integer += static_cast<size_t>(I) < R.Digits.size() ? R.Digits[static_cast<size_t>(I)] : '0';
-  if (Integer.empty()) Integer = "0";
+  if (Integer.empty()) Integer.push_back('0');  // not = "0": GCC 12 -O3 warns falsely (-Wrestrict)
   std::string Text = GroupThousands(Integer, T);
   if (Decimals > 0) {
     Text += D;
