@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <memory>
 
 #include "edf/uEDF.h"
@@ -10,17 +11,19 @@
 #include "support/uSysUtils.h"
 
 // Written as a plain loop over local extremes so that the compiler turns it
-// into vector min/max instructions (this file is built with -O3).
+// into vector min/max instructions (this file is built with -O3). The locals
+// are 16-bit like the samples: SSE2 has direct 16-bit min/max and twice the
+// lanes; they are widened once per call.
 void FoldMinMax(const int16_t* Samples, int32_t Count, int32_t& Min, int32_t& Max) {
-  int32_t Lo = Min;
-  int32_t Hi = Max;
+  if (Count <= 0) return;
+  int16_t Lo = INT16_MAX;
+  int16_t Hi = INT16_MIN;
   for (int32_t i = 0; i < Count; ++i) {
-    const int32_t V = Samples[i];
-    Lo = std::min(Lo, V);
-    Hi = std::max(Hi, V);
+    Lo = std::min(Lo, Samples[i]);
+    Hi = std::max(Hi, Samples[i]);
   }
-  Min = Lo;
-  Max = Hi;
+  Min = std::min<int32_t>(Min, Lo);
+  Max = std::max<int32_t>(Max, Hi);
 }
 
 int ProgressPercent(int64_t r, int64_t N) {

@@ -38,6 +38,6 @@ std::vector<std::string> BuildMinMaxReport(const TCustomEDFFile& F, const TMinMa
 // 0 when N is not positive.
 int ProgressPercent(int64_t r, int64_t N);
 
-// The per-signal work of one record: widens each sample and folds it into the
-// running extremes.
+// The per-signal work of one record: folds the samples into the running
+// extremes (unchanged when Count is 0 or less).
 void FoldMinMax(const int16_t* Samples, int32_t Count, int32_t& Min, int32_t& Max);
