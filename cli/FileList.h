@@ -1,0 +1,23 @@
+// Turns the PATH arguments into the list of files to check: a named file as
+// given, a folder (only with -r) as its .edf files. Paths that cannot be read
+// are kept in place with the reason, so the caller can report them in order.
+#pragma once
+
+#include <string>
+#include <vector>
+
+struct TFileListEntry {
+  std::string Path;
+  // Empty when the path can be checked; otherwise the reason it cannot be
+  // read ("No such file or directory", "Is a directory", ...).
+  std::string Error;
+};
+
+// One entry per file to check, in argument order; a folder's files are sorted
+// by path so repeated runs print the same order. Folders are only walked when
+// Recursive is set; without it a folder is an entry with the error
+// "Is a directory". A folder that holds no .edf file yields no entry.
+std::vector<TFileListEntry> ExpandPaths(const std::vector<std::string>& Paths, bool Recursive);
+
+// True for names ending in ".edf" in any letter case.
+bool HasEdfExtension(const std::string& Name);

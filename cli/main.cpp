@@ -1,0 +1,13 @@
+// vellicor-check: checks EDF files from the command line; see CheckCommand.
+#include <QCoreApplication>
+
+#include "cli/CheckCommand.h"
+#include "edf/uUnits.h"
+
+int main(int argc, char** argv) {
+  QCoreApplication App(argc, argv);
+  StartUnits();
+  const int Status = RunCheckCommand(argc, argv);
+  StopUnits();
+  return Status;
+}

@@ -1,0 +1,307 @@
+// vellicor-check end to end: the real binary on files built byte by byte.
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "RunCli.h"
+#include "support_lib/EdfBytes.h"
+
+using clitest::HasLine;
+using clitest::RunCli;
+using testsupport::EdfBytes;
+using testsupport::TempDir;
+using testing::HasSubstr;
+
+namespace {
+
+const std::string kValid = "File has a valid EDF fileheader.";
+const std::string kInvalid = "File is not a valid EDF file";
+
+std::string WriteEdf(const TempDir& Dir, const std::string& Name, const EdfBytes& E) {
+  const std::string path = Dir.File(Name);
+  testsupport::WriteFileBytes(path, E.Bytes());
+  return path;
+}
+
+TEST(CheckCommand, ValidFileGivesValidVerdictAndExitZero) {
+  TempDir dir;
+  const std::string path = WriteEdf(dir, "ok.edf", EdfBytes::Valid(2, 200, 3));
+  const auto r = RunCli({path}, dir.Path());
+  EXPECT_EQ(r.Exit, 0);
+  EXPECT_EQ(r.Out, path + ": " + kValid + "\n  Datablock size = 800 bytes\n");
+  EXPECT_EQ(r.Err, "");
+}
+
+// One broken field per row: the exit status and the lines that must name it.
+struct FaultCase {
+  const char* Name;
+  std::function<EdfBytes()> Make;
+  int Exit;
+  std::vector<std::string> Lines;  // with "signal"/"general" places, indented
+};
+
+EdfBytes Valid2() { return EdfBytes::Valid(2, 200, 3); }
+
+EdfBytes WithGeneral(int Field, const std::string& Text) {
+  EdfBytes e = Valid2();
+  e.General[static_cast<size_t>(Field)] = Text;
+  return e;
+}
+
+EdfBytes WithSignal(int Signal, int Field, const std::string& Text) {
+  EdfBytes e = Valid2();
+  e.Signals[static_cast<size_t>(Signal)][static_cast<size_t>(Field)] = Text;
+  return e;
+}
+
+const std::vector<FaultCase>& FaultCases() {
+  static const std::vector<FaultCase> cases = {
+      {"LeadingBlankVersion", [] { return WithGeneral(0, " 0"); }, 1,
+       {"  error: general header: Version \" 0\": Not left justified"}},
+      {"NonPrintablePatientByte", [] { return WithGeneral(1, "X\x01X X X"); }, 1,
+       {"  error: general header: Patient \"X\\x01X X X\": Not ASCII printable"}},
+      {"StartDateWithDashes", [] { return WithGeneral(3, "01-02-03"); }, 1,
+       {"  error: general header: StartDate \"01-02-03\": Separators should be '.'"}},
+      {"HeaderBytesWrong", [] { return WithGeneral(5, "512"); }, 1,
+       {"  error: general header: HeaderBytes \"512\": invalid value"}},
+      {"NrDataRecordsMinusOne", [] { return WithGeneral(7, "-1"); }, 1,
+       {"  error: general header: NrDataRecords \"-1\": invalid value"}},
+      {"SampleRecDurationZero", [] { return WithGeneral(8, "0"); }, 1,
+       {"  error: general header: SampleRecDuration \"0\": invalid value"}},
+      {"NrSignalsNotANumber", [] { return WithGeneral(9, "x"); }, 1,
+       {"  error: general header: NrSignals \"x\": Not a number"}},
+      {"SignalLabelByte200", [] { return WithSignal(1, 0, "Sig\xC8"); }, 1,
+       {"  error: signal 2 (Sig\\xC8): SignalLabel \"Sig\\xC8\": Not ASCII printable"}},
+      {"PhysiMinNotANumberIsOnlyAWarning", [] { return WithSignal(0, 3, "abc"); }, 0,
+       {"  warning: signal 1 (Signal 1): PhysiMin \"abc\": invalid value",
+        "  warning: signal 1 (Signal 1): Signal is not calibrated"}},
+      {"DigiMinEqualsDigiMax", [] { return WithSignal(0, 5, "2047"); }, 1,
+       {"  error: signal 1 (Signal 1): DigiMin \"2047\": invalid value",
+        "  error: signal 1 (Signal 1): DigiMax \"2047\": invalid value",
+        "  warning: signal 1 (Signal 1): Signal is not calibrated"}},
+      {"NrSamplesZero", [] { return WithSignal(0, 8, "0"); }, 1,
+       {"  error: signal 1 (Signal 1): NrSamples \"0\": invalid value"}},
+      {"QuoteAndBackslashEscaped", [] { return WithSignal(0, 1, " a\"b\\"); }, 1,
+       {"  error: signal 1 (Signal 1): TransducerType \" a\\\"b\\\\\": Not left justified"}},
+      {"FaultsOfEverySignalAreListed",
+       [] {
+         EdfBytes e = EdfBytes::Valid(3, 10, 1);
+         e.Signals[0][2] = " uV";
+         e.Signals[2][2] = " mV";
+         return e;
+       },
+       1,
+       {"  error: signal 1 (Signal 1): PhysiDim \" uV\": Not left justified",
+        "  error: signal 3 (Signal 3): PhysiDim \" mV\": Not left justified"}},
+      {"RecordTooLarge", [] { return EdfBytes::Valid(1, 30721, 1); }, 1,
+       {"  error: Datablock size = 61442 bytes, exceeds 61440"}},
+      {"RecordTooShort",
+       [] {
+         EdfBytes e = EdfBytes::Valid(1, 100, 2);
+         e.General[8] = "0.5";
+         return e;
+       },
+       1,
+       {"  error: general header: SampleRecDuration \"0.5\": should be > 1s",
+        "  Datablock size = 200 bytes"}},
+      {"FileSizeMismatch",
+       [] {
+         EdfBytes e = Valid2();
+         e.Tail = std::string(400, '\0');
+         return e;
+       },
+       1,
+       {"  error: general header: NrDataRecords \"3\": does not fit filesize"}},
+  };
+  return cases;
+}
+
+class CheckCommandFault : public testing::TestWithParam<FaultCase> {};
+
+TEST_P(CheckCommandFault, NamesTheFieldItsRawTextAndReason) {
+  const FaultCase& c = GetParam();
+  TempDir dir;
+  const std::string path = WriteEdf(dir, "f.edf", c.Make());
+  const auto r = RunCli({path}, dir.Path());
+  EXPECT_EQ(r.Exit, c.Exit) << r.Out;
+  EXPECT_TRUE(HasLine(r.Out, path + ": " + (c.Exit == 0 ? kValid : kInvalid))) << r.Out;
+  for (const std::string& line : c.Lines) EXPECT_TRUE(HasLine(r.Out, line)) << line << "\n" << r.Out;
+  // Every line of the report is either the verdict or an indented finding
+  // that says what it is.
+  for (const std::string& line : clitest::SplitLines(r.Out)) {
+    if (line.rfind(path + ": ", 0) == 0) continue;
+    ASSERT_FALSE(line.empty());
+    EXPECT_TRUE(line.rfind("  error: ", 0) == 0 || line.rfind("  warning: ", 0) == 0 ||
+                line.rfind("  Datablock size = ", 0) == 0)
+        << line;
+    EXPECT_NE(line.back(), ' ') << line;
+  }
+  EXPECT_EQ(r.Err, "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, CheckCommandFault, testing::ValuesIn(FaultCases()),
+                         [](const auto& info) { return std::string(info.param.Name); });
+
+TEST(CheckCommand, MissingPathAmongValidOnesIsReportedAndTheRestChecked) {
+  TempDir dir;
+  const std::string a = WriteEdf(dir, "a.edf", Valid2());
+  const std::string b = WriteEdf(dir, "b.edf", Valid2());
+  const std::string missing = dir.File("missing.edf");
+  const auto r = RunCli({a, missing, b}, dir.Path());
+  EXPECT_EQ(r.Exit, 2);
+  EXPECT_EQ(r.Err, "vellicor-check: cannot read '" + missing + "': No such file or directory\n");
+  EXPECT_TRUE(HasLine(r.Out, a + ": " + kValid));
+  EXPECT_TRUE(HasLine(r.Out, b + ": " + kValid));
+}
+
+TEST(CheckCommand, UnreadablePathWinsOverInvalidFile) {
+  TempDir dir;
+  const std::string bad = WriteEdf(dir, "bad.edf", WithGeneral(0, " 0"));
+  const auto r = RunCli({bad, dir.File("nope.edf")}, dir.Path());
+  EXPECT_EQ(r.Exit, 2);
+  EXPECT_TRUE(HasLine(r.Out, bad + ": " + kInvalid));
+}
+
+TEST(CheckCommand, DirectoryWithoutRecursiveIsAnError) {
+  TempDir dir;
+  WriteEdf(dir, "a.edf", Valid2());
+  const auto r = RunCli({dir.Path()}, dir.Path());
+  EXPECT_EQ(r.Exit, 2);
+  EXPECT_EQ(r.Err, "vellicor-check: cannot read '" + dir.Path() + "': Is a directory\n");
+  EXPECT_EQ(r.Out, "");
+}
+
+TEST(CheckCommand, FileNameThatIsNotUtf8IsOpenedByItsExactBytes) {
+  TempDir dir;
+  const std::string path = WriteEdf(dir, "n\xFFx.edf", Valid2());
+  const auto r = RunCli({path}, dir.Path());
+  EXPECT_EQ(r.Exit, 0) << r.Err;
+  EXPECT_TRUE(HasLine(r.Out, path + ": " + kValid));
+}
+
+TEST(CheckCommand, FolderWithoutEdfFilesSaysSoAndIsNoFailure) {
+  TempDir dir;
+  testsupport::WriteFileBytes(dir.File("readme.txt"), "x");
+  const auto r = RunCli({"-r", dir.Path()}, dir.Path());
+  EXPECT_EQ(r.Exit, 0);
+  EXPECT_EQ(r.Out, "");
+  EXPECT_EQ(r.Err, "vellicor-check: no .edf files found\n");
+}
+
+TEST(CheckCommand, FileLockedByAWriterGivesTheOpenErrorAndCountsInvalid) {
+  TempDir dir;
+  const std::string path = WriteEdf(dir, "locked.edf", Valid2());
+  // A writer of this program holds an exclusive lock; the reader must refuse.
+  const int fd = open(path.c_str(), O_RDWR);
+  ASSERT_GE(fd, 0);
+  ASSERT_EQ(flock(fd, LOCK_EX | LOCK_NB), 0);
+  const auto r = RunCli({path}, dir.Path());
+  close(fd);
+  EXPECT_EQ(r.Exit, 1);
+  EXPECT_TRUE(HasLine(r.Out, path + ": " + kInvalid)) << r.Out;
+  EXPECT_THAT(r.Out, HasSubstr("\n  error: Error while reading file data: Cannot open file \"" + path));
+}
+
+TEST(CheckCommand, WrongUsageExitsTwoWithAMessage) {
+  TempDir dir;
+  const std::string path = WriteEdf(dir, "a.edf", Valid2());
+  const std::vector<std::vector<std::string>> usages = {
+      {}, {"--no-such-option", path}, {"-j", "0", path}, {"--jobs", "two", path}, {"-j"}};
+  for (const auto& args : usages) {
+    const auto r = RunCli(args, dir.Path());
+    EXPECT_EQ(r.Exit, 2) << testing::PrintToString(args);
+    EXPECT_THAT(r.Err, HasSubstr("vellicor-check: ")) << testing::PrintToString(args);
+    EXPECT_EQ(r.Out, "") << testing::PrintToString(args);
+  }
+}
+
+TEST(CheckCommand, HelpAndVersionAsUsersExpect) {
+  TempDir dir;
+  const auto help = RunCli({"--help"}, dir.Path());
+  EXPECT_EQ(help.Exit, 0);
+  EXPECT_THAT(help.Out, HasSubstr("Usage: "));
+  EXPECT_THAT(help.Out, HasSubstr("--minmax"));
+  EXPECT_THAT(help.Out, HasSubstr("--jobs <N>"));
+  const auto version = RunCli({"--version"}, dir.Path());
+  EXPECT_EQ(version.Exit, 0);
+  EXPECT_THAT(version.Out, testing::MatchesRegex("vellicor-check [0-9]+\\.[0-9]+\\.[0-9]+\n"));
+}
+
+// A dozen files of every kind, some with data outside the digital range.
+std::vector<std::string> MixedFiles(const TempDir& Dir) {
+  std::vector<std::string> paths;
+  for (int i = 0; i < 12; ++i) {
+    EdfBytes e = EdfBytes::Valid(1 + i % 3, 50 + 10 * i, 2 + i % 4);
+    if (i % 4 == 1) e.General[3] = "01-02-03";
+    if (i % 4 == 2) e.Sample = [i](int, int s, int k) { return static_cast<int16_t>(k * 100 * (s + 1) - i); };
+    if (i % 5 == 3) e.Signals[0][3] = "";
+    paths.push_back(WriteEdf(Dir, "m" + std::to_string(i) + ".edf", e));
+  }
+  return paths;
+}
+
+TEST(CheckCommand, TwoJobsPrintExactlyWhatOneJobPrints) {
+  TempDir dir;
+  std::vector<std::string> files = MixedFiles(dir);
+  files.insert(files.begin() + 5, dir.File("gone.edf"));
+  for (const std::vector<std::string>& mode : {std::vector<std::string>{},
+                                               std::vector<std::string>{"--minmax"},
+                                               std::vector<std::string>{"--json", "--minmax"}}) {
+    std::vector<std::string> one = mode, two = mode;
+    one.insert(one.end(), {"-j", "1"});
+    two.insert(two.end(), {"-j", "2"});
+    one.insert(one.end(), files.begin(), files.end());
+    two.insert(two.end(), files.begin(), files.end());
+    const auto r1 = RunCli(one, dir.Path());
+    const auto r2 = RunCli(two, dir.Path());
+    EXPECT_EQ(r1.Exit, 2);
+    EXPECT_EQ(r2.Exit, r1.Exit);
+    EXPECT_EQ(r2.Out, r1.Out);
+    EXPECT_EQ(r2.Err, r1.Err);
+    EXPECT_EQ(clitest::SplitLines(r1.Err).size(), 1u);
+  }
+}
+
+TEST(CheckCommand, CheckedFilesAreLeftUnchanged) {
+  TempDir dir;
+  const std::vector<std::string> files = MixedFiles(dir);
+  std::vector<std::string> bytes;
+  std::vector<int64_t> mtimes;
+  for (const std::string& f : files) {
+    bytes.push_back(testsupport::ReadFileBytes(f));
+    mtimes.push_back(testsupport::FileMTimeNs(f));
+  }
+  std::vector<std::string> args = {"--minmax", "-j", "2"};
+  args.insert(args.end(), files.begin(), files.end());
+  EXPECT_EQ(RunCli(args, dir.Path()).Exit, 1);
+  for (size_t i = 0; i < files.size(); ++i) {
+    EXPECT_EQ(testsupport::ReadFileBytes(files[i]), bytes[i]) << files[i];
+    EXPECT_EQ(testsupport::FileMTimeNs(files[i]), mtimes[i]) << files[i];
+  }
+}
+
+TEST(CheckCommand, EveryRealFileGetsAVerdict) {
+  const std::string real = testsupport::RealTestDataDir();
+  if (real.empty()) GTEST_SKIP() << "no real test data folder (../shared/testdata/real)";
+  TempDir dir;
+  std::vector<std::string> files;
+  for (const auto& e : std::filesystem::directory_iterator(real))
+    if (e.is_regular_file() && e.path().extension() == ".edf") files.push_back(e.path().string());
+  ASSERT_FALSE(files.empty());
+  for (const std::string& f : files) {
+    const auto r = RunCli({"--minmax", f}, dir.Path());
+    EXPECT_TRUE(r.Exit == 0 || r.Exit == 1) << f << " exit " << r.Exit << "\n" << r.Err;
+    EXPECT_TRUE(HasLine(r.Out, f + ": " + kValid) || HasLine(r.Out, f + ": " + kInvalid)) << r.Out;
+    EXPECT_EQ(r.Out.rfind(f + ": " + (r.Exit == 0 ? kValid : kInvalid), 0), 0u) << r.Out;
+  }
+}
+
+}  // namespace

@@ -1,0 +1,120 @@
+#include "cli/ReportJson.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <gtest/gtest.h>
+
+#include "check/MinMaxScan.h"
+#include "edf/uEDF.h"
+#include "RunCli.h"
+#include "support_lib/EdfBytes.h"
+
+using clitest::RunCli;
+using clitest::SplitLines;
+using testsupport::EdfBytes;
+using testsupport::TempDir;
+
+namespace {
+
+QJsonObject Parse(const std::string& Line) {
+  QJsonParseError error;
+  const QJsonDocument doc = QJsonDocument::fromJson(QByteArray::fromStdString(Line), &error);
+  EXPECT_EQ(error.error, QJsonParseError::NoError) << error.errorString().toStdString() << "\n" << Line;
+  EXPECT_TRUE(doc.isObject()) << Line;
+  return doc.object();
+}
+
+std::string Str(const QJsonValue& V) { return V.toString().toStdString(); }
+
+// Valid, faulty header, warning only, out-of-range samples.
+std::vector<std::string> Files(const TempDir& Dir) {
+  std::vector<EdfBytes> all(4, EdfBytes::Valid(2, 20, 2));
+  all[1].General[3] = "01-02-03";
+  all[1].Signals[1][0] = "L\xC8";
+  all[2].Signals[0][3] = "abc";
+  all[3].Sample = [](int, int s, int i) { return static_cast<int16_t>(s == 1 && i == 5 ? 2048 : 0); };
+  std::vector<std::string> paths;
+  for (size_t i = 0; i < all.size(); ++i) {
+    paths.push_back(Dir.File("j" + std::to_string(i) + ".edf"));
+    testsupport::WriteFileBytes(paths.back(), all[i].Bytes());
+  }
+  return paths;
+}
+
+TEST(ReportJson, OneParsableObjectPerFileWithTheVerdictsOfTheTextForm) {
+  TempDir dir;
+  const std::vector<std::string> paths = Files(dir);
+  std::vector<std::string> args = {"--json"};
+  args.insert(args.end(), paths.begin(), paths.end());
+  const auto json = RunCli(args, dir.Path());
+  args.erase(args.begin());
+  const auto text = RunCli(args, dir.Path());
+  EXPECT_EQ(json.Exit, 1);
+  EXPECT_EQ(json.Exit, text.Exit);
+
+  const std::vector<std::string> lines = SplitLines(json.Out);
+  ASSERT_EQ(lines.size(), paths.size());
+  for (size_t i = 0; i < lines.size(); ++i) {
+    const QJsonObject o = Parse(lines[i]);
+    EXPECT_EQ(Str(o["file"]), paths[i]);
+    const std::string verdict = Str(o["verdict"]);
+    EXPECT_TRUE(clitest::HasLine(text.Out, paths[i] + ": " + verdict)) << verdict;
+    EXPECT_EQ(o["valid"].toBool(), verdict == "File has a valid EDF fileheader.");
+    EXPECT_EQ(o["general"].toArray().size(), 10);
+    EXPECT_EQ(o["signals"].toArray().size(), 2);
+    EXPECT_FALSE(o.contains("minmax"));
+    EXPECT_FALSE(o.contains("error"));
+  }
+  EXPECT_FALSE(Parse(lines[1])["valid"].toBool());
+  EXPECT_TRUE(Parse(lines[2])["valid"].toBool());
+}
+
+TEST(ReportJson, FieldsCarryRawShownReasonMarkAndSeverity) {
+  TempDir dir;
+  const std::vector<std::string> paths = Files(dir);
+  const QJsonObject bad = Parse(RunCli({"--json", paths[1]}, dir.Path()).Out);
+  const QJsonObject date = bad["general"].toArray()[3].toObject();
+  EXPECT_EQ(Str(date["name"]), "StartDate");
+  EXPECT_EQ(Str(date["raw"]), "01-02-03");
+  EXPECT_EQ(Str(date["reason"]), "Separators should be '.'");
+  EXPECT_EQ(Str(date["mark"]), "error");
+  EXPECT_EQ(Str(bad["general"].toArray()[0].toObject()["mark"]), "none");
+  // Header bytes come back exactly: byte 200 is the character U+00C8.
+  const QJsonObject label = bad["signals"].toArray()[1].toObject()["fields"].toArray()[0].toObject();
+  EXPECT_EQ(label["raw"].toString().toLatin1().toStdString(), "L\xC8" + std::string(14, ' '));
+  EXPECT_EQ(label["shown"].toString().toLatin1().toStdString(), "L\xC8");
+  EXPECT_EQ(Str(label["reason"]), "Not ASCII printable");
+
+  const QJsonObject warn = Parse(RunCli({"--json", paths[2]}, dir.Path()).Out);
+  const QJsonObject sig = warn["signals"].toArray()[0].toObject();
+  const QJsonObject physiMin = sig["fields"].toArray()[3].toObject();
+  EXPECT_EQ(Str(physiMin["severity"]), "warning");
+  EXPECT_EQ(Str(physiMin["mark"]), "error");  // the window shows one bad limit red
+  EXPECT_EQ(Str(sig["calibrationRemark"]), "Signal is not calibrated");
+  EXPECT_EQ(warn["dataBlockBytes"].toInteger(), 80);  // 2 signals x 20 samples x 2 bytes
+  EXPECT_EQ(Str(warn["remarks"].toObject()["dataBlock"]), "Datablock size = 80 bytes");
+}
+
+TEST(ReportJson, MinMaxLinesEqualTheSharedReport) {
+  TempDir dir;
+  const std::vector<std::string> paths = Files(dir);
+  const auto r = RunCli({"--json", "--minmax", paths[3], paths[0], paths[1]}, dir.Path());
+  const std::vector<std::string> lines = SplitLines(r.Out);
+  ASSERT_EQ(lines.size(), 3u);
+  for (size_t i = 0; i < 2; ++i) {
+    TEDFFile F;
+    F.SetFileName(i == 0 ? paths[3] : paths[0]);
+    THeaderJudgement J;
+    JudgeOpenFile(F, J);
+    const std::vector<std::string> expected = BuildMinMaxReport(F, ScanDigitalMinMax(F));
+    std::vector<std::string> got;
+    for (const QJsonValue& v : Parse(lines[i])["minmax"].toArray()) got.push_back(Str(v));
+    EXPECT_EQ(got, expected);
+  }
+  // An invalid header is never scanned.
+  EXPECT_FALSE(Parse(lines[2]).contains("minmax"));
+}
+
+}  // namespace
