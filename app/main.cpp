@@ -1,0 +1,20 @@
+// Start-up: the library units, the application object, the main window, the
+// event loop until the main window closes, and the units again in reverse.
+#include "app/uMain.h"
+#include "edf/uUnits.h"
+
+int main(int argc, char** argv) {
+  StartUnits();
+  int ExitCode = 0;
+  {
+    TApplication Application(argc, argv);
+    Application.setApplicationName(QStringLiteral("Vellicor"));
+    Application.setApplicationVersion(QStringLiteral(VELLICOR_VERSION));
+    // Closing the main window ends the program.
+    TForm1 Form1(QApplication::arguments().mid(1));
+    Form1.show();
+    ExitCode = Application.exec();
+  }
+  StopUnits();
+  return ExitCode;
+}

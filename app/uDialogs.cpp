@@ -1,0 +1,56 @@
+#include "app/uDialogs.h"
+
+#include <QDesktopServices>
+#include <QDialog>
+#include <QDir>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QStringList>
+#include <QUrl>
+
+namespace {
+
+QMessageBox::Icon ToQtIcon(TMsgIcon Icon) {
+  switch (Icon) {
+    case TMsgIcon::Error: return QMessageBox::Critical;
+    case TMsgIcon::Warning: return QMessageBox::Warning;
+    case TMsgIcon::Information: return QMessageBox::Information;
+  }
+  return QMessageBox::NoIcon;
+}
+
+class TRealDialogs final : public IDialogs {
+public:
+  void ShowMessage(const QString& Text, const QString& Caption, TMsgIcon Icon) override {
+    QMessageBox Box(ToQtIcon(Icon), Caption, Text, QMessageBox::Ok);
+    Box.exec();
+  }
+
+  std::optional<QString> GetOpenFileName(QWidget* Parent) override {
+    QFileDialog Dialog(Parent);
+    Dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    Dialog.setFileMode(QFileDialog::ExistingFile);
+    Dialog.setFilter(Dialog.filter() | QDir::Hidden);
+    if (Dialog.exec() != QDialog::Accepted) return std::nullopt;
+    const QStringList Files = Dialog.selectedFiles();
+    if (Files.isEmpty()) return std::nullopt;
+    return Files.first();
+  }
+
+  int ExecModal(QDialog& Dialog) override { return Dialog.exec(); }
+
+  bool OpenUrl(const QUrl& Url) override { return QDesktopServices::openUrl(Url); }
+};
+
+TRealDialogs RealDialogs;
+IDialogs* Current = &RealDialogs;
+
+}  // namespace
+
+IDialogs& Dialogs() { return *Current; }
+
+IDialogs* SetDialogsForTesting(IDialogs* Replacement) {
+  IDialogs* Previous = Current;
+  Current = Replacement ? Replacement : &RealDialogs;
+  return Previous;
+}

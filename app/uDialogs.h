@@ -1,0 +1,40 @@
+// The one seam through which the program hands control to the user or the
+// desktop: modal message boxes, the file-open dialog, modal windows and the
+// shell's "open" of a link. Tests swap it for a recorder so that nothing waits
+// for a person.
+#pragma once
+
+#include <optional>
+
+#include <QString>
+
+class QDialog;
+class QUrl;
+class QWidget;
+
+enum class TMsgIcon { Error, Warning /* exclamation */, Information };
+
+class IDialogs {
+public:
+  virtual ~IDialogs() = default;
+
+  // A modal message box without owner window and with one OK button.
+  virtual void ShowMessage(const QString& Text, const QString& Caption, TMsgIcon Icon) = 0;
+
+  // The file-open dialog: an existing file, hidden files shown, no filter and
+  // no title of its own. Empty when the user cancels.
+  virtual std::optional<QString> GetOpenFileName(QWidget* Parent) = 0;
+
+  // Shows Dialog modally and gives its result code.
+  virtual int ExecModal(QDialog& Dialog) = 0;
+
+  // Hands Url to the desktop's handler; false when that failed.
+  virtual bool OpenUrl(const QUrl& Url) = 0;
+};
+
+// The implementation in force: the real one unless a test replaced it.
+IDialogs& Dialogs();
+
+// Replaces the implementation (nullptr restores the real one) and gives back
+// the one that was in force, so that a test can put it back.
+IDialogs* SetDialogsForTesting(IDialogs* Replacement);

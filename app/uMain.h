@@ -1,0 +1,151 @@
+// The main window: menus, the file header pane on the left, the signal header
+// pane on the right, the verdict, and the opening of one file.
+#pragma once
+
+#include <array>
+#include <memory>
+#include <optional>
+
+#include <QApplication>
+#include <QColor>
+#include <QLabel>
+#include <QMainWindow>
+#include <QString>
+#include <QStringList>
+#include <QTimer>
+
+class QAction;
+class QGroupBox;
+class QLineEdit;
+class QMenu;
+class QPushButton;
+class QSplitter;
+class QStatusBar;
+class TEDFFile;
+
+// The two colours that mark faulty fields.
+inline constexpr QRgb ErrorColour = qRgb(255, 128, 128);
+inline constexpr QRgb WarningColour = qRgb(255, 165, 64);
+
+// The desktop colours the window uses, read from the application palette:
+// COLOR_WINDOW is Base (the background of text fields), COLOR_BTNFACE is
+// Button, COLOR_WINDOWTEXT is WindowText. COLOR_INACTIVECAPTIONTEXT, the
+// background of empty signal boxes, has no counterpart; we take Window (the
+// dialog face), which is what that colour is on the classic desktop and keeps
+// an empty box visibly apart from a filled one.
+QColor ColorWindow();
+QColor ColorBtnFace();
+QColor ColorWindowText();
+QColor ColorInactiveCaptionText();
+
+// Background of an edit box, of an opaque label.
+void SetBoxColour(QLineEdit* Box, const QColor& Colour);
+QColor BoxColour(const QLineEdit* Box);
+void SetLabelBackground(QLabel* Label, const QColor& Colour);
+QColor LabelBackground(const QLabel* Label);
+
+// A label whose text colour can alternate with red to draw the eye.
+class TBlinkLabel : public QLabel {
+  Q_OBJECT
+
+public:
+  explicit TBlinkLabel(QWidget* Parent = nullptr);
+
+  void SetBlinking(bool On);
+  bool Blinking() const { return FTimer.isActive(); }
+  // The colour shown while not blinking, and between the red phases.
+  void SetTextColour(const QColor& Colour);
+  QColor TextColour() const { return FTextColour; }
+  // The colour on show right now.
+  QColor ShownColour() const;
+
+  static constexpr int BlinkIntervalMs = 400;
+
+private:
+  void ShowColour(const QColor& Colour);
+
+  QTimer FTimer;
+  QColor FTextColour;
+  bool FRedPhase = false;
+};
+
+// The one file named by a command line (program path not counted): exactly
+// one argument that names an existing file; anything else gives nothing.
+std::optional<QString> CommandLineFile(const QStringList& Arguments);
+
+class TForm1 : public QMainWindow {
+  Q_OBJECT
+
+public:
+  // Arguments: the command line without the program path; looked at on the
+  // first idle moment after the window is shown.
+  explicit TForm1(QStringList Arguments, QWidget* Parent = nullptr);
+  ~TForm1() override;
+
+  // Opens, shows and checks one file. Virtual so that tests can watch the
+  // command-line pick-up and the Open command without opening anything.
+  virtual void OpenFile(const QString& FileName);
+
+  void ClearFileHeaderBoxes(const QColor& Colour);
+  void ClearSignalHeaderBoxes(const QColor& Colour);
+
+  // The handlers, public so that a test can run them as the user would.
+  void FormCreate();
+  void ApplicationEvents1Idle();
+  void Open1Click();
+  void Exit1Click();
+  void Checkdigitalminmaxvalues1Click();
+  void About1Click();
+  void RzButton1Click();
+  void RzButton2Click();
+
+protected:
+  void showEvent(QShowEvent* Event) override;
+
+private:
+  void BuildMenus();
+  void BuildPanes();
+  void SetToolsEnabled(bool Enabled);
+  void ClearRemarks();
+  // Steps of OpenFile that need the EDF file object; they plug in here.
+  void OpenFileContinue(const QString& FileName);
+
+  QStringList FArguments;
+  bool FIdleHooked = true;
+  // The file of the last OpenFile, owned until the next one; none before.
+  std::unique_ptr<TEDFFile> FEdfFile;
+  // 0-based index of the signal on show.
+  int FSignalIndex = 0;
+
+  QMenu* File1 = nullptr;
+  QAction* Open1 = nullptr;
+  QAction* N1 = nullptr;
+  QAction* Exit1 = nullptr;
+  QMenu* Tools1 = nullptr;
+  QAction* Checkdigitalminmaxvalues1 = nullptr;
+  QMenu* Help1 = nullptr;
+  QAction* About1 = nullptr;
+
+  QStatusBar* RzStatusBar1 = nullptr;
+  QSplitter* RzSplitter1 = nullptr;
+  QGroupBox* RzGroupBox1 = nullptr;  // signal header, right
+  QGroupBox* RzGroupBox2 = nullptr;  // file header, left
+  // RzEdit1 .. RzEdit10 and RzEdit11 .. RzEdit20, in header order.
+  std::array<QLineEdit*, 10> FSignalHeaderBoxes{};
+  std::array<QLineEdit*, 10> FFileHeaderBoxes{};
+  TBlinkLabel* RzLabel21 = nullptr;
+  QLabel* RzLabel22 = nullptr;
+  QLabel* RzLabel23 = nullptr;
+  QLabel* RzLabel24 = nullptr;
+  QLabel* RzLabel25 = nullptr;
+  QPushButton* RzButton1 = nullptr;  // Previous
+  QPushButton* RzButton2 = nullptr;  // Next
+};
+
+// The application object: an error that escapes an event handler ends in a
+// message box, as on the classic desktop, instead of ending the program.
+class TApplication : public QApplication {
+public:
+  TApplication(int& Argc, char** Argv);
+  bool notify(QObject* Receiver, QEvent* Event) override;
+};

@@ -1,0 +1,39 @@
+#include "DialogRecorder.h"
+
+#include <gtest/gtest.h>
+
+#include <QDialog>
+
+TDialogRecorder::TDialogRecorder(TMode Mode) : FMode(Mode), FPrevious(SetDialogsForTesting(this)) {}
+
+TDialogRecorder::~TDialogRecorder() { SetDialogsForTesting(FPrevious); }
+
+void TDialogRecorder::ShowMessage(const QString& Text, const QString& Caption, TMsgIcon Icon) {
+  if (FMode == FailOnUse) ADD_FAILURE() << "unexpected message box: " << Text.toStdString();
+  Messages.push_back({Text, Caption, Icon});
+}
+
+std::optional<QString> TDialogRecorder::GetOpenFileName(QWidget*) {
+  ++OpenCalls;
+  if (FMode == FailOnUse || OpenAnswers.empty()) {
+    ADD_FAILURE() << "unexpected file-open dialog";
+    return std::nullopt;
+  }
+  std::optional<QString> Answer = OpenAnswers.front();
+  OpenAnswers.pop_front();
+  return Answer;
+}
+
+int TDialogRecorder::ExecModal(QDialog& Dialog) {
+  if (FMode == FailOnUse || !OnExecModal) {
+    ADD_FAILURE() << "unexpected modal window " << Dialog.objectName().toStdString();
+    return QDialog::Rejected;
+  }
+  return OnExecModal(Dialog);
+}
+
+bool TDialogRecorder::OpenUrl(const QUrl& Url) {
+  if (FMode == FailOnUse) ADD_FAILURE() << "unexpected link opened: " << Url.toString().toStdString();
+  OpenedUrls.push_back(Url);
+  return OpenUrlSucceeds;
+}
