@@ -1,0 +1,262 @@
+// The file object's state, and opening, closing and reading files.
+#include "edf/uEDF.h"
+
+#include <algorithm>
+#include <bit>
+#include <limits>
+#include <utility>
+
+#include "edf/uDataFileErrors.h"
+#include "edf/uEDFFileInfo.h"
+#include "edf/uEDFLayout.h"
+#include "edf/uEDFSignalInfo.h"
+#include "edf/uFileStream.h"
+#include "support/udDisk.h"
+#include "support/uSysUtils.h"
+
+namespace {
+
+// Samples are little-endian on disk.
+[[maybe_unused]] int16_t SwapBytes(int16_t Value) {
+  const auto u = static_cast<uint16_t>(Value);
+  return static_cast<int16_t>(static_cast<uint16_t>((u << 8) | (u >> 8)));
+}
+
+}  // namespace
+
+TCustomEDFFile::TCustomEDFFile() : FBuffer(std::make_shared<TDynSmallIntArray>()) {}
+
+TCustomEDFFile::~TCustomEDFFile() {
+  // Closing writes pending header changes; a destructor cannot report a
+  // failure, so an unwritable header is lost with the object.
+  try {
+    SetActive(false);
+  } catch (...) {
+  }
+}
+
+bool TCustomEDFFile::SetFileName(const std::string& Name) {
+  if (FActive || FCreating) throw ErrDataFileIsOpen();
+  FFileName = Name;
+  FIsCompressed = IsCompressedFile(Name);
+  return FIsCompressed;
+}
+
+void TCustomEDFFile::SetReadOnly(bool Value) {
+  if (FActive) throw ErrDataFileIsOpen();
+  if (FCreating) throw ErrBusyCreating();
+  FReadOnly = Value;
+}
+
+void TCustomEDFFile::SetStrict(bool Value) {
+  FStrict = Value;
+  if (!FActive && !FCreating) return;
+  // Re-parsing also puts the header's own "NrDataRecords" back in place of
+  // the count Open derived from the file size.
+  if (FFileInfo) FFileInfo->SetStrict(Value);
+  for (auto& signal : FSignals) signal->SetStrict(Value);
+  FValid = HeaderValid() && SignalHeadersValid();
+}
+
+void TCustomEDFFile::SetActive(bool Value) {
+  if (FActive && !Value)
+    Close();
+  else if (!FActive && Value)
+    Open();
+}
+
+void TCustomEDFFile::SetDecimalSeparator(char Value) {
+  FDecimalSeparator = Value;
+  if (!FFileInfo) return;
+  FFileInfo->SetDecimalSeparator(Value);
+  FFileInfo->Reparse();
+  for (auto& signal : FSignals) {
+    signal->SetDecimalSeparator(Value);
+    signal->Reparse();
+  }
+}
+
+void TCustomEDFFile::SetThousandSeparator(char Value) {
+  FThousandSeparator = Value;
+  if (!FFileInfo) return;
+  FFileInfo->SetThousandSeparator(Value);
+  FFileInfo->Reparse();
+  for (auto& signal : FSignals) {
+    signal->SetThousandSeparator(Value);
+    signal->Reparse();
+  }
+}
+
+void TCustomEDFFile::SetCreating(bool Value) { FCreating = Value; }
+
+bool TCustomEDFFile::HeaderValid() const {
+  return (FActive || FCreating) && FFileInfo && FFileInfo->IsValid();
+}
+
+bool TCustomEDFFile::SignalHeadersValid() const {
+  if (!(FActive || FCreating) || FSignals.empty()) return false;
+  for (const auto& signal : FSignals)
+    if (!signal->IsValid()) return false;
+  return true;
+}
+
+bool TCustomEDFFile::HeaderModified() const {
+  return (FActive || FCreating) && FFileInfo && FFileInfo->Modified();
+}
+
+bool TCustomEDFFile::SignalHeadersModified() const {
+  if (!(FActive || FCreating)) return false;
+  for (const auto& signal : FSignals)
+    if (signal->Modified()) return true;
+  return false;
+}
+
+bool TCustomEDFFile::Modified() const { return HeaderModified() || SignalHeadersModified(); }
+
+TCustomEDFSignalInfo* TCustomEDFFile::GetSignal(int Index) const {
+  if (Index < 0 || Index >= SignalCount())
+    throw EListError("List index out of bounds (" + std::to_string(Index) + ")");
+  return FSignals[static_cast<size_t>(Index)].get();
+}
+
+int64_t TCustomEDFFile::FileSize() const { return FStream ? FStream->Size() : -1; }
+
+void TCustomEDFFile::AppendSignal() {
+  std::unique_ptr<TCustomEDFSignalInfo> signal = CreateSignalInfo();
+  signal->SetStrict(FStrict);
+  signal->SetOnSelectedChange([this](TCustomEDFSignalInfo* Sender) { UpdateChunks(Sender); });
+  FSignals.push_back(std::move(signal));
+}
+
+std::string TCustomEDFFile::ReadField(int Width) {
+  std::string text(static_cast<size_t>(Width), ' ');
+  text.resize(static_cast<size_t>(FStream->Read(text.data(), Width)));
+  return text;
+}
+
+void TCustomEDFFile::Open() {
+  if (FActive) return;
+  TFileStreamMode mode = TFileStreamMode::fmOpenRead;
+  if (!FReadOnly)
+    mode = FileExists(FFileName) ? TFileStreamMode::fmOpenReadWrite : TFileStreamMode::fmCreate;
+  FStream = std::make_unique<TFileStream>(FFileName, mode);
+  if (FCreating) return;  // a new file stays open for its headers to be written
+
+  FActive = true;
+  ReadHeader();
+  ReadSignalHeaders();
+  FValid = HeaderValid() && SignalHeadersValid();
+  if (FValid)
+    FHeaderErrors = {};
+  else if (!HeaderValid())
+    FHeaderErrors = {heGeneralHeader};
+  else
+    FHeaderErrors = {heSignalHeader};
+  // A lenient open gives a file written with other separators a second chance.
+  if (!FValid && !FStrict && DetectNumberFormat()) FValid = HeaderValid() && SignalHeadersValid();
+  if (!FValid) {
+    // Nothing can be loaded from an unusable header; no plan from an earlier
+    // open survives either.
+    FRecordSamples = 0;
+    FFileInfo->StoreNrDataRecords(0);
+    FChunks.clear();
+    FBuffer = std::make_shared<TDynSmallIntArray>();
+    FPlannedBufferLength = 0;
+    return;
+  }
+  ComputeRecordSamples();
+  // The complete records present, whatever the header says.
+  const int64_t records = EDFCompleteRecords(FileSize(), FFileInfo->HeaderBytes(), FRecordSamples);
+  FFileInfo->StoreNrDataRecords(
+      static_cast<int32_t>(std::min<int64_t>(records, std::numeric_limits<int32_t>::max())));
+  UpdateChunks(nullptr);
+}
+
+void TCustomEDFFile::Close() {
+  if (!FActive) return;
+  if (Modified() && !FReadOnly) WriteHeaders();
+  FStream.reset();
+  FActive = false;
+}
+
+void TCustomEDFFile::ReadHeader() {
+  VASSERT(FStream != nullptr, "Data file is not open");
+  FFileInfo.reset();
+  FFileInfo = CreateFileInfo();
+  // SetStrict re-parses the still empty record; skipped when it already agrees.
+  if (FFileInfo->Strict() != FStrict) FFileInfo->SetStrict(FStrict);
+  FCurrentRecord = -1;
+  TEDFRawFileHeader raw{};
+  const int64_t size = FileSize();
+  if (size >= EDFGeneralHeaderBytes) {
+    FStream->Seek(0);
+    for (int f = 0; f < EDFFieldCount; ++f)
+      raw[static_cast<size_t>(f)] = ReadField(EDFGeneralFieldWidths[static_cast<size_t>(f)]);
+  }
+  FFileInfo->LoadFromRaw(raw);
+  FFileInfo->SetOriginalHeader(raw);
+  FFileInfo->SetDataExists(FFileInfo->FieldValid()[gfNrSignals] &&
+                           EDFHeaderBytes(FFileInfo->NrSignals()) < size);
+}
+
+void TCustomEDFFile::ReadSignalHeaders() {
+  VASSERT(FStream != nullptr, "Data file is not open");
+  FSignals.clear();
+  if (!FFileInfo->FieldValid()[gfNrSignals]) return;
+  const int32_t ns = FFileInfo->NrSignals();
+  for (int32_t i = 0; i < ns; ++i) AppendSignal();
+  if (FileSize() < EDFHeaderBytes(ns)) return;  // too short: the records stay empty, so invalid
+
+  FCurrentRecord = -1;
+  // The block in one read; the fields are then cut from memory.
+  std::string block(static_cast<size_t>(ns) * EDFSignalHeaderBytes, ' ');
+  block.resize(static_cast<size_t>(FStream->ReadAt(EDFGeneralHeaderBytes, block.data(),
+                                                   static_cast<int64_t>(block.size()))));
+  for (int f = 0; f < EDFFieldCount; ++f) {
+    const int width = EDFSignalFieldWidths[static_cast<size_t>(f)];
+    for (int32_t s = 0; s < ns; ++s)
+      FSignals[static_cast<size_t>(s)]->RawHeader()[static_cast<size_t>(f)] = ReadFieldFrom(
+          block, EDFSignalFieldOffset(f, s, ns) - EDFGeneralHeaderBytes, width);
+  }
+  for (auto& signal : FSignals) {
+    signal->Reparse();
+    signal->SetDataExists(FFileInfo->DataExists());
+  }
+}
+
+void TCustomEDFFile::ReadHeaders() {
+  ReadHeader();
+  ReadSignalHeaders();
+  // The new records get their record and buffer offsets as after Open.
+  UpdateChunks(nullptr);
+}
+
+void TCustomEDFFile::ReadDataRecord(int32_t Index) {
+  if (Index == FCurrentRecord) return;
+  if (!FActive) throw ErrInvalidHeader();
+  if (Index < 0 || Index >= FFileInfo->NrDataRecords() || FPlanTooLarge) throw ErrReadingData();
+  const int64_t base = EDFRecordPosition(FFileInfo->HeaderBytes(), Index, FRecordSamples);
+  int16_t* buffer = FBuffer->data();
+  for (const TReadWriteDataChunk& chunk : FChunks) {
+    const int64_t bytes = int64_t{2} * chunk.Count;
+    // A short read (a file cut while open, a read error) must not leave
+    // samples of another record in the buffer unnoticed.
+    if (FStream->ReadAt(base + int64_t{2} * chunk.RecordOffset, buffer + chunk.BufferOffset,
+                        bytes) != bytes) {
+      FCurrentRecord = -1;
+      throw ErrReadingData();
+    }
+    if constexpr (std::endian::native == std::endian::big)
+      for (int32_t i = 0; i < chunk.Count; ++i)
+        buffer[chunk.BufferOffset + i] = SwapBytes(buffer[chunk.BufferOffset + i]);
+  }
+  FCurrentRecord = Index;
+}
+
+std::unique_ptr<TCustomEDFSignalInfo> TEDFFile::CreateSignalInfo() {
+  return std::make_unique<TEDFSignalInfo>();
+}
+
+std::unique_ptr<TCustomEDFFileInfo> TEDFFile::CreateFileInfo() {
+  return std::make_unique<TEDFFileInfo>(this);
+}

@@ -1,0 +1,45 @@
+// A file opened by name as a byte stream with 64-bit positions. Reads and
+// writes go straight to the operating system at explicit offsets, so the
+// caller's buffer is filled without an intermediate copy.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+enum class TFileStreamMode {
+  fmOpenRead,       // existing file, reading only; others may read, not write
+  fmOpenReadWrite,  // existing file, reading and writing, not shared
+  fmCreate          // new empty file, reading and writing, not shared
+};
+
+class TFileStream {
+public:
+  // EFOpenError (or EFCreateError for fmCreate) naming the file and the
+  // system's reason when the file cannot be opened or locked.
+  TFileStream(const std::string& FileName, TFileStreamMode Mode);
+  ~TFileStream();
+  TFileStream(const TFileStream&) = delete;
+  TFileStream& operator=(const TFileStream&) = delete;
+
+  const std::string& FileName() const { return FFileName; }
+  // Current size of the file in bytes.
+  int64_t Size() const;
+  int64_t Position() const { return FPosition; }
+  void Seek(int64_t Position) { FPosition = Position; }
+
+  // Up to Count bytes from Offset into Buffer; returns the bytes read, fewer
+  // than Count only at the end of the file or on a read error.
+  int64_t ReadAt(int64_t Offset, void* Buffer, int64_t Count) const;
+  // ReadAt at the position, which then moves past the bytes read.
+  int64_t Read(void* Buffer, int64_t Count);
+  // Count bytes at Offset; EStreamError when fewer could be written, so a
+  // full disk is not taken for a written record.
+  void WriteAt(int64_t Offset, const void* Buffer, int64_t Count);
+  // WriteAt at the position, which then moves past the bytes written.
+  void Write(const void* Buffer, int64_t Count);
+
+private:
+  std::string FFileName;
+  int FHandle = -1;
+  int64_t FPosition = 0;
+};

@@ -1,0 +1,69 @@
+// Arbitrary bytes as an EDF file, opened read-only the way the checker does,
+// strict and lenient: judged, re-read, and its records loaded. Only the
+// EDataFile family may come out; anything else is a finding.
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+#include "edf/uDataFileErrors.h"
+#include "edf/uEDF.h"
+#include "edf/uEDFFileInfo.h"
+
+namespace {
+
+// At most this many records are loaded per input, to keep runs fast.
+constexpr int32_t MaxRecords = 64;
+
+// One scratch file per fuzzing process, removed when it ends.
+class TScratchFile {
+public:
+  TScratchFile() : FPath("/tmp/fuzz_edf_open_" + std::to_string(::getpid()) + ".edf") {}
+  ~TScratchFile() { std::remove(FPath.c_str()); }
+  const std::string& Path() const { return FPath; }
+
+private:
+  std::string FPath;
+};
+
+bool WriteBytes(const std::string& path, const uint8_t* data, size_t size) {
+  std::FILE* f = std::fopen(path.c_str(), "wb");
+  if (!f) return false;
+  const bool ok = std::fwrite(data, 1, size, f) == size;
+  return std::fclose(f) == 0 && ok;
+}
+
+void LoadRecords(TEDFFile& file) {
+  if (!file.Valid()) return;
+  file.GetBuffer();
+  const int32_t count = std::min(file.FileInfo()->NrDataRecords(), MaxRecords);
+  for (int32_t r = 0; r < count; ++r) file.ReadDataRecord(r);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  static TScratchFile scratch;
+  if (!WriteBytes(scratch.Path(), data, size)) return 0;
+  for (const bool strict : {true, false}) {
+    try {
+      TEDFFile file;
+      file.SetFileName(scratch.Path());
+      file.SetReadOnly(true);
+      file.SetStrict(strict);
+      file.SetActive(true);
+      file.IsValid();
+      LoadRecords(file);
+      // The window's second look: the headers re-read, the records again.
+      file.ReadHeaders();
+      file.IsValid();
+      LoadRecords(file);
+      file.SetActive(false);
+    } catch (const EDataFile&) {
+      // a clean refusal of the file
+    }
+  }
+  return 0;
+}

@@ -1,0 +1,479 @@
+// The EDF file object on the reading side: opening, the header verdict and
+// the whole-file checks, the read plan and the loading of data records. The
+// files are composed byte by byte by the test helper, not by our writer.
+#include "edf/uEDF.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "edf/uDataFileErrors.h"
+#include "edf/uEDFFileInfo.h"
+#include "edf/uEDFSignalInfo.h"
+#include "support_lib/EdfBytes.h"
+
+namespace {
+
+using testsupport::EdfBytes;
+using testsupport::TempDir;
+
+int16_t Pattern(int record, int signal, int index) {
+  return static_cast<int16_t>(record * 1000 + signal * 100 + index % 100);
+}
+
+std::unique_ptr<TEDFFile> OpenEdf(const std::string& path, bool strict = true) {
+  auto file = std::make_unique<TEDFFile>();
+  file->SetFileName(path);
+  file->SetReadOnly(true);
+  file->SetStrict(strict);
+  file->SetActive(true);
+  return file;
+}
+
+std::string WriteEdf(const TempDir& dir, const EdfBytes& edf, const std::string& name = "t.edf") {
+  const std::string path = dir.File(name);
+  testsupport::WriteFileBytes(path, edf.Bytes());
+  return path;
+}
+
+TEST(UEDFOpen, FileShorterThanAGeneralHeaderOpensWithEmptyTexts) {
+  TempDir dir;
+  const std::string path = dir.File("short.edf");
+  testsupport::WriteFileBytes(path, std::string(200, 'x'));
+  auto file = OpenEdf(path);
+  EXPECT_TRUE(file->Active());
+  EXPECT_FALSE(file->Valid());
+  for (const std::string& text : file->FileInfo()->OriginalHeader()) EXPECT_EQ(text, "");
+  EXPECT_EQ(file->HeaderErrors(), TEDFHeaderErrors{heGeneralHeader});
+  EXPECT_EQ(file->SignalCount(), 0);
+  EXPECT_EQ(file->FileInfo()->NrDataRecords(), 0);
+  EXPECT_FALSE(file->IsValid());
+}
+
+TEST(UEDFOpen, SignalsAnnouncedInAHeaderOnlyFileAreInvalidRecords) {
+  TempDir dir;
+  EdfBytes edf = EdfBytes::Valid(2, 100, 0);
+  const std::string path = dir.File("t.edf");
+  testsupport::WriteFileBytes(path, edf.HeaderBytes().substr(0, 256));
+  auto file = OpenEdf(path);
+  ASSERT_EQ(file->SignalCount(), 2);
+  EXPECT_FALSE(file->GetSignal(0)->IsValid());
+  EXPECT_FALSE(file->GetSignal(1)->IsValid());
+  EXPECT_EQ(file->HeaderErrors(), TEDFHeaderErrors{heSignalHeader});
+  EXPECT_FALSE(file->Valid());
+}
+
+TEST(UEDFOpen, CountsTheCompleteRecordsPresentWhateverTheHeaderSays) {
+  TempDir dir;
+  EdfBytes edf = EdfBytes::Valid(2, 100, 10);
+  edf.General[7] = "12";
+  edf.Tail = std::string(200, '\0');  // half a record
+  auto file = OpenEdf(WriteEdf(dir, edf));
+  EXPECT_TRUE(file->Valid());
+  EXPECT_EQ(file->FileInfo()->NrDataRecords(), 10);
+  EXPECT_EQ(file->RecordSamples(), 200);
+}
+
+TEST(UEDFOpen, SettersRefuseAnOpenObjectAndTheSignalListChecksItsIndex) {
+  TempDir dir;
+  auto file = OpenEdf(WriteEdf(dir, EdfBytes::Valid()));
+  EXPECT_THROW(file->SetFileName("other.edf"), EDataFileIsOpen);
+  EXPECT_THROW(file->SetReadOnly(false), EDataFileIsOpen);
+  EXPECT_THROW(file->GetSignal(2), EListError);
+  EXPECT_THROW(file->GetSignal(-1), EListError);
+  file->SetActive(false);
+  EXPECT_FALSE(file->Active());
+  EXPECT_NO_THROW(file->SetReadOnly(false));
+}
+
+TEST(UEDFOpen, MissingFileRaisesTheOpenErrorAndStaysClosed) {
+  TempDir dir;
+  TEDFFile file;
+  file.SetFileName(dir.File("absent.edf"));
+  file.SetReadOnly(true);
+  EXPECT_THROW(file.SetActive(true), EFOpenError);
+  EXPECT_FALSE(file.Active());
+}
+
+// The whole-file checks added by IsValid, one changed property per row.
+struct WholeFileCase {
+  const char* Name;
+  int Samples;               // one signal
+  const char* Duration;      // "SampleRecDuration" text
+  const char* RecordsText;   // "NrDataRecords" text
+  int Records;               // records present
+  int TailBytes;             // extra bytes after them
+  uint8_t ExpectedErrors;
+  bool ExpectedStrict;
+  bool ExpectedLenient;
+};
+
+class UEDFWholeFile : public ::testing::TestWithParam<WholeFileCase> {};
+
+TEST_P(UEDFWholeFile, IsValidAddsTheFileProblems) {
+  const WholeFileCase& c = GetParam();
+  TempDir dir;
+  EdfBytes edf = EdfBytes::Valid(1, c.Samples, c.Records);
+  edf.General[7] = c.RecordsText;
+  edf.General[8] = c.Duration;
+  edf.Tail = std::string(static_cast<size_t>(c.TailBytes), '\0');
+  const std::string path = WriteEdf(dir, edf);
+  for (const bool strict : {true, false}) {
+    SCOPED_TRACE(strict ? "strict" : "lenient");
+    auto file = OpenEdf(path, strict);
+    ASSERT_TRUE(file->Valid());
+    EXPECT_EQ(file->IsValid(), strict ? c.ExpectedStrict : c.ExpectedLenient);
+    EXPECT_EQ(file->HeaderErrors().Bits(), c.ExpectedErrors);
+    EXPECT_TRUE(file->Valid());  // the checks never change the header verdict
+    EXPECT_FALSE(file->InValidation());
+  }
+}
+
+constexpr uint8_t kCountUnknown = 4, kTooLarge = 8, kTooShort = 16, kMismatch = 32;
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, UEDFWholeFile,
+    ::testing::Values(
+        WholeFileCase{"Sound", 200, "1", "3", 3, 0, 0, true, true},
+        WholeFileCase{"HalfRecordMore", 200, "1", "10", 10, 200, kMismatch, false, true},
+        WholeFileCase{"CountSaysMore", 200, "1", "11", 10, 0, kMismatch, false, true},
+        WholeFileCase{"CountUnknown", 200, "1", "-1", 2, 0, kCountUnknown, true, true},
+        WholeFileCase{"RecordAtTheLimit", 30720, "1", "1", 1, 0, 0, true, true},
+        WholeFileCase{"RecordOverTheLimit", 30721, "1", "1", 1, 0, kTooLarge, false, true},
+        WholeFileCase{"HalfSecondTooShort", 10000, "0.5", "1", 1, 0, kTooShort, false, true},
+        WholeFileCase{"HalfSecondFull", 20000, "0.5", "1", 1, 0, 0, true, true},
+        WholeFileCase{"OneSecondNeverShort", 10, "1", "1", 1, 0, 0, true, true}),
+    [](const auto& info) { return std::string(info.param.Name); });
+
+TEST(UEDFIsValid, OnAClosedObjectOpensJudgesAndClosesAgain) {
+  TempDir dir;
+  EdfBytes edf = EdfBytes::Valid(1, 30721, 1);
+  TEDFFile file;
+  file.SetFileName(WriteEdf(dir, edf));
+  file.SetReadOnly(true);
+  // Closed: only the header verdict; the whole-file checks need an open file.
+  EXPECT_TRUE(file.IsValid());
+  EXPECT_FALSE(file.Active());
+  EXPECT_TRUE(file.HeaderErrors().Empty());
+}
+
+TEST(UEDFRead, LoadsTheSamplesOfEachRecord) {
+  TempDir dir;
+  EdfBytes edf = EdfBytes::Valid(3, 50, 4);
+  edf.Signals[1][8] = "20";
+  edf.Sample = Pattern;
+  auto file = OpenEdf(WriteEdf(dir, edf));
+  auto buffer = file->GetBuffer();
+  ASSERT_EQ(buffer->size(), 120u);
+  for (int r = 0; r < 4; ++r) {
+    file->ReadDataRecord(r);
+    EXPECT_EQ(file->CurrentRecord(), r);
+    for (int s = 0; s < 3; ++s) {
+      const TCustomEDFSignalInfo* signal = file->GetSignal(s);
+      for (int i = 0; i < signal->NrSamples(); ++i)
+        ASSERT_EQ((*buffer)[static_cast<size_t>(signal->BufferOffset() + i)], Pattern(r, s, i))
+            << "record " << r << " signal " << s << " sample " << i;
+    }
+  }
+}
+
+TEST(UEDFRead, RecordIndexChecks) {
+  TempDir dir;
+  auto file = OpenEdf(WriteEdf(dir, EdfBytes::Valid(2, 100, 3)));
+  EXPECT_THROW(file->ReadDataRecord(3), EDataFileReadData);
+  EXPECT_THROW(file->ReadDataRecord(-2), EDataFileReadData);
+  file->ReadDataRecord(2);
+  file->SetActive(false);
+  // The record already loaded costs nothing, even on a closed object.
+  EXPECT_NO_THROW(file->ReadDataRecord(2));
+  EXPECT_THROW(file->ReadDataRecord(1), EDataFileHeaderInvalid);
+
+  TEDFFile fresh;
+  EXPECT_NO_THROW(fresh.ReadDataRecord(-1));
+  EXPECT_THROW(fresh.ReadDataRecord(0), EDataFileHeaderInvalid);
+}
+
+TEST(UEDFRead, InvalidHeaderLeavesNothingToLoad) {
+  TempDir dir;
+  EdfBytes edf = EdfBytes::Valid(2, 100, 3);
+  edf.General[0] = "1";
+  auto file = OpenEdf(WriteEdf(dir, edf));
+  EXPECT_TRUE(file->Active());
+  EXPECT_EQ(file->FileInfo()->NrDataRecords(), 0);
+  EXPECT_EQ(file->RecordSamples(), 0);
+  EXPECT_THROW(file->ReadDataRecord(0), EDataFileReadData);
+}
+
+TEST(UEDFRead, FileCutAfterOpeningRaisesInsteadOfKeepingOldSamples) {
+  TempDir dir;
+  EdfBytes edf = EdfBytes::Valid(2, 100, 3);
+  edf.Sample = Pattern;
+  const std::string path = WriteEdf(dir, edf);
+  auto file = OpenEdf(path);
+  file->GetBuffer();
+  file->ReadDataRecord(0);
+  ASSERT_EQ(::truncate(path.c_str(), 768 + 400 + 200), 0);
+  EXPECT_THROW(file->ReadDataRecord(1), EDataFileReadData);  // second signal cut off
+  EXPECT_EQ(file->CurrentRecord(), -1);
+  EXPECT_THROW(file->ReadDataRecord(2), EDataFileReadData);
+  file->ReadDataRecord(0);
+  EXPECT_EQ((*file->GetBuffer())[150], Pattern(0, 1, 50));
+}
+
+TEST(UEDFPlan, AdjacentSelectedSignalsShareOneChunk) {
+  TempDir dir;
+  EdfBytes edf = EdfBytes::Valid(4, 10, 2);
+  edf.Signals[1][8] = "20";
+  edf.Signals[2][8] = "30";
+  edf.Signals[3][8] = "40";
+  edf.Sample = Pattern;
+  auto file = OpenEdf(WriteEdf(dir, edf));
+  ASSERT_EQ(file->Chunks().size(), 1u);
+  file->ReadDataRecord(1);
+  file->GetSignal(1)->SetSelected(false);  // selected, unselected, selected, selected
+  EXPECT_EQ(file->CurrentRecord(), -1);
+  EXPECT_EQ(file->GetBuffer()->size(), 80u);
+  ASSERT_EQ(file->Chunks().size(), 2u);
+  EXPECT_EQ(file->Chunks()[0].RecordOffset, 0);
+  EXPECT_EQ(file->Chunks()[0].BufferOffset, 0);
+  EXPECT_EQ(file->Chunks()[0].Count, 10);
+  EXPECT_EQ(file->Chunks()[1].RecordOffset, 30);
+  EXPECT_EQ(file->Chunks()[1].BufferOffset, 10);
+  EXPECT_EQ(file->Chunks()[1].Count, 70);
+  EXPECT_EQ(file->GetSignal(1)->BufferOffset(), -1);
+  EXPECT_EQ(file->GetSignal(1)->RecordOffset(), 10);
+  EXPECT_EQ(file->GetSignal(3)->BufferOffset(), 40);
+  EXPECT_EQ(file->GetSignal(3)->RecordOffset(), 60);
+  EXPECT_EQ(file->RecordSamples(), 100);
+
+  file->ReadDataRecord(1);
+  auto buffer = file->GetBuffer();
+  EXPECT_EQ((*buffer)[9], Pattern(1, 0, 9));
+  EXPECT_EQ((*buffer)[10], Pattern(1, 2, 0));
+  EXPECT_EQ((*buffer)[79], Pattern(1, 3, 39));
+}
+
+TEST(UEDFPlan, AnOldBufferReferenceKeepsItsSamples) {
+  TempDir dir;
+  EdfBytes edf = EdfBytes::Valid(2, 10, 2);
+  edf.Sample = Pattern;
+  auto file = OpenEdf(WriteEdf(dir, edf));
+  auto before = file->GetBuffer();
+  EXPECT_EQ(file->GetBuffer().get(), before.get());  // shared, not copied
+  file->ReadDataRecord(1);
+  file->UpdateChunks(nullptr);
+  EXPECT_NE(file->GetBuffer().get(), before.get());
+  EXPECT_EQ((*before)[0], Pattern(1, 0, 0));
+  EXPECT_EQ((*file->GetBuffer())[0], 0);
+}
+
+TEST(UEDFPlan, ReReadingHeadersPlacesTheNewSignalRecords) {
+  TempDir dir;
+  EdfBytes edf = EdfBytes::Valid(2, 10, 1);
+  edf.Signals[0][8] = "25";
+  auto file = OpenEdf(WriteEdf(dir, edf));
+  file->ReadHeaders();
+  EXPECT_EQ(file->GetSignal(1)->RecordOffset(), 25);
+  EXPECT_EQ(file->GetSignal(1)->BufferOffset(), 25);
+  EXPECT_EQ(file->GetBuffer()->size(), 35u);
+}
+
+TEST(UEDFStrict, ChangingItRejudgesValidButNotHeaderErrors) {
+  TempDir dir;
+  EdfBytes edf = EdfBytes::Valid(1, 100, 5);
+  edf.General[7] = " 4";  // a leading blank is a fault only under strict checking
+  auto file = OpenEdf(WriteEdf(dir, edf), true);
+  EXPECT_FALSE(file->Valid());
+  EXPECT_EQ(file->FileInfo()->NrDataRecords(), 0);
+  file->SetStrict(false);
+  EXPECT_TRUE(file->Valid());
+  EXPECT_EQ(file->HeaderErrors(), TEDFHeaderErrors{heGeneralHeader});
+  EXPECT_EQ(file->FileInfo()->NrDataRecords(), 4);  // the header's value again
+
+  auto lenient = OpenEdf(WriteEdf(dir, edf, "l.edf"), false);
+  EXPECT_TRUE(lenient->Valid());
+  EXPECT_EQ(lenient->FileInfo()->NrDataRecords(), 5);  // counted from the size
+  lenient->SetStrict(true);
+  EXPECT_FALSE(lenient->Valid());
+  EXPECT_TRUE(lenient->HeaderErrors().Empty());
+}
+
+TEST(UEDFStrict, LenientOpenDetectsADecimalComma) {
+  TempDir dir;
+  EdfBytes edf = EdfBytes::Valid(1, 100, 2);
+  edf.General[8] = "0,5";
+  const std::string path = WriteEdf(dir, edf);
+  auto strict = OpenEdf(path, true);
+  EXPECT_FALSE(strict->Valid());
+  EXPECT_EQ(strict->DecimalSeparator(), '.');
+
+  auto lenient = OpenEdf(path, false);
+  EXPECT_TRUE(lenient->Valid());
+  EXPECT_EQ(lenient->DecimalSeparator(), ',');
+  EXPECT_DOUBLE_EQ(static_cast<double>(lenient->FileInfo()->SampleRecDuration()), 0.5);
+  EXPECT_EQ(lenient->HeaderErrors(), TEDFHeaderErrors{heGeneralHeader});
+  EXPECT_EQ(lenient->FileInfo()->NrDataRecords(), 2);
+}
+
+// Headers that announce absurd sizes: an invalid verdict or a clean EDataFile
+// error, never a crash or a gigabyte buffer.
+struct CraftedCase {
+  const char* Name;
+  int Signals;
+  const char* Samples;
+  const char* RecordsText;
+  int64_t ExpectedRecordSamples;
+  uint8_t ExpectedErrors;
+};
+
+class UEDFCrafted : public ::testing::TestWithParam<CraftedCase> {};
+
+TEST_P(UEDFCrafted, EndsAsAVerdictWithoutAllocating) {
+  const CraftedCase& c = GetParam();
+  TempDir dir;
+  EdfBytes edf = EdfBytes::Valid(c.Signals, 1, 0);
+  for (auto& signal : edf.Signals) signal[8] = c.Samples;
+  edf.General[7] = c.RecordsText;
+  edf.Tail = std::string(1000, '\0');
+  auto file = OpenEdf(WriteEdf(dir, edf));
+  ASSERT_TRUE(file->Valid());
+  EXPECT_EQ(file->RecordSamples(), c.ExpectedRecordSamples);
+  EXPECT_EQ(file->FileInfo()->NrDataRecords(), 0);
+  EXPECT_FALSE(file->IsValid());
+  EXPECT_EQ(file->HeaderErrors().Bits(), c.ExpectedErrors);
+  EXPECT_EQ(file->PlannedBufferLength(), c.ExpectedRecordSamples);
+  EXPECT_EQ(file->GetBuffer()->capacity(), 0u);
+  EXPECT_THROW(file->ReadDataRecord(0), EDataFileReadData);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, UEDFCrafted,
+    ::testing::Values(CraftedCase{"OverTheBufferCap", 2, "99999999", "1", 199999998,
+                                  kTooLarge | kMismatch},
+                      CraftedCase{"SumBeyond32Bits", 30, "99999999", "99999999", 2999999970,
+                                  kTooLarge | kMismatch},
+                      CraftedCase{"MostSignalsLargestCounts", 9999, "99999999", "99999999",
+                                  int64_t{9999} * 99999999, kTooLarge | kMismatch}),
+    [](const auto& info) { return std::string(info.param.Name); });
+
+TEST(UEDFCrafted, RecordCountFarBeyondTheFileIsAMismatch) {
+  TempDir dir;
+  EdfBytes edf = EdfBytes::Valid(1, 100, 2);
+  edf.General[7] = "99999999";
+  auto file = OpenEdf(WriteEdf(dir, edf));
+  EXPECT_EQ(file->FileInfo()->NrDataRecords(), 2);
+  EXPECT_FALSE(file->IsValid());
+  EXPECT_EQ(file->HeaderErrors().Bits(), kMismatch);
+  EXPECT_THROW(file->ReadDataRecord(2), EDataFileReadData);
+}
+
+TEST(UEDFCrafted, RecordBeyondTheBufferCapIsRefusedOnReading) {
+  TempDir dir;
+  EdfBytes edf = EdfBytes::Valid(2, 1, 0);
+  for (auto& signal : edf.Signals) signal[8] = "40000000";
+  edf.General[7] = "1";
+  const std::string path = WriteEdf(dir, edf);
+  // One whole record of 160 MB, sparse so that it costs nothing.
+  std::filesystem::resize_file(path, 768 + int64_t{160000000});
+  auto file = OpenEdf(path);
+  EXPECT_EQ(file->FileInfo()->NrDataRecords(), 1);
+  EXPECT_FALSE(file->IsValid());
+  EXPECT_EQ(file->HeaderErrors().Bits(), kTooLarge);
+  EXPECT_EQ(file->GetBuffer()->capacity(), 0u);
+  EXPECT_THROW(file->ReadDataRecord(0), EDataFileReadData);
+}
+
+// A sparse file of `records` records of 30000 samples; the last one carries
+// the pattern. Empty when the file system refuses the size.
+std::string WriteSparseEdf(const TempDir& dir, int records) {
+  EdfBytes edf = EdfBytes::Valid(1, 30000, 0);
+  edf.General[7] = std::to_string(records);
+  const std::string path = dir.File("big.edf");
+  testsupport::WriteFileBytes(path, edf.HeaderBytes());
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
+  if (fd < 0) return "";
+  const int64_t recordBytes = 60000;
+  const int64_t size = 512 + records * recordBytes;
+  std::string last;
+  for (int i = 0; i < 30000; ++i) {
+    const auto v = static_cast<uint16_t>(Pattern(7, 0, i));
+    last.push_back(static_cast<char>(v & 0xFF));
+    last.push_back(static_cast<char>(v >> 8));
+  }
+  const bool ok = ::ftruncate(fd, size) == 0 &&
+                  ::pwrite(fd, last.data(), last.size(), size - recordBytes) ==
+                      static_cast<ssize_t>(last.size());
+  ::close(fd);
+  return ok ? path : "";
+}
+
+TEST(UEDFLargeFile, BeyondTwoAndFourGiBCountsAndReadsTheLastRecord) {
+  for (const int records : {35800, 71600}) {  // 2.15e9 and 4.30e9 bytes
+    SCOPED_TRACE(records);
+    TempDir dir;
+    const std::string path = WriteSparseEdf(dir, records);
+    if (path.empty()) GTEST_SKIP() << "the temporary file system refuses a sparse file of "
+                                   << records << " records";
+    auto file = OpenEdf(path);
+    EXPECT_GT(file->FileSize(), int64_t{2147483647});
+    EXPECT_EQ(file->FileInfo()->NrDataRecords(), records);
+    EXPECT_TRUE(file->IsValid());
+    EXPECT_TRUE(file->HeaderErrors().Empty());
+    file->ReadDataRecord(records - 1);
+    auto buffer = file->GetBuffer();
+    EXPECT_EQ((*buffer)[0], Pattern(7, 0, 0));
+    EXPECT_EQ((*buffer)[29999], Pattern(7, 0, 29999));
+    file->ReadDataRecord(records - 2);
+    EXPECT_EQ((*buffer)[0], 0);
+  }
+}
+
+// Opening, judging and reading every record of a file, as the checker does.
+// Only the EDataFile family may come out; the file must stay untouched.
+void CheckReadOnlyUse(const std::string& path, bool strict) {
+  const std::string bytes = testsupport::ReadFileBytes(path);
+  const int64_t mtime = testsupport::FileMTimeNs(path);
+  bool active = false;
+  try {
+    auto file = OpenEdf(path, strict);
+    active = file->Active();
+    file->IsValid();
+    if (file->Valid())
+      for (int32_t r = 0; r < file->FileInfo()->NrDataRecords(); ++r) file->ReadDataRecord(r);
+    file->SetActive(false);
+  } catch (const EDataFile&) {
+    // allowed: a clean refusal of the file
+  }
+  EXPECT_TRUE(active);
+  EXPECT_EQ(testsupport::ReadFileBytes(path), bytes);
+  EXPECT_EQ(testsupport::FileMTimeNs(path), mtime);
+}
+
+TEST(UEDFReadOnly, SampleFileStaysUnchangedAndIsValid) {
+  const std::string path = std::string(VELLICOR_SOURCE_DIR) + "/examples/sample.edf";
+  CheckReadOnlyUse(path, true);
+  auto file = OpenEdf(path);
+  EXPECT_TRUE(file->IsValid());
+  EXPECT_EQ(file->FileInfo()->NrDataRecords(), 10);
+  EXPECT_EQ(file->RecordSamples(), 140);
+}
+
+TEST(UEDFReadOnly, RealFilesGetAVerdictAndStayUnchanged) {
+  const std::string dir = testsupport::RealTestDataDir();
+  if (dir.empty()) GTEST_SKIP() << "no real test data folder";
+  int count = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+    if (entry.path().extension() != ".edf") continue;
+    SCOPED_TRACE(entry.path().string());
+    ++count;
+    CheckReadOnlyUse(entry.path().string(), true);
+    CheckReadOnlyUse(entry.path().string(), false);
+  }
+  EXPECT_GT(count, 0);
+}
+
+}  // namespace
