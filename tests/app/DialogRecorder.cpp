@@ -19,8 +19,11 @@ std::optional<QString> TDialogRecorder::GetOpenFileName(QWidget*) {
     ADD_FAILURE() << "unexpected file-open dialog";
     return std::nullopt;
   }
-  std::optional<QString> Answer = OpenAnswers.front();
+  // Copied out by value: GCC 12 at -O2 warns falsely about a copied optional<QString>.
+  const bool HasAnswer = OpenAnswers.front().has_value();
+  const QString Answer = OpenAnswers.front().value_or(QString());
   OpenAnswers.pop_front();
+  if (!HasAnswer) return std::nullopt;
   return Answer;
 }
 
