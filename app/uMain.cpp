@@ -88,6 +88,7 @@ TForm1::TForm1(QStringList Arguments, QWidget* Parent)
   move(243, 258);
   BuildMenus();
   BuildPanes();
+  setAcceptDrops(true);
   FormCreate();
 }
 
@@ -160,22 +161,11 @@ void TForm1::OpenFile(const QString& FileName) {
   OpenFileContinue(FileName);
 }
 
-void TForm1::OpenFileContinue(const QString& FileName) {
-  // Creating the EDF file object, reading and judging its headers and writing
-  // the verdict plug in here; until they do, nothing is opened.
-  (void)FileName;
-}
-
 void TForm1::Open1Click() {
   if (const std::optional<QString> FileName = Dialogs().GetOpenFileName(this)) OpenFile(*FileName);
 }
 
 void TForm1::Exit1Click() { close(); }
-
-void TForm1::Checkdigitalminmaxvalues1Click() {
-  // The data record check comes with the EDF file object; the menu stays
-  // disabled until a file passes, so this is never reached before.
-}
 
 void TForm1::About1Click() {
   // Without owner, freed however the showing ends.
@@ -186,18 +176,6 @@ void TForm1::About1Click() {
   Form->SetEmail(QStringLiteral("support@vellicor.example"));
   Form->SetWebAddress(QStringLiteral("www.vellicor.example/checker"));
   Dialogs().ExecModal(*Form);
-}
-
-void TForm1::RzButton1Click() {
-  // Stepping to the previous signal comes with the signal pane; without a
-  // file object there is nothing to step through.
-  if (!FEdfFile) return;
-}
-
-void TForm1::RzButton2Click() {
-  // Stepping to the next signal comes with the signal pane; without a file
-  // object there is nothing to step through.
-  if (!FEdfFile) return;
 }
 
 TApplication::TApplication(int& Argc, char** Argv) : QApplication(Argc, Argv) {}

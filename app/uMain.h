@@ -5,6 +5,8 @@
 #include <array>
 #include <memory>
 #include <optional>
+#include <string>
+#include <vector>
 
 #include <QApplication>
 #include <QColor>
@@ -15,6 +17,8 @@
 #include <QTimer>
 
 class QAction;
+class QDragEnterEvent;
+class QDropEvent;
 class QGroupBox;
 class QLineEdit;
 class QMenu;
@@ -22,6 +26,10 @@ class QPushButton;
 class QSplitter;
 class QStatusBar;
 class TEDFFile;
+class TFormProgress;
+struct TFieldView;
+struct THeaderJudgement;
+struct TSignalView;
 
 // The two colours that mark faulty fields.
 inline constexpr QRgb ErrorColour = qRgb(255, 128, 128);
@@ -69,6 +77,9 @@ private:
   bool FRedPhase = false;
 };
 
+// A header text as shown: 8-bit, every byte one character (Latin-1).
+QString HeaderText(const std::string& Text);
+
 // The one file named by a command line (program path not counted): exactly
 // one argument that names an existing file; anything else gives nothing.
 std::optional<QString> CommandLineFile(const QStringList& Arguments);
@@ -89,6 +100,13 @@ public:
   void ClearFileHeaderBoxes(const QColor& Colour);
   void ClearSignalHeaderBoxes(const QColor& Colour);
 
+  // The general header pane as judged: texts, tool tips, red boxes.
+  void ShowFileHeader(const std::array<TFieldView, 10>& Fields);
+  // Signal Index (0-based) of the open file under its current strictness;
+  // out of range (or without a file) the pane empties and both buttons go off.
+  void ShowSignalHeader(int Index);
+  int SignalIndex() const { return FSignalIndex; }
+
   // The handlers, public so that a test can run them as the user would.
   void FormCreate();
   void ApplicationEvents1Idle();
@@ -101,14 +119,26 @@ public:
 
 protected:
   void showEvent(QShowEvent* Event) override;
+  // A single local file dropped on the window is opened as File / Open would.
+  void dragEnterEvent(QDragEnterEvent* Event) override;
+  void dropEvent(QDropEvent* Event) override;
+
+  // Runs once per data record of the min/max check, after the record is
+  // loaded: shows Percent, lets the window events through (Cancel among
+  // them) and says whether to go on. Virtual so that tests can watch it.
+  virtual bool MinMaxRecordLoaded(TFormProgress& Progress, int Percent);
 
 private:
   void BuildMenus();
   void BuildPanes();
   void SetToolsEnabled(bool Enabled);
   void ClearRemarks();
-  // Steps of OpenFile that need the EDF file object; they plug in here.
+  // The steps of OpenFile from the creation of the file object on.
   void OpenFileContinue(const QString& FileName);
+  // Everything the judgement holds so far, whether or not it completed.
+  void ShowJudgement(const THeaderJudgement& Judgement);
+  void ShowSignalView(const TSignalView& View);
+  void ShowMinMaxReport(const std::vector<std::string>& Lines);
 
   QStringList FArguments;
   bool FIdleHooked = true;
