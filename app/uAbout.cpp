@@ -1,5 +1,7 @@
 #include "app/uAbout.h"
 
+#include "check/uFormDesign.h"
+
 #include <functional>
 #include <utility>
 
@@ -75,10 +77,7 @@ TWexaAboutForm::TWexaAboutForm(QWidget* Parent)
   EnsureAboutResources();
   setObjectName(QStringLiteral("WexaAboutForm"));
   setWindowTitle(QStringLiteral("About"));
-  QFont Font(QStringLiteral("MS Sans Serif"));
-  Font.setStyleHint(QFont::SansSerif);
-  Font.setPixelSize(13);
-  setFont(Font);
+  setFont(DesignFont());
   QPalette White = palette();
   White.setColor(QPalette::Window, Qt::white);
   setPalette(White);

@@ -1,5 +1,7 @@
 #include "app/uMain.h"
 
+#include "check/uFormDesign.h"
+
 #include <exception>
 #include <memory>
 
@@ -79,10 +81,7 @@ TForm1::TForm1(QStringList Arguments, QWidget* Parent)
   setObjectName(QStringLiteral("Form1"));
   setWindowTitle(QStringLiteral("Vellicor"));
   setWindowIcon(QIcon(ProgramIcon()));
-  QFont Font(QStringLiteral("MS Sans Serif"));
-  Font.setStyleHint(QFont::SansSerif);
-  Font.setPixelSize(13);
-  setFont(Font);
+  setFont(DesignFont());
   resize(800, 489);
   setMinimumHeight(489);
   move(243, 258);

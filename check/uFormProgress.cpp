@@ -1,45 +1,16 @@
 #include "check/uFormProgress.h"
 
-#include <QApplication>
-#include <QFont>
+#include "check/uFormDesign.h"
+
 #include <QLabel>
-#include <QMainWindow>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QScreen>
-
-namespace {
-
-const QWidget* ApplicationMainWindow() {
-  for (const QWidget* Window : QApplication::topLevelWidgets())
-    if (qobject_cast<const QMainWindow*>(Window) && Window->isVisible()) return Window;
-  return nullptr;
-}
-
-}  // namespace
-
-void CentreOnOwner(QWidget& Window, const QWidget* Owner) {
-  const QWidget* Centre = Owner ? Owner->window() : ApplicationMainWindow();
-  QRect Area;
-  if (Centre)
-    Area = Centre->frameGeometry();
-  else if (const QScreen* Screen = QGuiApplication::primaryScreen())
-    Area = Screen->availableGeometry();
-  else
-    return;
-  QRect Frame = Window.frameGeometry();
-  Frame.moveCenter(Area.center());
-  Window.move(Frame.topLeft());
-}
 
 TFormProgress::TFormProgress(QWidget* Owner)
     : QWidget(Owner, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint), FOwner(Owner) {
   setObjectName(QStringLiteral("FormProgress"));
   setWindowTitle(QStringLiteral("FormProgress"));
-  QFont Font(QStringLiteral("MS Sans Serif"));
-  Font.setStyleHint(QFont::SansSerif);
-  Font.setPixelSize(13);
-  setFont(Font);
+  setFont(DesignFont());
 
   ProgressBar = new QProgressBar(this);
   ProgressBar->setObjectName(QStringLiteral("ProgressBar"));

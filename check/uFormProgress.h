@@ -31,6 +31,3 @@ private:
   bool FCancelled = false;
 };
 
-// Places Window centred on Owner, or, without owner, on the application's
-// main window (else on the screen). Shared with the results window.
-void CentreOnOwner(QWidget& Window, const QWidget* Owner);

@@ -5,7 +5,7 @@
 #include <QPushButton>
 #include <QStringList>
 
-#include "check/uFormProgress.h"
+#include "check/uFormDesign.h"
 
 namespace {
 
@@ -20,10 +20,7 @@ constexpr int ButtonBottomMargin = 28;
 TFormResults::TFormResults(QWidget* Owner) : QDialog(Owner), FOwner(Owner) {
   setObjectName(QStringLiteral("FormResults"));
   setWindowTitle(QStringLiteral("Results"));
-  QFont Font(QStringLiteral("MS Sans Serif"));
-  Font.setStyleHint(QFont::SansSerif);
-  Font.setPixelSize(13);
-  setFont(Font);
+  setFont(DesignFont());
   setSizeGripEnabled(true);
 
   Memo1 = new QPlainTextEdit(this);

@@ -308,7 +308,7 @@ std::vector<TCorpusCase> WholeFileCases(const TBaseFile& B) {
   return R;
 }
 
-struct TBaseSpec {
+struct TBaseRecipe {
   const char* Name;
   std::vector<int> Samples;
   int Records;
@@ -318,20 +318,20 @@ struct TBaseSpec {
   const char* Reserved;
 };
 
-TBaseFile WriteBase(const std::string& Folder, const TBaseSpec& Spec) {
-  const std::string Path = Folder + "/" + Spec.Name + ".edf";
-  const int Ns = static_cast<int>(Spec.Samples.size());
+TBaseFile WriteBase(const std::string& Folder, const TBaseRecipe& Recipe) {
+  const std::string Path = Folder + "/" + Recipe.Name + ".edf";
+  const int Ns = static_cast<int>(Recipe.Samples.size());
   {
     TEDFFile F;
     F.SetFileName(Path);
     F.CreateNew(Ns, true);
     TCustomEDFFileInfo& Info = *F.FileInfo();
-    Info.SetPatient(Spec.Patient);
-    Info.SetRecording(Spec.Recording);
+    Info.SetPatient(Recipe.Patient);
+    Info.SetRecording(Recipe.Recording);
     Info.SetStartDate(EncodeDate(2026, 12, 7));
     Info.SetStartTime(EncodeTime(22, 30, 5, 0));
-    Info.SetSampleRecDuration(Spec.Duration);
-    Info.SetReserved(Spec.Reserved);
+    Info.SetSampleRecDuration(Recipe.Duration);
+    Info.SetReserved(Recipe.Reserved);
     for (int s = 0; s < Ns; ++s) {
       TCustomEDFSignalInfo& S = *F.GetSignal(s);
       S.SetSignalLabel("EEG " + std::to_string(s + 1));
@@ -342,18 +342,18 @@ TBaseFile WriteBase(const std::string& Folder, const TBaseSpec& Spec) {
       S.SetDigimin(-2048);
       S.SetDigimax(2047);
       S.SetPrefilter("HP:0.1Hz");
-      S.SetNrSamples(Spec.Samples[static_cast<size_t>(s)]);
+      S.SetNrSamples(Recipe.Samples[static_cast<size_t>(s)]);
       S.SetReserved("");
     }
     F.WriteHeaders();
-    for (int r = 0; r < Spec.Records; ++r) {
+    for (int r = 0; r < Recipe.Records; ++r) {
       auto Buffer = F.GetBuffer();
       for (size_t i = 0; i < Buffer->size(); ++i)
         (*Buffer)[i] = static_cast<int16_t>((r * 131 + static_cast<int>(i) * 17) % 4000 - 2000);
       F.WriteDataRecord(F.FileInfo()->NrDataRecords());
     }
   }  // closing stores the final record count
-  return TBaseFile{Spec.Name, testsupport::ReadFileBytes(Path), Spec.Samples, Spec.Records};
+  return TBaseFile{Recipe.Name, testsupport::ReadFileBytes(Path), Recipe.Samples, Recipe.Records};
 }
 
 }  // namespace
@@ -376,7 +376,7 @@ std::string PatchSignalField(std::string Bytes, int NrSignals, int Signal, int F
 }
 
 std::vector<TBaseFile> WriteBaseFiles(const std::string& Folder) {
-  const TBaseSpec Specs[] = {
+  const TBaseRecipe Recipes[] = {
       {"plain1", {10}, 3, 1, "Patient One", "Night 1", ""},
       // 2 s records, so the duration is not the usual 1.
       {"plain3", {10, 20, 5}, 2, 2, "Patient Three", "Night 3", ""},
@@ -384,7 +384,7 @@ std::vector<TBaseFile> WriteBaseFiles(const std::string& Folder) {
        "Startdate 07-DEC-2026 X X Vellicor", "EDF+C"},
   };
   std::vector<TBaseFile> Bases;
-  for (const TBaseSpec& Spec : Specs) Bases.push_back(WriteBase(Folder, Spec));
+  for (const TBaseRecipe& Recipe : Recipes) Bases.push_back(WriteBase(Folder, Recipe));
   return Bases;
 }
 
