@@ -29,7 +29,7 @@ for exe in "${targets[@]}"; do
   else
     # Fixed run counts, sized so that all targets together stay within a few minutes.
     case "$name" in
-      fuzz_edf_open) args+=(-runs=3000) ;;
+      fuzz_edf_open) args+=(-runs=10000) ;;
       *) args+=(-runs=20000) ;;
     esac
   fi

@@ -88,6 +88,7 @@ struct TLayoutCase {
   TFieldMark DurationMark;
   bool Verdict;
 };
+void PrintTo(const TLayoutCase& Case, std::ostream* Out) { *Out << Case.Name; }
 
 void PrintTo(const TLayoutCase& C, std::ostream* Os) { *Os << C.Name; }
 
@@ -167,6 +168,7 @@ struct TGeneralCase {
   TFieldMark Mark;
   bool Verdict;
 };
+void PrintTo(const TGeneralCase& Case, std::ostream* Out) { *Out << Case.Name; }
 
 void PrintTo(const TGeneralCase& C, std::ostream* Os) { *Os << C.Name; }
 
@@ -292,6 +294,7 @@ struct TSignalCase {
   int ReasonField;
   std::string Reason;
 };
+void PrintTo(const TSignalCase& Case, std::ostream* Out) { *Out << Case.Name; }
 
 void PrintTo(const TSignalCase& C, std::ostream* Os) { *Os << C.Name; }
 

@@ -46,6 +46,7 @@ struct TReportCase {
   int Target;
   Lines Expected;
 };
+void PrintTo(const TReportCase& Case, std::ostream* Out) { *Out << Case.Name; }
 
 void PrintTo(const TReportCase& C, std::ostream* Os) { *Os << C.Name; }
 

@@ -48,6 +48,9 @@ struct FaultCase {
   std::vector<std::string> Lines;  // with "signal"/"general" places, indented
 };
 
+// Keeps test listings readable (GoogleTest would dump the bytes otherwise).
+void PrintTo(const FaultCase& Case, std::ostream* Out) { *Out << Case.Name; }
+
 EdfBytes Valid2() { return EdfBytes::Valid(2, 200, 3); }
 
 EdfBytes WithGeneral(int Field, const std::string& Text) {

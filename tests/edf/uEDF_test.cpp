@@ -111,6 +111,7 @@ struct WholeFileCase {
   bool ExpectedStrict;
   bool ExpectedLenient;
 };
+void PrintTo(const WholeFileCase& Case, std::ostream* Out) { *Out << Case.Name; }
 
 class UEDFWholeFile : public ::testing::TestWithParam<WholeFileCase> {};
 
@@ -329,6 +330,7 @@ struct CraftedCase {
   int64_t ExpectedRecordSamples;
   uint8_t ExpectedErrors;
 };
+void PrintTo(const CraftedCase& Case, std::ostream* Out) { *Out << Case.Name; }
 
 class UEDFCrafted : public ::testing::TestWithParam<CraftedCase> {};
 
