@@ -88,7 +88,6 @@ struct TLayoutCase {
   TFieldMark DurationMark;
   bool Verdict;
 };
-void PrintTo(const TLayoutCase& Case, std::ostream* Out) { *Out << Case.Name; }
 
 void PrintTo(const TLayoutCase& C, std::ostream* Os) { *Os << C.Name; }
 
@@ -168,7 +167,6 @@ struct TGeneralCase {
   TFieldMark Mark;
   bool Verdict;
 };
-void PrintTo(const TGeneralCase& Case, std::ostream* Out) { *Out << Case.Name; }
 
 void PrintTo(const TGeneralCase& C, std::ostream* Os) { *Os << C.Name; }
 
@@ -294,7 +292,6 @@ struct TSignalCase {
   int ReasonField;
   std::string Reason;
 };
-void PrintTo(const TSignalCase& Case, std::ostream* Out) { *Out << Case.Name; }
 
 void PrintTo(const TSignalCase& C, std::ostream* Os) { *Os << C.Name; }
 

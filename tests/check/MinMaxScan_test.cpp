@@ -46,7 +46,6 @@ struct TReportCase {
   int Target;
   Lines Expected;
 };
-void PrintTo(const TReportCase& Case, std::ostream* Out) { *Out << Case.Name; }
 
 void PrintTo(const TReportCase& C, std::ostream* Os) { *Os << C.Name; }
 
