@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "support/uSysUtils.h"
+#include "util/udStr.h"
 
 namespace {
 constexpr int64_t MaxInt64 = std::numeric_limits<int64_t>::max();
@@ -95,10 +96,5 @@ std::string ReadFieldFrom(const std::string& Bytes, int64_t Offset, int Width) {
 }
 
 std::string FormatField(bool Valid, const std::string& Text, int Width) {
-  if (Width <= 0) return {};
-  const auto W = static_cast<size_t>(Width);
-  if (!Valid) return std::string(W, ' ');
-  std::string Field = Text.substr(0, W);
-  Field.resize(W, ' ');
-  return Field;
+  return Valid ? PadRight(Text, Width) : Spaces(Width);
 }

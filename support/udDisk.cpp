@@ -3,24 +3,31 @@
 #include <fcntl.h>
 #include <linux/fs.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <system_error>
 
 namespace {
-// The 16-bit attribute set of a path, built from the inode flags. Only the
-// compressed flag has a counterpart; anything that fails leaves 0.
+// The 16-bit attribute set of a path, in the classic bit layout: read-only
+// (no write permission for the owner), hidden (a dot name), directory, and
+// compressed from the inode flags. A path that cannot be examined gives 0.
 uint16_t FileAttributes(const std::string& Path) {
+  struct stat St {};
+  if (::stat(Path.c_str(), &St) != 0) return 0;
+  uint16_t Attributes = 0;
+  if (!(St.st_mode & S_IWUSR)) Attributes |= faReadOnly;
+  if (S_ISDIR(St.st_mode)) Attributes |= faDirectory;
+  const auto Slash = Path.find_last_of('/');
+  const std::string Name = Slash == std::string::npos ? Path : Path.substr(Slash + 1);
+  if (Name.size() > 1 && Name[0] == '.' && Name != "..") Attributes |= faHidden;
   // O_NONBLOCK so that opening a FIFO or device cannot hang.
   const int Fd = ::open(Path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (Fd < 0) return 0;
+  if (Fd < 0) return Attributes;
   int Flags = 0;  // the kernel reads and writes an int despite the macro's long
-  const bool Ok = ::ioctl(Fd, FS_IOC_GETFLAGS, &Flags) == 0;
+  if (::ioctl(Fd, FS_IOC_GETFLAGS, &Flags) == 0 && (Flags & FS_COMPR_FL)) Attributes |= faCompressed;
   ::close(Fd);
-  if (!Ok) return 0;
-  uint16_t Attributes = 0;
-  if (Flags & FS_COMPR_FL) Attributes |= faCompressed;
   return Attributes;
 }
 }  // namespace

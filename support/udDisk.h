@@ -5,7 +5,10 @@
 #include <cstdint>
 #include <string>
 
-// The compressed attribute bit of the 16-bit attribute set.
+// Bits of the 16-bit attribute set that this platform can answer.
+inline constexpr uint16_t faReadOnly = 0x0001;
+inline constexpr uint16_t faHidden = 0x0002;
+inline constexpr uint16_t faDirectory = 0x0010;
 inline constexpr uint16_t faCompressed = 0x0800;
 
 // True when every bit of Mask is set in the path's attributes. A path whose

@@ -7,6 +7,8 @@
 
 #include "support/uSysUtils.h"
 #include "util/uHPDateTime.h"
+
+#include "support/uMath.h"
 #include "util/uLocale.h"
 #include "util/udStr.h"
 
@@ -94,8 +96,10 @@ TDateTime THPDateTimeStringConvertor::ValueToDecode() const {
   if (!(Seconds >= 0 && Seconds < 86400) || !std::isfinite(V)) return V;
   // The day part is a whole number; recover it exactly from the value.
   const double DayPart = std::nearbyint(V - static_cast<double>(Seconds / 86400.0L));
-  const long double MSecs = std::floor(Seconds * 1000.0L);
-  const double Time = static_cast<double>(MSecs / 86'400'000.0L);
+  // Whole milliseconds cut from the exact picosecond count: cutting the seconds
+  // themselves would lose a millisecond where the extended value sits just below it.
+  const int64_t MSecs = RoundAway(Seconds * 1e12L) / 1'000'000'000;
+  const double Time = static_cast<double>(MSecs) / 86'400'000.0;
   return DayPart >= 0 ? DayPart + Time : DayPart - Time;
 }
 

@@ -13,10 +13,18 @@ constexpr int64_t MaxInt64 = std::numeric_limits<int64_t>::max();
 }
 
 TEST(UEDFLayoutTables, NamesAndWidthsOfBothHeadersFillTwoHundredFiftySixBytes) {
-  EXPECT_STREQ(EDFGeneralFieldNames[gfSampleRecDuration], "SampleRecDuration");
-  EXPECT_STREQ(EDFGeneralFieldNames[gfNrSignals], "NrSignals");
-  EXPECT_STREQ(EDFSignalFieldNames[sfTransducertype], "Transducertype");
-  EXPECT_STREQ(EDFSignalFieldNames[sfReserved], "Reserved");
+  // The names are part of the library's interface: spelled exactly so.
+  const char* General[EDFFieldCount] = {"Version",     "Patient",       "Recording",
+                                        "StartDate",   "StartTime",     "HeaderBytes",
+                                        "Reserved",    "NrDataRecords", "SampleRecDuration",
+                                        "NrSignals"};
+  const char* Signal[EDFFieldCount] = {"SignalLabel", "Transducertype", "Physidim", "Physimin",
+                                       "Physimax",    "Digimin",        "Digimax",  "Prefilter",
+                                       "NrSamples",   "Reserved"};
+  for (int F = 0; F < EDFFieldCount; ++F) {
+    EXPECT_STREQ(EDFGeneralFieldNames[F], General[F]);
+    EXPECT_STREQ(EDFSignalFieldNames[F], Signal[F]);
+  }
   EXPECT_EQ(std::accumulate(EDFGeneralFieldWidths.begin(), EDFGeneralFieldWidths.end(), 0), 256);
   EXPECT_EQ(std::accumulate(EDFSignalFieldWidths.begin(), EDFSignalFieldWidths.end(), 0), 256);
 }

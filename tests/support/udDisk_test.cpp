@@ -59,6 +59,26 @@ TEST_F(UdDiskFiles, OrdinaryFileIsNotCompressed) {
   EXPECT_FALSE(IsCompressedFile(File));
 }
 
+TEST_F(UdDiskFiles, AttributesFollowTypePermissionAndName) {
+  const std::string Plain = MakeFile("plain.edf", "0");
+  const std::string Hidden = MakeFile(".hidden.edf", "0");
+  const std::string Locked = MakeFile("locked.edf", "0");
+  std::filesystem::permissions(Locked, std::filesystem::perms::owner_write,
+                               std::filesystem::perm_options::remove);
+  struct Case {
+    std::string Path;
+    uint16_t Mask;
+    bool Expected;
+  };
+  const Case Cases[] = {
+      {Dir.string(), faDirectory, true},   {Plain, faDirectory, false},
+      {Plain, faReadOnly, false},          {Locked, faReadOnly, true},
+      {Hidden, faHidden, true},            {Plain, faHidden, false},
+      {Locked, faReadOnly | faHidden, false},
+  };
+  for (const Case& C : Cases) EXPECT_EQ(FileHasAttributes(C.Path, C.Mask), C.Expected) << C.Path;
+}
+
 TEST_F(UdDiskFiles, FileExistsOnlyForNonDirectoriesAndSizeIsTheByteCount) {
   const std::string File = MakeFile("sized.edf", std::string(300, 'x'));
   EXPECT_TRUE(FileExists(File));

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <optional>
 #include <string>
@@ -256,3 +257,17 @@ TEST_F(HPDateTimeTest, PlainConvertorRejectsFractionalSecondTokens) {
 }
 
 }  // namespace
+
+// Milliseconds are cut from the exact picosecond count: a value held as a
+// whole millisecond must never be written one millisecond early.
+TEST_F(HPDateTimeTest, WholeMillisecondsAreWrittenExactly) {
+  char Expected[32];
+  for (int64_t Ms = 0; Ms < 86'400'000; Ms += 1'919) {
+    auto V = HP(2004, 1, 5);
+    V->SetSeconds(static_cast<long double>(Ms) / 1000.0L);
+    std::snprintf(Expected, sizeof Expected, "%02d:%02d:%02d.%03d", static_cast<int>(Ms / 3'600'000),
+                  static_cast<int>(Ms / 60'000 % 60), static_cast<int>(Ms / 1000 % 60),
+                  static_cast<int>(Ms % 1000));
+    ASSERT_EQ(HPDateTimeToStr("hh:nn:ss.zzz", V, -1), Expected) << Ms << " ms";
+  }
+}
