@@ -11,7 +11,7 @@ namespace {
 
 // Distances of the memo and the button to the window edges they follow.
 constexpr int MemoMargin = 4;
-constexpr int MemoRightMargin = 7;
+constexpr int MemoRightMargin = 3;  // 4 + 493 + 3 = 500
 constexpr int MemoBottomMargin = 35;
 constexpr int ButtonBottomMargin = 28;
 

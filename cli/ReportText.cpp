@@ -29,7 +29,8 @@ std::string ReasonText(const TFieldView& V, const std::string& Remark) {
 void AddFieldLine(std::string& Out, const std::string& Place, const TFieldView& V,
                   TFieldMark Severity, const std::string& Remark) {
   Out += "  ";
-  Out += MarkName(Severity);
+  // A reason without a mark: the window shows the tool tip on an uncoloured box.
+  Out += Severity == TFieldMark::None ? "note" : MarkName(Severity);
   Out += ": " + Place + ": " + V.Caption + " " + QuoteRaw(WithoutPadding(V.Raw)) + ": " +
          ReasonText(V, Remark) + "\n";
 }
@@ -129,14 +130,14 @@ std::string FormatReportText(const TFileReport& R) {
   std::string out = R.Path + ": " + VerdictLine(R) + "\n";
   for (size_t k = 0; k < J.General.size(); ++k) {
     const TFieldView& V = J.General[k];
-    if (V.Mark == TFieldMark::None) continue;
+    if (V.Mark == TFieldMark::None && V.Reason.empty()) continue;
     AddFieldLine(out, "general header", V, FaultSeverity(false, static_cast<int>(k), V.Mark),
                  GeneralFieldRemark(J, static_cast<int>(k)));
   }
   for (const TSignalView& S : R.Signals) {
     for (size_t f = 0; f < S.Fields.size(); ++f) {
       const TFieldView& V = S.Fields[f];
-      if (V.Mark == TFieldMark::None) continue;
+      if (V.Mark == TFieldMark::None && V.Reason.empty()) continue;
       AddFieldLine(out, SignalPlace(S), V, FaultSeverity(true, static_cast<int>(f), V.Mark), "");
     }
     if (!S.CalibrationRemark.empty())

@@ -48,7 +48,8 @@ bool TCustomEDFFile::IsValid() {
 bool TEDFFile::IsValid() {
   bool result = TCustomEDFFile::IsValid();
   if (result && FActive && !FInValidation) {
-    // A nested IsValid (through GetBuffer's re-plan) must not check again.
+    // The checks call back into the object (GetBuffer); a subclass that judges
+    // there again must not start the whole-file checks a second time.
     TFlagGuard guard(FInValidation);
     CheckWholeFile(result);
   }

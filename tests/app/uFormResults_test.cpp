@@ -52,7 +52,7 @@ TEST(UFormResults, MemoFollowsAllEdgesAndTheButtonTheBottom) {
   Form.show();
   Form.resize(640, 420);
   QCoreApplication::processEvents();
-  EXPECT_EQ(Form.Memo1->geometry(), QRect(4, 4, 640 - 11, 420 - 39));
+  EXPECT_EQ(Form.Memo1->geometry(), QRect(4, 4, 640 - 7, 420 - 39));
   EXPECT_EQ(Form.BtnClose->y(), 420 - 28);
   EXPECT_EQ(Form.BtnClose->size(), QSize(75, 25));
 }

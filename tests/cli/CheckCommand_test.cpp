@@ -73,6 +73,8 @@ const std::vector<FaultCase>& FaultCases() {
        {"  error: general header: Patient \"X\\x01X X X\": Not ASCII printable"}},
       {"StartDateWithDashes", [] { return WithGeneral(3, "01-02-03"); }, 1,
        {"  error: general header: StartDate \"01-02-03\": Separators should be '.'"}},
+      {"HeaderBytesLeadingBlankIsOnlyANote", [] { return WithGeneral(5, " 768"); }, 0,
+       {"  note: general header: HeaderBytes \" 768\": Not left justified"}},
       {"HeaderBytesWrong", [] { return WithGeneral(5, "512"); }, 1,
        {"  error: general header: HeaderBytes \"512\": invalid value"}},
       {"NrDataRecordsMinusOne", [] { return WithGeneral(7, "-1"); }, 1,
@@ -143,7 +145,7 @@ TEST_P(CheckCommandFault, NamesTheFieldItsRawTextAndReason) {
     if (line.rfind(path + ": ", 0) == 0) continue;
     ASSERT_FALSE(line.empty());
     EXPECT_TRUE(line.rfind("  error: ", 0) == 0 || line.rfind("  warning: ", 0) == 0 ||
-                line.rfind("  Datablock size = ", 0) == 0)
+                line.rfind("  note: ", 0) == 0 || line.rfind("  Datablock size = ", 0) == 0)
         << line;
     EXPECT_NE(line.back(), ' ') << line;
   }
