@@ -13,6 +13,7 @@
 
 #include "edf/uDataFileErrors.h"
 #include "edf/uEDFFileInfo.h"
+#include "edf/uEDFLayout.h"
 #include "edf/uEDFSignalInfo.h"
 #include "support_lib/EdfBytes.h"
 
@@ -318,6 +319,147 @@ TEST(UEDFStrict, LenientOpenDetectsADecimalComma) {
   EXPECT_DOUBLE_EQ(static_cast<double>(lenient->FileInfo()->SampleRecDuration()), 0.5);
   EXPECT_EQ(lenient->HeaderErrors(), TEDFHeaderErrors{heGeneralHeader});
   EXPECT_EQ(lenient->FileInfo()->NrDataRecords(), 2);
+}
+
+// A file written under a locale with a decimal comma in the physical range.
+// The physical range never decides the verdict, so the open has no reason to
+// guess; asked to, the object guesses from the fields that failed and applies
+// the guess to every number field.
+struct DetectCase {
+  const char* Name;
+  const char* Physimin;  // of the second signal
+  const char* Physimax;
+  bool ExpectedDetected;
+  char ExpectedDecimal;
+  char ExpectedThousand;
+  bool ExpectedRangeValid;
+  double ExpectedPhysimin;  // checked when the range is valid
+  double ExpectedPhysimax;
+};
+void PrintTo(const DetectCase& Case, std::ostream* Out) { *Out << Case.Name; }
+
+class UEDFDetect : public ::testing::TestWithParam<DetectCase> {};
+
+TEST_P(UEDFDetect, GuessFromThePhysicalRangeReparsesEverySignal) {
+  const DetectCase& c = GetParam();
+  TempDir dir;
+  EdfBytes edf = EdfBytes::Valid(2, 100, 2);
+  edf.Signals[1][sfPhysimin] = c.Physimin;
+  edf.Signals[1][sfPhysimax] = c.Physimax;
+  auto file = OpenEdf(WriteEdf(dir, edf), false);
+  ASSERT_TRUE(file->Valid());
+  EXPECT_EQ(file->DecimalSeparator(), '.');
+  EXPECT_FALSE(file->GetSignal(1)->Calibrated());
+
+  EXPECT_EQ(file->DetectNumberFormat(), c.ExpectedDetected);
+  EXPECT_EQ(file->DecimalSeparator(), c.ExpectedDecimal);
+  EXPECT_EQ(file->ThousandSeparator(), c.ExpectedThousand);
+  // The guess reaches every record, not only the one it came from.
+  EXPECT_EQ(file->FileInfo()->DecimalSeparator(), c.ExpectedDecimal);
+  EXPECT_EQ(file->GetSignal(0)->DecimalSeparator(), c.ExpectedDecimal);
+  EXPECT_EQ(file->GetSignal(0)->ThousandSeparator(), c.ExpectedThousand);
+  EXPECT_TRUE(file->GetSignal(0)->Calibrated()) << "\"-500\" reads the same under any guess";
+  const TCustomEDFSignalInfo* signal = file->GetSignal(1);
+  EXPECT_TRUE(signal->IsValid());
+  EXPECT_EQ(signal->GetFieldValid(sfPhysimin) && signal->GetFieldValid(sfPhysimax),
+            c.ExpectedRangeValid);
+  EXPECT_EQ(signal->Calibrated(), c.ExpectedRangeValid);
+  if (c.ExpectedRangeValid) {
+    EXPECT_DOUBLE_EQ(signal->Physimin(), c.ExpectedPhysimin);
+    EXPECT_DOUBLE_EQ(signal->Physimax(), c.ExpectedPhysimax);
+  }
+  EXPECT_TRUE(file->HeaderValid());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, UEDFDetect,
+    ::testing::Values(
+        DetectCase{"CommaInBoth", "-500,5", "500,5", true, ',', '\0', true, -500.5, 500.5},
+        DetectCase{"CommaAndPointGroups", "-500", "1.000,25", true, ',', '.', true, -500, 1000.25},
+        // Only failed texts are looked at: "-500.5" was sound under the point
+        // and breaks the thousands groups guessed from the other field.
+        DetectCase{"GuessBreaksASoundField", "-500.5", "1.000,25", true, ',', '.', false, 0, 0},
+        // A text that starts with a letter ends the guess: nothing changes.
+        DetectCase{"NoNumberAtAll", "abc", "500", false, '.', '\0', false, 0, 0}),
+    [](const auto& info) { return std::string(info.param.Name); });
+
+TEST(UEDFStrict, LenientOpenGuessesFromDurationAndPhysicalRangeTogether) {
+  TempDir dir;
+  EdfBytes edf = EdfBytes::Valid(2, 100, 2);
+  edf.General[gfSampleRecDuration] = "0,5";   // gives the decimal separator only
+  edf.Signals[1][sfPhysimin] = "-1.234,5";    // gives the thousand separator
+  edf.Signals[1][sfPhysimax] = "1.234,5";
+  auto file = OpenEdf(WriteEdf(dir, edf), false);
+  EXPECT_TRUE(file->Valid());
+  EXPECT_EQ(file->DecimalSeparator(), ',');
+  EXPECT_EQ(file->ThousandSeparator(), '.');
+  EXPECT_EQ(file->HeaderErrors(), TEDFHeaderErrors{heGeneralHeader});
+  EXPECT_DOUBLE_EQ(static_cast<double>(file->FileInfo()->SampleRecDuration()), 0.5);
+  const TCustomEDFSignalInfo* signal = file->GetSignal(1);
+  EXPECT_TRUE(signal->Calibrated());
+  EXPECT_DOUBLE_EQ(signal->Physimin(), -1234.5);
+  EXPECT_DOUBLE_EQ(signal->Physimax(), 1234.5);
+  EXPECT_EQ(file->FileInfo()->NrDataRecords(), 2);
+}
+
+TEST(UEDFStrict, SeparatorsSetOnAnOpenFileReparseEveryRecord) {
+  TempDir dir;
+  EdfBytes edf = EdfBytes::Valid(2, 100, 2);
+  edf.Signals[1][sfPhysimin] = "-1.234,5";
+  edf.Signals[1][sfPhysimax] = "1.234,5";
+  auto file = OpenEdf(WriteEdf(dir, edf), true);
+  // Strict opens make no guess; lenient checking from here on still doesn't.
+  file->SetStrict(false);
+  const TCustomEDFSignalInfo* signal = file->GetSignal(1);
+  ASSERT_EQ(file->DecimalSeparator(), '.');
+  EXPECT_FALSE(signal->GetFieldValid(sfPhysimin));
+
+  file->SetDecimalSeparator(',');
+  signal = file->GetSignal(1);
+  EXPECT_FALSE(signal->GetFieldValid(sfPhysimin)) << "the point is no decimal any more";
+  EXPECT_FALSE(signal->GetFieldValid(sfPhysimax));
+
+  file->SetThousandSeparator('.');
+  signal = file->GetSignal(1);
+  EXPECT_EQ(signal->ThousandSeparator(), '.');
+  EXPECT_EQ(file->FileInfo()->ThousandSeparator(), '.');
+  EXPECT_TRUE(signal->GetFieldValid(sfPhysimin));
+  EXPECT_TRUE(signal->GetFieldValid(sfPhysimax));
+  EXPECT_DOUBLE_EQ(signal->Physimin(), -1234.5);
+  EXPECT_DOUBLE_EQ(signal->Physimax(), 1234.5);
+  EXPECT_TRUE(file->SignalHeadersValid());
+  EXPECT_TRUE(file->HeaderValid());  // "1" still reads as 1 under the new separators
+
+  // EDF itself knows only the point: strict checking refuses any other separators.
+  file->SetStrict(true);
+  EXPECT_FALSE(file->GetSignal(1)->GetFieldValid(sfPhysimin));
+  EXPECT_FALSE(file->GetSignal(0)->GetFieldValid(sfPhysimin));
+  EXPECT_FALSE(file->GetSignal(1)->Calibrated());
+}
+
+TEST(UEDFHeaderErrors, EachElementIsItsOwnBit) {
+  const struct {
+    TEDFHeaderError Element;
+    uint8_t Bit;
+  } Cases[] = {{heGeneralHeader, 1},  {heSignalHeader, 2},     {heRecordCountUnknown, 4},
+               {heRecordTooLarge, 8}, {heRecordTooShort, 16}, {heFileSizeMismatch, 32}};
+  TEDFHeaderErrors all;
+  for (const auto& c : Cases) {
+    SCOPED_TRACE(static_cast<int>(c.Element));
+    const TEDFHeaderErrors one{c.Element};
+    EXPECT_EQ(one.Bits(), c.Bit);
+    EXPECT_TRUE(one.Contains(c.Element));
+    EXPECT_FALSE(one.Empty());
+    all.Include(c.Element);
+  }
+  EXPECT_EQ(all.Bits(), 63);
+  for (const auto& c : Cases) {
+    TEDFHeaderErrors rest = all;
+    rest.Exclude(c.Element);
+    EXPECT_EQ(rest.Bits(), 63 - c.Bit);
+    EXPECT_FALSE(rest.Contains(c.Element));
+  }
+  EXPECT_TRUE(TEDFHeaderErrors{}.Empty());
 }
 
 // Headers that announce absurd sizes: an invalid verdict or a clean EDataFile

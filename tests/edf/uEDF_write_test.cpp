@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -79,6 +80,46 @@ void AppendPatternRecord(TEDFFile& file, int record) {
   file.WriteDataRecord(file.FileInfo()->NrDataRecords());
 }
 
+// The class and message of what Action raised; "none" when nothing was.
+// Most derived classes first, so that each error is named by its own class.
+struct Raised {
+  std::string Class = "none";
+  std::string Message;
+};
+Raised RaisedBy(const std::function<void()>& Action) {
+  try {
+    Action();
+  } catch (const EAssertionFailed& e) {
+    return {"EAssertionFailed", e.Message()};
+  } catch (const EDataFileIsCreating& e) {
+    return {"EDataFileIsCreating", e.Message()};
+  } catch (const EDataFileIsOpen& e) {
+    return {"EDataFileIsOpen", e.Message()};
+  } catch (const EDataFileReadOnly& e) {
+    return {"EDataFileReadOnly", e.Message()};
+  } catch (const EDataFileReadData& e) {
+    return {"EDataFileReadData", e.Message()};
+  } catch (const EDataFileExists& e) {
+    return {"EDataFileExists", e.Message()};
+  } catch (const EDataFileDataExists& e) {
+    return {"EDataFileDataExists", e.Message()};
+  } catch (const EDataFileHeaderInvalid& e) {
+    return {"EDataFileHeaderInvalid", e.Message()};
+  } catch (const EDataFile& e) {
+    return {"EDataFile", e.Message()};
+  }
+  return {};
+}
+
+// An assertion's message ends with its unit and line, which say nothing here.
+void ExpectRaised(const Raised& Actual, const std::string& Class, const std::string& Message) {
+  EXPECT_EQ(Actual.Class, Class);
+  if (Class == "EAssertionFailed")
+    EXPECT_EQ(Actual.Message.rfind(Message + " (", 0), 0u) << Actual.Message;
+  else
+    EXPECT_EQ(Actual.Message, Message);
+}
+
 TEST(UEDFCreate, NewFileStartsWithTheHeaderSizeAndAnUnknownCount) {
   TempDir dir;
   TEDFFile file;
@@ -101,38 +142,39 @@ TEST(UEDFCreate, RefusalsComeBeforeAnyChange) {
   TempDir dir;
   const std::string existing = dir.File("old.edf");
   testsupport::WriteFileBytes(existing, "keep me");
-  {
+  const struct {
+    const char* What;
+    std::string Name;
+    bool OpenFirst;  // read-only
+    int Signals;
+    bool Overwrite;
+    const char* Class;
+    const char* Message;
+  } Cases[] = {
+      {"no signals", existing, false, 0, true, "EAssertionFailed", "Number of signals should be > 0"},
+      {"existing file kept", existing, false, 1, false, "EDataFileExists", "Data file already exists"},
+      {"empty name", "", false, 1, false, "EDataFile", "No filename"},
+      {"blank name", "   ", false, 1, false, "EDataFile", "No filename"},
+      {"open object", existing, true, 1, true, "EDataFileIsOpen", "Data file is already open"},
+  };
+  for (const auto& c : Cases) {
+    SCOPED_TRACE(c.What);
     TEDFFile file;
-    file.SetFileName(existing);
-    EXPECT_THROW(file.CreateNew(0, true), EAssertionFailed);
-    EXPECT_THROW(file.CreateNew(1, false), EDataFileExists);
+    file.SetFileName(c.Name);
+    if (c.OpenFirst) {
+      file.SetReadOnly(true);
+      file.SetActive(true);
+    }
+    ExpectRaised(RaisedBy([&] { file.CreateNew(c.Signals, c.Overwrite); }), c.Class, c.Message);
     EXPECT_FALSE(file.Creating());
     EXPECT_EQ(testsupport::ReadFileBytes(existing), "keep me");
   }
-  for (const char* name : {"", "   "}) {
-    TEDFFile file;
-    file.SetFileName(name);
-    try {
-      file.CreateNew(1, false);
-      ADD_FAILURE() << "no error for the name '" << name << "'";
-    } catch (const EDataFile& e) {
-      EXPECT_EQ(e.Message(), "No filename");
-    }
-  }
-  {
-    TEDFFile file;
-    file.SetFileName(existing);
-    file.SetReadOnly(true);
-    file.SetActive(true);
-    EXPECT_THROW(file.CreateNew(1, true), EDataFileIsOpen);
-  }
-  {
-    TEDFFile file;
-    file.SetFileName(existing);
-    file.CreateNew(1, true);
-    EXPECT_TRUE(file.Creating());
-    EXPECT_EQ(testsupport::ReadFileBytes(existing), "");
-  }
+  // Allowed to overwrite, the object starts creating on an emptied file.
+  TEDFFile file;
+  file.SetFileName(existing);
+  file.CreateNew(1, true);
+  EXPECT_TRUE(file.Creating());
+  EXPECT_EQ(testsupport::ReadFileBytes(existing), "");
 }
 
 TEST(UEDFCreate, InvalidSamplesCountKeepsCreatingAndWritesBlanks) {
@@ -169,16 +211,24 @@ TEST(UEDFWrite, FieldFormsOfNumbersDatesAndTimes) {
   ASSERT_TRUE(file->Active());
   file->SetActive(false);
   const std::string bytes = testsupport::ReadFileBytes(path);
-  EXPECT_EQ(bytes.substr(168, 8), "07.12.26");
-  EXPECT_EQ(bytes.substr(176, 8), "22.30.05");
-  EXPECT_EQ(bytes.substr(184, 8), "512     ");
-  EXPECT_EQ(bytes.substr(236, 8), "0       ");
-  EXPECT_EQ(bytes.substr(244, 8), "0.25    ");
-  EXPECT_EQ(bytes.substr(252, 4), "1   ");
-  EXPECT_EQ(bytes.substr(256 + 104, 8), "-500    ");
-  EXPECT_EQ(bytes.substr(256 + 112, 8), "500.5   ");
-  EXPECT_EQ(bytes.substr(256 + 120, 8), "-2048   ");
-  EXPECT_EQ(bytes.substr(256 + 216, 8), "5       ");
+  const struct {
+    const char* Field;
+    size_t Offset;
+    const char* Text;  // its width is the field's
+  } Cases[] = {
+      {"StartDate", 168, "07.12.26"},
+      {"StartTime", 176, "22.30.05"},
+      {"HeaderBytes", 184, "512     "},
+      {"NrDataRecords", 236, "0       "},
+      {"SampleRecDuration", 244, "0.25    "},
+      {"NrSignals", 252, "1   "},
+      {"Physimin", 256 + 104, "-500    "},
+      {"Physimax", 256 + 112, "500.5   "},
+      {"Digimin", 256 + 120, "-2048   "},
+      {"NrSamples", 256 + 216, "5       "},
+  };
+  for (const auto& c : Cases)
+    EXPECT_EQ(bytes.substr(c.Offset, std::strlen(c.Text)), c.Text) << c.Field;
 }
 
 TEST(UEDFWrite, RoundTripKeepsEveryFieldAndSample) {
@@ -262,20 +312,44 @@ TEST(UEDFWrite, OverwriteTouchesOnlySelectedSignalsAndAppendFillsZeros) {
 }
 
 TEST(UEDFWrite, RecordIndexAndModeChecks) {
-  TempDir dir;
-  const std::string path = dir.File("idx.edf");
-  auto file = CreateComposed(path, {2});
-  AppendPatternRecord(*file, 0);
-  EXPECT_THROW(file->WriteDataRecord(2), EDataFileReadData);
-  EXPECT_THROW(file->WriteDataRecord(-1), EDataFileReadData);
-  // From the first record on the layout of a record is fixed.
-  EXPECT_THROW(file->GetSignal(0)->SetNrSamples(3), EDataFileDataExists);
-  EXPECT_THROW(file->FileInfo()->SetNrSignals(2), EDataFileDataExists);
-  file->SetActive(false);
-  EXPECT_THROW(file->WriteDataRecord(0), EDataFileHeaderInvalid);
-  file->SetReadOnly(true);
-  file->SetActive(true);
-  EXPECT_THROW(file->WriteDataRecord(0), EDataFileReadOnly);
+  enum TState { Written, Closed, ReadOnlyOpen };
+  const struct {
+    const char* What;
+    TState State;
+    std::function<void(TEDFFile&)> Action;
+    const char* Class;
+    const char* Message;
+  } Cases[] = {
+      {"a record beyond the end", Written, [](TEDFFile& F) { F.WriteDataRecord(2); },
+       "EDataFileReadData", "Error reading file data"},
+      {"a negative record", Written, [](TEDFFile& F) { F.WriteDataRecord(-1); },
+       "EDataFileReadData", "Error reading file data"},
+      // From the first record on the layout of a record is fixed.
+      {"another sample count", Written, [](TEDFFile& F) { F.GetSignal(0)->SetNrSamples(3); },
+       "EDataFileDataExists", "Data file already contains data"},
+      {"another signal count", Written, [](TEDFFile& F) { F.FileInfo()->SetNrSignals(2); },
+       "EDataFileDataExists", "Data file already contains data"},
+      {"a closed object", Closed, [](TEDFFile& F) { F.WriteDataRecord(0); },
+       "EDataFileHeaderInvalid", "Invalid or incomplete file header"},
+      {"a read-only object", ReadOnlyOpen, [](TEDFFile& F) { F.WriteDataRecord(0); },
+       "EDataFileReadOnly", "File is opened read-only"},
+  };
+  for (const auto& c : Cases) {
+    SCOPED_TRACE(c.What);
+    TempDir dir;
+    const std::string path = dir.File("idx.edf");
+    auto file = CreateComposed(path, {2});
+    AppendPatternRecord(*file, 0);
+    if (c.State != Written) file->SetActive(false);
+    if (c.State == ReadOnlyOpen) {
+      file->SetReadOnly(true);
+      file->SetActive(true);
+    }
+    const std::string before = testsupport::ReadFileBytes(path);
+    ExpectRaised(RaisedBy([&] { c.Action(*file); }), c.Class, c.Message);
+    EXPECT_EQ(file->FileInfo()->NrDataRecords(), 1);
+    EXPECT_EQ(testsupport::ReadFileBytes(path), before) << "refused before writing";
+  }
 }
 
 TEST(UEDFWrite, CloseStoresHeaderChangesOnlyWhenWritable) {
