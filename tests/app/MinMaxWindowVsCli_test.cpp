@@ -19,6 +19,7 @@
 namespace {
 
 using testsupport::EdfBytes;
+using testsupport::With;
 
 struct TCliReport {
   int Exit = -1;
@@ -86,11 +87,6 @@ protected:
   TDialogRecorder Recorder;
   TForm1 Form{QStringList()};
 };
-
-EdfBytes With(EdfBytes Edf, const std::function<void(EdfBytes&)>& Change) {
-  Change(Edf);
-  return Edf;
-}
 
 TEST_F(MinMaxWindowVsCli, BothShowTheSameReportLines) {
   const struct {

@@ -8,6 +8,7 @@
 #include <QColor>
 #include <QString>
 
+#include "app/uMain.h"
 #include "support_lib/EdfBytes.h"
 
 class QGroupBox;
@@ -34,3 +35,14 @@ void ShowAndSettle(QWidget& Form);
 // Writes Edf into Folder under Name and gives its path.
 QString WriteEdf(const testsupport::TempDir& Folder, const std::string& Name,
                  const testsupport::EdfBytes& Edf);
+
+// A main window that counts the files it is asked to open and opens them.
+class TCountingForm : public TForm1 {
+public:
+  using TForm1::TForm1;
+  void OpenFile(const QString& FileName) override {
+    Opened << FileName;
+    TForm1::OpenFile(FileName);
+  }
+  QStringList Opened;
+};

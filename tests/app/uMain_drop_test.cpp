@@ -14,15 +14,6 @@ namespace {
 
 using testsupport::EdfBytes;
 
-class TCountingForm : public TForm1 {
-public:
-  using TForm1::TForm1;
-  void OpenFile(const QString& FileName) override {
-    Opened << FileName;
-    TForm1::OpenFile(FileName);
-  }
-  QStringList Opened;
-};
 
 // Drags Urls onto the window and drops them; true when the window took them.
 bool Drop(QWidget& Form, const QList<QUrl>& Urls) {

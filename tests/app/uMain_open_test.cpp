@@ -25,21 +25,12 @@
 namespace {
 
 using testsupport::EdfBytes;
+using testsupport::With;
 
 const QString ValidVerdict =
     QStringLiteral("File has a valid EDF fileheader.\nUse Tools menu for further checking.");
 const QString InvalidVerdict = QStringLiteral("File is not a valid EDF file");
 
-// Counts the opens and lets them run.
-class TCountingForm : public TForm1 {
-public:
-  using TForm1::TForm1;
-  void OpenFile(const QString& FileName) override {
-    Opened << FileName;
-    TForm1::OpenFile(FileName);
-  }
-  QStringList Opened;
-};
 
 class UMainOpen : public ::testing::Test {
 protected:
@@ -58,11 +49,6 @@ protected:
   TDialogRecorder Recorder;
   TForm1 Form{QStringList()};
 };
-
-EdfBytes With(EdfBytes Edf, const std::function<void(EdfBytes&)>& Change) {
-  Change(Edf);
-  return Edf;
-}
 
 TEST_F(UMainOpen, RecordLayoutRemarksAndVerdictFollowTheJudgement) {
   const struct {

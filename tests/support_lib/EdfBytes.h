@@ -33,6 +33,12 @@ struct EdfBytes {
   std::string Bytes() const;
 };
 
+// A copy of Edf changed by Change: one table row per variant of a valid file.
+inline EdfBytes With(EdfBytes Edf, const std::function<void(EdfBytes&)>& Change) {
+  Change(Edf);
+  return Edf;
+}
+
 // A fresh folder under the system temporary folder, removed with its content.
 class TempDir {
 public:
