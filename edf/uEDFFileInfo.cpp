@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "edf/uDataFileErrors.h"
+#include "support/uScopedValue.h"
 #include "support/uSysUtils.h"
 #include "util/udStr.h"
 
@@ -22,15 +23,9 @@ void TCustomEDFFileInfo::SetStrict(bool Value) {
 }
 
 void TCustomEDFFileInfo::Reparse() {
-  const bool dataExists = FDataExists;
-  FDataExists = false;
-  try {
-    LoadFromRaw(FRawHeader);
-  } catch (...) {
-    FDataExists = dataExists;
-    throw;
-  }
-  FDataExists = dataExists;
+  // A re-parse of what was read never trips the data-exists guards.
+  TScopedValue<bool> NoData(FDataExists, false);
+  LoadFromRaw(FRawHeader);
 }
 
 void TCustomEDFFileInfo::CheckWritable() const { VASSERT(!FReadOnly, "Field is ReadOnly!"); }

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "edf/uDataFileErrors.h"
+#include "support/uScopedValue.h"
 #include "support/uSysUtils.h"
 #include "util/udStr.h"
 
@@ -196,15 +197,9 @@ void TCustomEDFSignalInfo::LoadFromRaw(const TEDFRawSignalHeader& Raw) {
 }
 
 void TCustomEDFSignalInfo::Reparse() {
-  const bool dataExists = FDataExists;
-  FDataExists = false;
-  try {
-    LoadFromRaw(FRawHeader);
-  } catch (...) {
-    FDataExists = dataExists;
-    throw;
-  }
-  FDataExists = dataExists;
+  // A re-parse of what was read never trips the data-exists guards.
+  TScopedValue<bool> NoData(FDataExists, false);
+  LoadFromRaw(FRawHeader);
 }
 
 void TCustomEDFSignalInfo::SetStrict(bool Value) {

@@ -8,6 +8,7 @@
 #include "edf/uEDFFileInfo.h"
 #include "edf/uEDFLayout.h"
 #include "edf/uEDFSignalInfo.h"
+#include "support/uScopedValue.h"
 #include "support/uSysUtils.h"
 #include "util/udStr.h"
 
@@ -15,18 +16,6 @@ namespace {
 
 // The EDF limit on the size of one data record.
 constexpr int64_t MaxRecordBytes = 61440;
-
-// Clears a flag on every way out of the scope.
-class TFlagGuard {
-public:
-  explicit TFlagGuard(bool& Flag) : FFlag(Flag) { FFlag = true; }
-  ~TFlagGuard() { FFlag = false; }
-  TFlagGuard(const TFlagGuard&) = delete;
-  TFlagGuard& operator=(const TFlagGuard&) = delete;
-
-private:
-  bool& FFlag;
-};
 
 }  // namespace
 
@@ -50,7 +39,7 @@ bool TEDFFile::IsValid() {
   if (result && FActive && !FInValidation) {
     // The checks call back into the object (GetBuffer); a subclass that judges
     // there again must not start the whole-file checks a second time.
-    TFlagGuard guard(FInValidation);
+    TScopedValue<bool> guard(FInValidation, true);
     CheckWholeFile(result);
   }
   return result;
