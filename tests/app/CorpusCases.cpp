@@ -7,7 +7,7 @@
 #include "edf/uEDFFileInfo.h"
 #include "edf/uEDFLayout.h"
 #include "edf/uEDFSignalInfo.h"
-#include "support_lib/EdfBytes.h"
+#include "testkit/EdfBytes.h"
 #include "util/uCalendar.h"
 #include "util/udStr.h"
 
@@ -353,7 +353,7 @@ TBaseFile WriteBase(const std::string& Folder, const TBaseRecipe& Recipe) {
       F.WriteDataRecord(F.FileInfo()->NrDataRecords());
     }
   }  // closing stores the final record count
-  return TBaseFile{Recipe.Name, testsupport::ReadFileBytes(Path), Recipe.Samples, Recipe.Records};
+  return TBaseFile{Recipe.Name, testkit::ReadFileBytes(Path), Recipe.Samples, Recipe.Records};
 }
 
 }  // namespace

@@ -33,7 +33,7 @@
 #include "app/uMain.h"
 #include "edf/uDataFileErrors.h"
 #include "edf/uEDF.h"
-#include "support_lib/EdfBytes.h"
+#include "testkit/EdfBytes.h"
 
 namespace {
 
@@ -177,7 +177,7 @@ QRgb BoxRgb(TFieldMark M) {
 // --- the corpus, judged once for all tests ----------------------------------
 
 struct TCorpusRun {
-  testsupport::TempDir Dir;
+  testkit::TempDir Dir;
   std::vector<TCorpusCase> Cases;
   std::vector<std::string> Paths;
   std::vector<int64_t> MTimes;
@@ -210,14 +210,14 @@ protected:
     const char* Keep = std::getenv("VELLICOR_CORPUS_KEEP");
     for (const TCorpusCase& C : R.Cases) {
       R.Paths.push_back(CaseFolder + "/" + C.Name + ".edf");
-      testsupport::WriteFileBytes(R.Paths.back(), C.Bytes);
-      if (Keep && *Keep) testsupport::WriteFileBytes(std::string(Keep) + "/" + C.Name + ".edf", C.Bytes);
+      testkit::WriteFileBytes(R.Paths.back(), C.Bytes);
+      if (Keep && *Keep) testkit::WriteFileBytes(std::string(Keep) + "/" + C.Name + ".edf", C.Bytes);
     }
     // Old enough that any write during the checks shows in the time stamp.
     for (const std::string& P : R.Paths) {
       std::filesystem::last_write_time(P, std::filesystem::file_time_type::clock::now() -
                                               std::chrono::hours(24));
-      R.MTimes.push_back(testsupport::FileMTimeNs(P));
+      R.MTimes.push_back(testkit::FileMTimeNs(P));
     }
 
     for (const std::string& P : R.Paths) R.Library.push_back(JudgeWithLibrary(P));
@@ -229,8 +229,8 @@ protected:
     }  // the window lets go of the last file
 
     for (size_t i = 0; i < R.Cases.size(); ++i) {
-      R.SameBytes.push_back(testsupport::ReadFileBytes(R.Paths[i]) == R.Cases[i].Bytes);
-      R.SameMTime.push_back(testsupport::FileMTimeNs(R.Paths[i]) == R.MTimes[i]);
+      R.SameBytes.push_back(testkit::ReadFileBytes(R.Paths[i]) == R.Cases[i].Bytes);
+      R.SameMTime.push_back(testkit::FileMTimeNs(R.Paths[i]) == R.MTimes[i]);
     }
   }
 

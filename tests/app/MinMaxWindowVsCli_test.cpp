@@ -18,8 +18,8 @@
 
 namespace {
 
-using testsupport::EdfBytes;
-using testsupport::With;
+using testkit::EdfBytes;
+using testkit::With;
 
 struct TCliReport {
   int Exit = -1;
@@ -83,7 +83,7 @@ protected:
     return Lines;
   }
 
-  testsupport::TempDir Folder;
+  testkit::TempDir Folder;
   TDialogRecorder Recorder;
   TForm1 Form{QStringList()};
 };

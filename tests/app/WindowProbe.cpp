@@ -52,9 +52,9 @@ void ShowAndSettle(QWidget& Form) {
   QCoreApplication::processEvents();
 }
 
-QString WriteEdf(const testsupport::TempDir& Folder, const std::string& Name,
-                 const testsupport::EdfBytes& Edf) {
+QString WriteEdf(const testkit::TempDir& Folder, const std::string& Name,
+                 const testkit::EdfBytes& Edf) {
   const std::string Path = Folder.File(Name);
-  testsupport::WriteFileBytes(Path, Edf.Bytes());
+  testkit::WriteFileBytes(Path, Edf.Bytes());
   return QFile::decodeName(Path.c_str());
 }

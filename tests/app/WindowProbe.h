@@ -9,7 +9,7 @@
 #include <QString>
 
 #include "app/uMain.h"
-#include "support_lib/EdfBytes.h"
+#include "testkit/EdfBytes.h"
 
 class QGroupBox;
 class QLabel;
@@ -33,8 +33,8 @@ std::vector<int> BoxesColoured(QWidget& Form, int First, int Last, const QColor&
 void ShowAndSettle(QWidget& Form);
 
 // Writes Edf into Folder under Name and gives its path.
-QString WriteEdf(const testsupport::TempDir& Folder, const std::string& Name,
-                 const testsupport::EdfBytes& Edf);
+QString WriteEdf(const testkit::TempDir& Folder, const std::string& Name,
+                 const testkit::EdfBytes& Edf);
 
 // A main window that counts the files it is asked to open and opens them.
 class TCountingForm : public TForm1 {

@@ -12,7 +12,7 @@
 
 namespace {
 
-using testsupport::EdfBytes;
+using testkit::EdfBytes;
 
 
 // Drags Urls onto the window and drops them; true when the window took them.
@@ -29,7 +29,7 @@ bool Drop(QWidget& Form, const QList<QUrl>& Urls) {
 }
 
 TEST(UMainDrop, ASingleDroppedFileIsOpenedAsByFileOpen) {
-  testsupport::TempDir Folder;
+  testkit::TempDir Folder;
   TDialogRecorder Recorder;
   const QString Path = WriteEdf(Folder, "dropped.edf", EdfBytes::Valid(2, 10, 1));
   TCountingForm Form{QStringList()};
@@ -43,7 +43,7 @@ TEST(UMainDrop, ASingleDroppedFileIsOpenedAsByFileOpen) {
 }
 
 TEST(UMainDrop, AnythingButOneLocalFileIsRefused) {
-  testsupport::TempDir Folder;
+  testkit::TempDir Folder;
   TDialogRecorder Recorder;
   const QString A = WriteEdf(Folder, "a.edf", EdfBytes::Valid(1, 10, 1));
   const QString B = WriteEdf(Folder, "b.edf", EdfBytes::Valid(1, 10, 1));

@@ -23,7 +23,7 @@
 
 namespace {
 
-using testsupport::EdfBytes;
+using testkit::EdfBytes;
 
 // Watches every record of the scan: what the progress bar shows once the
 // events went through, and what the rest of the application looks like.
@@ -127,7 +127,7 @@ protected:
     return Report;
   }
 
-  testsupport::TempDir Folder;
+  testkit::TempDir Folder;
   TStateRecorder Recorder;
   TProgressSpy Spy;
   TScanForm Form{QStringList()};
@@ -246,13 +246,13 @@ TEST_F(UMainMinMax, ReadErrorEndsWithTheErrorMessageAloneAndTheFileStillShown) {
 TEST_F(UMainMinMax, ScanLeavesTheFileAsItWas) {
   const QString Path = Open(EdfBytes::Valid(3, 50, 4));
   const std::string Name = QFile::encodeName(Path).toStdString();
-  const std::string Bytes = testsupport::ReadFileBytes(Name);
-  const int64_t MTime = testsupport::FileMTimeNs(Name);
+  const std::string Bytes = testkit::ReadFileBytes(Name);
+  const int64_t MTime = testkit::FileMTimeNs(Name);
   Run();
   Run();
   EXPECT_EQ(Reports, 2);
-  EXPECT_TRUE(testsupport::ReadFileBytes(Name) == Bytes);
-  EXPECT_EQ(testsupport::FileMTimeNs(Name), MTime);
+  EXPECT_TRUE(testkit::ReadFileBytes(Name) == Bytes);
+  EXPECT_EQ(testkit::FileMTimeNs(Name), MTime);
 }
 
 }  // namespace

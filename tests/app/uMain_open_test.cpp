@@ -24,8 +24,8 @@
 
 namespace {
 
-using testsupport::EdfBytes;
-using testsupport::With;
+using testkit::EdfBytes;
+using testkit::With;
 
 const QString ValidVerdict =
     QStringLiteral("File has a valid EDF fileheader.\nUse Tools menu for further checking.");
@@ -45,7 +45,7 @@ protected:
     EXPECT_EQ(ToolsEnabled(Form), Valid);
   }
 
-  testsupport::TempDir Folder;
+  testkit::TempDir Folder;
   TDialogRecorder Recorder;
   TForm1 Form{QStringList()};
 };
@@ -211,8 +211,8 @@ struct TRealFileSeen {
 
 TRealFileSeen OpenAndCheck(const std::string& File, TDialogRecorder& Recorder) {
   TRealFileSeen Seen;
-  const std::string Bytes = testsupport::ReadFileBytes(File);
-  const int64_t MTime = testsupport::FileMTimeNs(File);
+  const std::string Bytes = testkit::ReadFileBytes(File);
+  const int64_t MTime = testkit::FileMTimeNs(File);
   {
     TForm1 Window{QStringList()};
     ShowAndSettle(Window);
@@ -228,7 +228,7 @@ TRealFileSeen OpenAndCheck(const std::string& File, TDialogRecorder& Recorder) {
     if (Seen.ToolsOn) Window.Checkdigitalminmaxvalues1Click();
     Recorder.OnExecModal = nullptr;
   }
-  Seen.Unchanged = testsupport::ReadFileBytes(File) == Bytes && testsupport::FileMTimeNs(File) == MTime;
+  Seen.Unchanged = testkit::ReadFileBytes(File) == Bytes && testkit::FileMTimeNs(File) == MTime;
   return Seen;
 }
 
@@ -236,7 +236,7 @@ TRealFileSeen OpenAndCheck(const std::string& File, TDialogRecorder& Recorder) {
 // give: the hypnogram declares records of 0 s, which is no duration; the
 // others are sound, every sample inside its digital range.
 TEST_F(UMainOpen, RealFilesGetTheirVerdictAndStayUntouched) {
-  const std::string Dir = testsupport::RealTestDataDir();
+  const std::string Dir = testkit::RealTestDataDir();
   if (Dir.empty()) GTEST_SKIP() << "no real test data (../shared/testdata/real)";
   const struct {
     const char* Name;

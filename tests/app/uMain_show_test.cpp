@@ -14,7 +14,7 @@
 
 namespace {
 
-using testsupport::EdfBytes;
+using testkit::EdfBytes;
 
 constexpr size_t PhysiMin = 3, PhysiMax = 4, DigiMin = 5, DigiMax = 6;
 
@@ -28,7 +28,7 @@ protected:
   bool NextOn() { return FindButton(Form, "RzButton2")->isEnabled(); }
   QLabel* Remark() { return FindLabel(Form, "RzLabel25"); }
 
-  testsupport::TempDir Folder;
+  testkit::TempDir Folder;
   TDialogRecorder Recorder;
   TForm1 Form{QStringList()};
 };

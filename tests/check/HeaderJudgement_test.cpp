@@ -8,10 +8,10 @@
 
 #include "edf/uEDF.h"
 #include "support/uSysUtils.h"
-#include "support_lib/EdfBytes.h"
+#include "testkit/EdfBytes.h"
 #include "util/uFormatSettings.h"
 
-using testsupport::EdfBytes;
+using testkit::EdfBytes;
 
 namespace {
 
@@ -20,13 +20,13 @@ constexpr int SampleRecDurationField = 8;
 
 // One file on disk, opened and judged the way the window opens it.
 struct TJudgedFile {
-  testsupport::TempDir Dir;
+  testkit::TempDir Dir;
   TEDFFile F;
   THeaderJudgement J;
 
   explicit TJudgedFile(const std::string& Bytes) {
     const std::string Path = Dir.File("t.edf");
-    testsupport::WriteFileBytes(Path, Bytes);
+    testkit::WriteFileBytes(Path, Bytes);
     F.SetFileName(Path);
     JudgeOpenFile(F, J);
   }
@@ -227,7 +227,7 @@ TEST(HeaderJudgement, FileWithoutSignalsShowsNoSignal) {
 }
 
 TEST(HeaderJudgement, MissingFilePropagatesTheOpenErrorAfterFillingTheCaptions) {
-  testsupport::TempDir Dir;
+  testkit::TempDir Dir;
   TEDFFile F;
   F.SetFileName(Dir.File("absent.edf"));
   THeaderJudgement J;

@@ -10,20 +10,20 @@
 
 #include "edf/uDataFileErrors.h"
 #include "edf/uEDF.h"
-#include "support_lib/EdfBytes.h"
+#include "testkit/EdfBytes.h"
 
-using testsupport::EdfBytes;
+using testkit::EdfBytes;
 
 namespace {
 
 // A file written from E and opened as the check finds it: read-only, strict.
 struct TOpenFile {
-  testsupport::TempDir Dir;
+  testkit::TempDir Dir;
   std::string Path;
   TEDFFile F;
 
   explicit TOpenFile(const EdfBytes& E) : Path(Dir.File("t.edf")) {
-    testsupport::WriteFileBytes(Path, E.Bytes());
+    testkit::WriteFileBytes(Path, E.Bytes());
     F.SetFileName(Path);
     F.SetReadOnly(true);
     F.SetActive(true);

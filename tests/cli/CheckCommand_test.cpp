@@ -13,12 +13,12 @@
 #include <gtest/gtest.h>
 
 #include "RunCli.h"
-#include "support_lib/EdfBytes.h"
+#include "testkit/EdfBytes.h"
 
 using clitest::HasLine;
 using clitest::RunCli;
-using testsupport::EdfBytes;
-using testsupport::TempDir;
+using testkit::EdfBytes;
+using testkit::TempDir;
 using testing::HasSubstr;
 
 namespace {
@@ -28,7 +28,7 @@ const std::string kInvalid = "File is not a valid EDF file";
 
 std::string WriteEdf(const TempDir& Dir, const std::string& Name, const EdfBytes& E) {
   const std::string path = Dir.File(Name);
-  testsupport::WriteFileBytes(path, E.Bytes());
+  testkit::WriteFileBytes(path, E.Bytes());
   return path;
 }
 
@@ -195,7 +195,7 @@ TEST(CheckCommand, FileNameThatIsNotUtf8IsOpenedByItsExactBytes) {
 
 TEST(CheckCommand, FolderWithoutEdfFilesSaysSoAndIsNoFailure) {
   TempDir dir;
-  testsupport::WriteFileBytes(dir.File("readme.txt"), "x");
+  testkit::WriteFileBytes(dir.File("readme.txt"), "x");
   const auto r = RunCli({"-r", dir.Path()}, dir.Path());
   EXPECT_EQ(r.Exit, 0);
   EXPECT_EQ(r.Out, "");
@@ -282,15 +282,15 @@ TEST(CheckCommand, CheckedFilesAreLeftUnchanged) {
   std::vector<std::string> bytes;
   std::vector<int64_t> mtimes;
   for (const std::string& f : files) {
-    bytes.push_back(testsupport::ReadFileBytes(f));
-    mtimes.push_back(testsupport::FileMTimeNs(f));
+    bytes.push_back(testkit::ReadFileBytes(f));
+    mtimes.push_back(testkit::FileMTimeNs(f));
   }
   std::vector<std::string> args = {"--minmax", "-j", "2"};
   args.insert(args.end(), files.begin(), files.end());
   EXPECT_EQ(RunCli(args, dir.Path()).Exit, 1);
   for (size_t i = 0; i < files.size(); ++i) {
-    EXPECT_EQ(testsupport::ReadFileBytes(files[i]), bytes[i]) << files[i];
-    EXPECT_EQ(testsupport::FileMTimeNs(files[i]), mtimes[i]) << files[i];
+    EXPECT_EQ(testkit::ReadFileBytes(files[i]), bytes[i]) << files[i];
+    EXPECT_EQ(testkit::FileMTimeNs(files[i]), mtimes[i]) << files[i];
   }
 }
 
@@ -299,7 +299,7 @@ TEST(CheckCommand, CheckedFilesAreLeftUnchanged) {
 // the others are sound, their records well below 61440 bytes and at least
 // 1 s long, every sample inside its digital range.
 TEST(CheckCommand, EveryRealFileGetsItsVerdict) {
-  const std::string real = testsupport::RealTestDataDir();
+  const std::string real = testkit::RealTestDataDir();
   if (real.empty()) GTEST_SKIP() << "no real test data folder (../shared/testdata/real)";
   const struct {
     const char* Name;
@@ -322,16 +322,16 @@ TEST(CheckCommand, EveryRealFileGetsItsVerdict) {
       ADD_FAILURE() << "missing from the real test data";
       continue;
     }
-    const std::string bytes = testsupport::ReadFileBytes(f);
-    const int64_t mtime = testsupport::FileMTimeNs(f);
+    const std::string bytes = testkit::ReadFileBytes(f);
+    const int64_t mtime = testkit::FileMTimeNs(f);
     const auto r = RunCli({"--minmax", f}, dir.Path());
     EXPECT_EQ(r.Exit, c.Exit) << r.Err;
     std::string expected = f + ": ";
     for (const std::string& line : c.Lines) expected += line + "\n";
     EXPECT_EQ(r.Out, expected);
     EXPECT_EQ(r.Err, "");
-    EXPECT_TRUE(testsupport::ReadFileBytes(f) == bytes) << "the file was changed";
-    EXPECT_EQ(testsupport::FileMTimeNs(f), mtime);
+    EXPECT_TRUE(testkit::ReadFileBytes(f) == bytes) << "the file was changed";
+    EXPECT_EQ(testkit::FileMTimeNs(f), mtime);
   }
   // A file added to the folder later still gets a verdict.
   for (const auto& e : std::filesystem::directory_iterator(real)) {

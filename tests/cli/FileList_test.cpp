@@ -5,10 +5,10 @@
 #include <gtest/gtest.h>
 
 #include "RunCli.h"
-#include "support_lib/EdfBytes.h"
+#include "testkit/EdfBytes.h"
 
-using testsupport::EdfBytes;
-using testsupport::TempDir;
+using testkit::EdfBytes;
+using testkit::TempDir;
 
 namespace {
 
@@ -27,7 +27,7 @@ void MakeTree(const TempDir& Dir) {
   const std::string bytes = EdfBytes::Valid(1, 10, 1).Bytes();
   for (const char* name : {"a/z.edf", "a/B.EDF", "a/sub/c.Edf", "a/sub/deeper/d.edf", "a/notes.txt",
                            "a/sub/x.edf.bak"})
-    testsupport::WriteFileBytes(Dir.File(name), bytes);
+    testkit::WriteFileBytes(Dir.File(name), bytes);
 }
 
 TEST(FileList, FolderWalkFindsEdfFilesSortedByPath) {

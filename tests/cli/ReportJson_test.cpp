@@ -9,12 +9,12 @@
 #include "check/MinMaxScan.h"
 #include "edf/uEDF.h"
 #include "RunCli.h"
-#include "support_lib/EdfBytes.h"
+#include "testkit/EdfBytes.h"
 
 using clitest::RunCli;
 using clitest::SplitLines;
-using testsupport::EdfBytes;
-using testsupport::TempDir;
+using testkit::EdfBytes;
+using testkit::TempDir;
 
 namespace {
 
@@ -38,7 +38,7 @@ std::vector<std::string> Files(const TempDir& Dir) {
   std::vector<std::string> paths;
   for (size_t i = 0; i < all.size(); ++i) {
     paths.push_back(Dir.File("j" + std::to_string(i) + ".edf"));
-    testsupport::WriteFileBytes(paths.back(), all[i].Bytes());
+    testkit::WriteFileBytes(paths.back(), all[i].Bytes());
   }
   return paths;
 }

@@ -5,10 +5,10 @@
 #include "check/MinMaxScan.h"
 #include "edf/uEDF.h"
 #include "RunCli.h"
-#include "support_lib/EdfBytes.h"
+#include "testkit/EdfBytes.h"
 
-using testsupport::EdfBytes;
-using testsupport::TempDir;
+using testkit::EdfBytes;
+using testkit::TempDir;
 
 namespace {
 
@@ -61,7 +61,7 @@ TEST(ReportText, MinMaxLinesAreTheSharedReportAsTheResultsWindowShowsThem) {
   const std::vector<std::pair<EdfBytes, size_t>> files = {{OutOfRange(), 4}, {EdfBytes::Valid(2, 10, 2), 1}};
   for (const auto& [e, reportLines] : files) {
     const std::string path = dir.File("mm.edf");
-    testsupport::WriteFileBytes(path, e.Bytes());
+    testkit::WriteFileBytes(path, e.Bytes());
     const std::vector<std::string> report = LibraryReport(path);
     ASSERT_EQ(report.size(), reportLines);
     // The heading's own line break becomes the empty line the memo shows.

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "support_lib/EdfBytes.h"
+#include "testkit/EdfBytes.h"
 
 namespace clitest {
 
@@ -34,8 +34,8 @@ inline CliResult RunCli(const std::vector<std::string>& Args, const std::string&
   const int status = std::system(cmd.c_str());
   CliResult r;
   r.Exit = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  r.Out = testsupport::ReadFileBytes(base + ".out");
-  r.Err = testsupport::ReadFileBytes(base + ".err");
+  r.Out = testkit::ReadFileBytes(base + ".out");
+  r.Err = testkit::ReadFileBytes(base + ".err");
   return r;
 }
 

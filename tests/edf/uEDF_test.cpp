@@ -15,12 +15,12 @@
 #include "edf/uEDFFileInfo.h"
 #include "edf/uEDFLayout.h"
 #include "edf/uEDFSignalInfo.h"
-#include "support_lib/EdfBytes.h"
+#include "testkit/EdfBytes.h"
 
 namespace {
 
-using testsupport::EdfBytes;
-using testsupport::TempDir;
+using testkit::EdfBytes;
+using testkit::TempDir;
 
 int16_t Pattern(int record, int signal, int index) {
   return static_cast<int16_t>(record * 1000 + signal * 100 + index % 100);
@@ -37,14 +37,14 @@ std::unique_ptr<TEDFFile> OpenEdf(const std::string& path, bool strict = true) {
 
 std::string WriteEdf(const TempDir& dir, const EdfBytes& edf, const std::string& name = "t.edf") {
   const std::string path = dir.File(name);
-  testsupport::WriteFileBytes(path, edf.Bytes());
+  testkit::WriteFileBytes(path, edf.Bytes());
   return path;
 }
 
 TEST(UEDFOpen, FileShorterThanAGeneralHeaderOpensWithEmptyTexts) {
   TempDir dir;
   const std::string path = dir.File("short.edf");
-  testsupport::WriteFileBytes(path, std::string(200, 'x'));
+  testkit::WriteFileBytes(path, std::string(200, 'x'));
   auto file = OpenEdf(path);
   EXPECT_TRUE(file->Active());
   EXPECT_FALSE(file->Valid());
@@ -59,7 +59,7 @@ TEST(UEDFOpen, SignalsAnnouncedInAHeaderOnlyFileAreInvalidRecords) {
   TempDir dir;
   EdfBytes edf = EdfBytes::Valid(2, 100, 0);
   const std::string path = dir.File("t.edf");
-  testsupport::WriteFileBytes(path, edf.HeaderBytes().substr(0, 256));
+  testkit::WriteFileBytes(path, edf.HeaderBytes().substr(0, 256));
   auto file = OpenEdf(path);
   ASSERT_EQ(file->SignalCount(), 2);
   EXPECT_FALSE(file->GetSignal(0)->IsValid());
@@ -537,7 +537,7 @@ std::string WriteSparseEdf(const TempDir& dir, int records) {
   EdfBytes edf = EdfBytes::Valid(1, 30000, 0);
   edf.General[7] = std::to_string(records);
   const std::string path = dir.File("big.edf");
-  testsupport::WriteFileBytes(path, edf.HeaderBytes());
+  testkit::WriteFileBytes(path, edf.HeaderBytes());
   const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
   if (fd < 0) return "";
   const int64_t recordBytes = 60000;
@@ -579,8 +579,8 @@ TEST(UEDFLargeFile, BeyondTwoAndFourGiBCountsAndReadsTheLastRecord) {
 // Opening, judging and reading every record of a file, as the checker does.
 // Only the EDataFile family may come out; the file must stay untouched.
 void CheckReadOnlyUse(const std::string& path, bool strict) {
-  const std::string bytes = testsupport::ReadFileBytes(path);
-  const int64_t mtime = testsupport::FileMTimeNs(path);
+  const std::string bytes = testkit::ReadFileBytes(path);
+  const int64_t mtime = testkit::FileMTimeNs(path);
   bool active = false;
   try {
     auto file = OpenEdf(path, strict);
@@ -593,8 +593,8 @@ void CheckReadOnlyUse(const std::string& path, bool strict) {
     // allowed: a clean refusal of the file
   }
   EXPECT_TRUE(active);
-  EXPECT_EQ(testsupport::ReadFileBytes(path), bytes);
-  EXPECT_EQ(testsupport::FileMTimeNs(path), mtime);
+  EXPECT_EQ(testkit::ReadFileBytes(path), bytes);
+  EXPECT_EQ(testkit::FileMTimeNs(path), mtime);
 }
 
 TEST(UEDFReadOnly, SampleFileStaysUnchangedAndIsValid) {
@@ -607,7 +607,7 @@ TEST(UEDFReadOnly, SampleFileStaysUnchangedAndIsValid) {
 }
 
 TEST(UEDFReadOnly, RealFilesGetAVerdictAndStayUnchanged) {
-  const std::string dir = testsupport::RealTestDataDir();
+  const std::string dir = testkit::RealTestDataDir();
   if (dir.empty()) GTEST_SKIP() << "no real test data folder";
   int count = 0;
   for (const auto& entry : std::filesystem::directory_iterator(dir)) {

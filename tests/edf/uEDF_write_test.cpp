@@ -12,13 +12,13 @@
 #include "edf/uEDF.h"
 #include "edf/uEDFFileInfo.h"
 #include "edf/uEDFSignalInfo.h"
-#include "support_lib/EdfBytes.h"
+#include "testkit/EdfBytes.h"
 #include "util/uCalendar.h"
 
 namespace {
 
-using testsupport::EdfBytes;
-using testsupport::TempDir;
+using testkit::EdfBytes;
+using testkit::TempDir;
 
 int16_t Pattern(int record, int signal, int index) {
   return static_cast<int16_t>(-(record * 1000 + signal * 100 + index));
@@ -141,7 +141,7 @@ TEST(UEDFCreate, NewFileStartsWithTheHeaderSizeAndAnUnknownCount) {
 TEST(UEDFCreate, RefusalsComeBeforeAnyChange) {
   TempDir dir;
   const std::string existing = dir.File("old.edf");
-  testsupport::WriteFileBytes(existing, "keep me");
+  testkit::WriteFileBytes(existing, "keep me");
   const struct {
     const char* What;
     std::string Name;
@@ -167,14 +167,14 @@ TEST(UEDFCreate, RefusalsComeBeforeAnyChange) {
     }
     ExpectRaised(RaisedBy([&] { file.CreateNew(c.Signals, c.Overwrite); }), c.Class, c.Message);
     EXPECT_FALSE(file.Creating());
-    EXPECT_EQ(testsupport::ReadFileBytes(existing), "keep me");
+    EXPECT_EQ(testkit::ReadFileBytes(existing), "keep me");
   }
   // Allowed to overwrite, the object starts creating on an emptied file.
   TEDFFile file;
   file.SetFileName(existing);
   file.CreateNew(1, true);
   EXPECT_TRUE(file.Creating());
-  EXPECT_EQ(testsupport::ReadFileBytes(existing), "");
+  EXPECT_EQ(testkit::ReadFileBytes(existing), "");
 }
 
 TEST(UEDFCreate, InvalidSamplesCountKeepsCreatingAndWritesBlanks) {
@@ -195,7 +195,7 @@ TEST(UEDFCreate, InvalidSamplesCountKeepsCreatingAndWritesBlanks) {
   file.WriteHeaders();
   EXPECT_TRUE(file.Creating());
   EXPECT_FALSE(file.Active());
-  const std::string bytes = testsupport::ReadFileBytes(path);
+  const std::string bytes = testkit::ReadFileBytes(path);
   ASSERT_EQ(bytes.size(), 768u);
   EXPECT_EQ(bytes.substr(0, 8), "0       ");
   EXPECT_EQ(bytes.substr(184, 8), "768     ");
@@ -210,7 +210,7 @@ TEST(UEDFWrite, FieldFormsOfNumbersDatesAndTimes) {
   auto file = CreateComposed(path, {5});
   ASSERT_TRUE(file->Active());
   file->SetActive(false);
-  const std::string bytes = testsupport::ReadFileBytes(path);
+  const std::string bytes = testkit::ReadFileBytes(path);
   const struct {
     const char* Field;
     size_t Offset;
@@ -299,7 +299,7 @@ TEST(UEDFWrite, OverwriteTouchesOnlySelectedSignalsAndAppendFillsZeros) {
   file->WriteDataRecord(1);  // append
   file->SetActive(false);
 
-  const std::string bytes = testsupport::ReadFileBytes(path);
+  const std::string bytes = testkit::ReadFileBytes(path);
   ASSERT_EQ(bytes.size(), 1024u + 2 * 2 * 9);
   const int16_t expected[2][9] = {
       {Pattern(0, 0, 0), Pattern(0, 0, 1), Pattern(0, 0, 2), Pattern(0, 0, 3), 100, 101, 102,
@@ -345,18 +345,18 @@ TEST(UEDFWrite, RecordIndexAndModeChecks) {
       file->SetReadOnly(true);
       file->SetActive(true);
     }
-    const std::string before = testsupport::ReadFileBytes(path);
+    const std::string before = testkit::ReadFileBytes(path);
     ExpectRaised(RaisedBy([&] { c.Action(*file); }), c.Class, c.Message);
     EXPECT_EQ(file->FileInfo()->NrDataRecords(), 1);
-    EXPECT_EQ(testsupport::ReadFileBytes(path), before) << "refused before writing";
+    EXPECT_EQ(testkit::ReadFileBytes(path), before) << "refused before writing";
   }
 }
 
 TEST(UEDFWrite, CloseStoresHeaderChangesOnlyWhenWritable) {
   TempDir dir;
   const std::string path = dir.File("edit.edf");
-  testsupport::WriteFileBytes(path, EdfBytes::Valid(2, 10, 2).Bytes());
-  const std::string original = testsupport::ReadFileBytes(path);
+  testkit::WriteFileBytes(path, EdfBytes::Valid(2, 10, 2).Bytes());
+  const std::string original = testkit::ReadFileBytes(path);
   for (const bool readOnly : {true, false}) {
     TEDFFile file;
     file.SetFileName(path);
@@ -365,7 +365,7 @@ TEST(UEDFWrite, CloseStoresHeaderChangesOnlyWhenWritable) {
     file.FileInfo()->SetPatient("Changed");
     file.GetSignal(1)->SetSignalLabel("Renamed");
     file.SetActive(false);
-    const std::string bytes = testsupport::ReadFileBytes(path);
+    const std::string bytes = testkit::ReadFileBytes(path);
     if (readOnly) {
       EXPECT_EQ(bytes, original);
     } else {

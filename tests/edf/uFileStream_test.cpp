@@ -6,17 +6,17 @@
 #include <string>
 
 #include "support/uSysUtils.h"
-#include "support_lib/EdfBytes.h"
+#include "testkit/EdfBytes.h"
 
 namespace {
 
-using testsupport::TempDir;
+using testkit::TempDir;
 
 TEST(UFileStream, ReadOnlyOpenReadsWithoutChangingTheFile) {
   TempDir dir;
   const std::string path = dir.File("a.bin");
-  testsupport::WriteFileBytes(path, "0123456789");
-  const int64_t mtime = testsupport::FileMTimeNs(path);
+  testkit::WriteFileBytes(path, "0123456789");
+  const int64_t mtime = testkit::FileMTimeNs(path);
   {
     TFileStream stream(path, TFileStreamMode::fmOpenRead);
     EXPECT_EQ(stream.Size(), 10);
@@ -29,14 +29,14 @@ TEST(UFileStream, ReadOnlyOpenReadsWithoutChangingTheFile) {
     EXPECT_EQ(stream.Position(), 5);
     EXPECT_THROW(stream.WriteAt(0, "x", 1), EStreamError);
   }
-  EXPECT_EQ(testsupport::ReadFileBytes(path), "0123456789");
-  EXPECT_EQ(testsupport::FileMTimeNs(path), mtime);
+  EXPECT_EQ(testkit::ReadFileBytes(path), "0123456789");
+  EXPECT_EQ(testkit::FileMTimeNs(path), mtime);
 }
 
 TEST(UFileStream, ReadersShareAndAWriterExcludesThem) {
   TempDir dir;
   const std::string path = dir.File("a.bin");
-  testsupport::WriteFileBytes(path, "abc");
+  testkit::WriteFileBytes(path, "abc");
   {
     TFileStream reader(path, TFileStreamMode::fmOpenRead);
     EXPECT_NO_THROW(TFileStream(path, TFileStreamMode::fmOpenRead));
@@ -69,7 +69,7 @@ TEST(UFileStream, OpenErrorsNameTheFile) {
 TEST(UFileStream, CreateEmptiesAndWritesAtOffsetsBeyond4GiB) {
   TempDir dir;
   const std::string path = dir.File("new.bin");
-  testsupport::WriteFileBytes(path, "old content");
+  testkit::WriteFileBytes(path, "old content");
   TFileStream stream(path, TFileStreamMode::fmCreate);
   EXPECT_EQ(stream.Size(), 0);
   stream.Write("head", 4);

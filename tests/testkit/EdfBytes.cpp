@@ -1,4 +1,4 @@
-#include "support_lib/EdfBytes.h"
+#include "testkit/EdfBytes.h"
 
 #include <sys/stat.h>
 
@@ -8,7 +8,7 @@
 #include <sstream>
 #include <stdexcept>
 
-namespace testsupport {
+namespace testkit {
 namespace {
 
 constexpr int kGeneralWidths[10] = {8, 80, 80, 8, 8, 8, 44, 8, 8, 4};
@@ -108,4 +108,4 @@ std::string RealTestDataDir() {
   return "";
 }
 
-}  // namespace testsupport
+}  // namespace testkit

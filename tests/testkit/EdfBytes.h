@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-namespace testsupport {
+namespace testkit {
 
 // The raw texts of one header; each is padded with blanks (or cut) to its width.
 using RawFields = std::array<std::string, 10>;
@@ -61,4 +61,4 @@ int64_t FileMTimeNs(const std::string& path);
 // The folder of real EDF files from other projects, or "" when absent.
 std::string RealTestDataDir();
 
-}  // namespace testsupport
+}  // namespace testkit
