@@ -4,12 +4,10 @@
 #include <cmath>
 
 #include "edf/uDataFileErrors.h"
-#include "support/uScopedValue.h"
 #include "support/uSysUtils.h"
 #include "util/udStr.h"
 
-TCustomEDFFileInfo::TCustomEDFFileInfo(TCustomEDFFile* Owner)
-    : FOwner(Owner), FFieldValid(EDFFieldCount, false) {}
+TCustomEDFFileInfo::TCustomEDFFileInfo(TCustomEDFFile* Owner) : FOwner(Owner) {}
 
 bool TCustomEDFFileInfo::IsValid() const {
   for (bool f : FFieldValid)
@@ -17,33 +15,15 @@ bool TCustomEDFFileInfo::IsValid() const {
   return true;
 }
 
-void TCustomEDFFileInfo::SetStrict(bool Value) {
-  FStrict = Value;
-  Reparse();
-}
-
-void TCustomEDFFileInfo::Reparse() {
-  // A re-parse of what was read never trips the data-exists guards.
-  TScopedValue<bool> NoData(FDataExists, false);
-  LoadFromRaw(FRawHeader);
-}
-
-void TCustomEDFFileInfo::CheckWritable() const { VASSERT(!FReadOnly, "Field is ReadOnly!"); }
-
 std::string TCustomEDFFileInfo::GetPatient() const { return FPatient; }
 std::string TCustomEDFFileInfo::GetRecording() const { return FRecording; }
-
-void TCustomEDFFileInfo::StoreText(std::string& Field, int Index, const std::string& Text) {
-  Field = TrimRight(Text);
-  FFieldValid[static_cast<size_t>(Index)] =
-      !FStrict || (IsAsciiPrintable(Field) && IsLeftJustified(Field));
-}
 
 void TCustomEDFFileInfo::SetVersion(const std::string& Text) {
   CheckWritable();
   if (Text != FVersion) FModified = true;
   FVersion = TrimRight(Text);
-  FFieldValid[gfVersion] = FVersion == "0";
+  // " 0" is the right version behind a wrong start; anything else is another version.
+  SetField(gfVersion, FVersion == "0", Trim(Text) == "0" ? ffNotLeftJustified : ffNotVersion);
 }
 
 void TCustomEDFFileInfo::SetPatient(const std::string& Text) {
@@ -72,7 +52,7 @@ bool TCustomEDFFileInfo::SetSampleRecDuration(long double Value) {
   CheckWritable();
   if (Value != FSampleRecDuration) FModified = true;
   FSampleRecDuration = Value;
-  FFieldValid[gfSampleRecDuration] = Value > 0;
+  SetField(gfSampleRecDuration, Value > 0, ffTooSmall);
   return FFieldValid[gfSampleRecDuration];
 }
 
@@ -83,7 +63,7 @@ void TCustomEDFFileInfo::SetNrDataRecords(int32_t Value) {
     FRawHeader[gfNrDataRecords] = std::to_string(Value).substr(0, 8);
   if (Value != FNrDataRecords) FModified = true;
   FNrDataRecords = Value;
-  FFieldValid[gfNrDataRecords] = Value >= -1;
+  SetField(gfNrDataRecords, Value >= -1, ffTooSmall);
 }
 
 bool TCustomEDFFileInfo::SetHeaderBytes(int32_t Value) {
@@ -91,7 +71,7 @@ bool TCustomEDFFileInfo::SetHeaderBytes(int32_t Value) {
   if (FDataExists) throw ErrDataFileDataExists();
   if (Value != FHeaderBytes) FModified = true;
   FHeaderBytes = Value;
-  FFieldValid[gfHeaderBytes] = Value >= 0;
+  SetField(gfHeaderBytes, Value >= 0, ffTooSmall);
   return FFieldValid[gfHeaderBytes];
 }
 
@@ -100,12 +80,12 @@ bool TCustomEDFFileInfo::SetNrSignals(int32_t Value) {
   if (FDataExists) throw ErrDataFileDataExists();
   if (Value != FNrSignals) FModified = true;
   FNrSignals = Value;
-  FFieldValid[gfNrSignals] = Value >= 0;
+  SetField(gfNrSignals, Value >= 0, ffTooSmall);
   const int64_t headerBytes = Value < 0 ? 0 : EDFHeaderBytes(Value);
   // A count whose header size does not fit the 32-bit size field is no count.
   if (headerBytes > INT32_MAX) {
-    FFieldValid[gfNrSignals] = false;
-    FFieldValid[gfHeaderBytes] = false;
+    Fail(gfNrSignals, ffOutOfRange);
+    Fail(gfHeaderBytes, ffOutOfRange);
     return false;
   }
   return SetHeaderBytes(static_cast<int32_t>(headerBytes));
@@ -121,7 +101,7 @@ void TCustomEDFFileInfo::SetStartDate(TDateTime Value) {
   const TDateTime date = std::trunc(Value);
   if (date != FStartDate) FModified = true;
   FStartDate = date;
-  FFieldValid[gfStartDate] = Value >= 0;
+  SetField(gfStartDate, Value >= 0, ffNoCalendarDate);
   UpdateStartDateTime();
 }
 
@@ -130,7 +110,7 @@ void TCustomEDFFileInfo::SetStartTime(TDateTime Value) {
   const TDateTime time = Value - std::trunc(Value);
   if (time != FStartTime) FModified = true;
   FStartTime = time;
-  FFieldValid[gfStartTime] = Value >= 0;
+  SetField(gfStartTime, Value >= 0, ffNoClockTime);
   UpdateStartDateTime();
 }
 

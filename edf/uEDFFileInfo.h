@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "edf/uEDFHeaderRecord.h"
 #include "edf/uEDFLayout.h"
 #include "edf/uEDFPatientInfo.h"
 #include "support/udroot.h"
@@ -13,13 +14,10 @@
 
 class TCustomEDFFile;
 
-class TCustomEDFFileInfo {
+class TCustomEDFFileInfo : public TEDFHeaderRecord {
 public:
   // Owner is the file object that creates the record; it is not owned.
   explicit TCustomEDFFileInfo(TCustomEDFFile* Owner);
-  virtual ~TCustomEDFFileInfo() = default;
-  TCustomEDFFileInfo(const TCustomEDFFileInfo&) = delete;
-  TCustomEDFFileInfo& operator=(const TCustomEDFFileInfo&) = delete;
 
   virtual std::string GetPatient() const;
   virtual std::string GetRecording() const;
@@ -28,7 +26,7 @@ public:
   virtual IHPDateTimePtr GetStartHPDateTime() const;
   virtual void SetStartHPDateTime(const IHPDateTimePtr& Value);
   // Interprets the ten raw texts; no text makes it raise.
-  virtual void LoadFromRaw(const TEDFRawFileHeader& Raw);
+  void LoadFromRaw(const TEDFRawFileHeader& Raw) override;
   virtual void SetPatient(const std::string& Text);
   virtual void SetRecording(const std::string& Text);
   virtual void SetReserved(const std::string& Text);
@@ -42,9 +40,6 @@ public:
   virtual TDateTime GetEndDateTime() const;
 
   bool IsValid() const;
-  // LoadFromRaw(RawHeader) with the data-exists guard lifted for the call.
-  void Reparse();
-  void SetStrict(bool Value);
   void SetVersion(const std::string& Text);
   void SetStartTime(TDateTime Value);
   void SetStartDateTime(TDateTime Value);
@@ -59,16 +54,6 @@ public:
   TCustomEDFFile* Owner() const { return FOwner; }
   const TEDFPatientInfo& PatientInfo() const { return FPatientInfo; }
   const TEDFRecordingInfo& RecordingInfo() const { return FRecordingInfo; }
-  const TDynBooleanArray& FieldValid() const { return FFieldValid; }
-
-  // State.
-  bool DataExists() const { return FDataExists; }
-  void SetDataExists(bool Value) { FDataExists = Value; }
-  bool ReadOnly() const { return FReadOnly; }
-  void SetReadOnly(bool Value) { FReadOnly = Value; }
-  bool Strict() const { return FStrict; }
-  bool Modified() const { return FModified; }
-  void SetModified(bool Value) { FModified = Value; }
 
   // Field values.
   long double SampleRecDuration() const { return FSampleRecDuration; }
@@ -83,34 +68,22 @@ public:
   TDateTime StartDateTime() const { return FStartDateTime; }
   TDateTime StartTime() const { return FStartTime; }
 
-  // The texts last given to LoadFromRaw, and the texts exactly as read from
-  // the file (kept by the file object when it reads the header).
-  const TEDFRawFileHeader& RawHeader() const { return FRawHeader; }
+  // The texts exactly as read from the file (kept by the file object when it
+  // reads the header); RawHeader holds the texts last parsed.
   const TEDFRawFileHeader& OriginalHeader() const { return FOriginalHeader; }
   void SetOriginalHeader(const TEDFRawFileHeader& Value) { FOriginalHeader = Value; }
 
-  // Separators of "SampleRecDuration"; take effect at the next Reparse.
-  char DecimalSeparator() const { return FDecimalSeparator; }
-  void SetDecimalSeparator(char Value) { FDecimalSeparator = Value; }
-  char ThousandSeparator() const { return FThousandSeparator; }
-  void SetThousandSeparator(char Value) { FThousandSeparator = Value; }
-
 protected:
-  void CheckWritable() const;
-  // Stores Text without trailing blanks and sets flag Index by the text rule.
-  void StoreText(std::string& Field, int Index, const std::string& Text);
   // The format-level checks of the untrimmed raw texts (Strict only).
   void StrictChecks(const TEDFRawFileHeader& Raw);
   void UpdateStartDateTime();
+  // The start date and time texts as dates, or the fault that stops them.
+  virtual TEDFFieldFaults DecodeStartDate(const std::string& Text, TDateTime& Date) const = 0;
+  virtual TEDFFieldFaults DecodeStartTime(const std::string& Text, TDateTime& Time) const = 0;
 
   TCustomEDFFile* FOwner;
   TEDFPatientInfo FPatientInfo;
   TEDFRecordingInfo FRecordingInfo;
-  TDynBooleanArray FFieldValid;
-  bool FDataExists = false;
-  bool FReadOnly = false;
-  bool FStrict = true;
-  bool FModified = false;
   long double FSampleRecDuration = 0.0L;
   int32_t FNrDataRecords = 0;
   int32_t FHeaderBytes = 0;
@@ -122,10 +95,7 @@ protected:
   TDateTime FStartDate = 0;
   TDateTime FStartDateTime = 0;
   TDateTime FStartTime = 0;
-  TEDFRawFileHeader FRawHeader;
   TEDFRawFileHeader FOriginalHeader;
-  char FDecimalSeparator = '.';
-  char FThousandSeparator = '\0';
 };
 
 // The concrete general header record of plain EDF: reads "StartDate" and
@@ -140,4 +110,8 @@ public:
   // changes nothing.
   void SetStartDateText(const std::string& Text) override;
   void SetStartTimeText(const std::string& Text) override;
+
+protected:
+  TEDFFieldFaults DecodeStartDate(const std::string& Text, TDateTime& Date) const override;
+  TEDFFieldFaults DecodeStartTime(const std::string& Text, TDateTime& Time) const override;
 };

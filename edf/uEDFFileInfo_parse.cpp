@@ -1,4 +1,4 @@
-// Reading the general header's raw texts into values and flags.
+// Reading the general header's raw texts into values, flags and faults.
 #include <cmath>
 #include <cstdint>
 
@@ -8,14 +8,6 @@
 #include "util/udStr.h"
 
 namespace {
-
-// The 32-bit value of an integer text, or false.
-bool Int32Text(const std::string& Text, int32_t& Value) {
-  int64_t n = 0;
-  if (!IsInteger(Text) || !TryStrToInt64(Text, n) || n < INT32_MIN || n > INT32_MAX) return false;
-  Value = static_cast<int32_t>(n);
-  return true;
-}
 
 // Widens the sloppy forms seen in the wild to two-digit groups: blanks become
 // zeros and a one-digit day or month gets its leading zero (1.2.85 -> 01.02.85).
@@ -27,11 +19,29 @@ std::string WidenDateTimeText(std::string S) {
   return S;
 }
 
+// Eight characters with digit pairs at the three places of a date or time:
+// a text that fails to convert then fails on its values, not its layout.
+bool HasDigitPairs(const std::string& S) {
+  if (S.size() != 8) return false;
+  for (size_t I : {0u, 1u, 3u, 4u, 6u, 7u})
+    if (!IsDigit(S[I])) return false;
+  return true;
+}
+
+// Why a date or time text fails the exact EDF layout: a leading blank, the
+// layout itself, or (laid out well) a value that is no date or time.
+TEDFFieldFaults StrictLayoutFaults(const std::string& Raw, TEDFFieldFaults ValueFault) {
+  TEDFFieldFaults Faults = ffNone;
+  if (!IsLeftJustified(Raw)) Faults |= ffNotLeftJustified;
+  if (!HasDateLayout(Raw, '.')) Faults |= ffBadLayout;
+  return Faults != ffNone ? Faults : ValueFault;
+}
+
 }  // namespace
 
 void TCustomEDFFileInfo::LoadFromRaw(const TEDFRawFileHeader& Raw) {
   FRawHeader = Raw;
-  FFieldValid.assign(EDFFieldCount, false);
+  ResetFields();
 
   SetVersion(Raw[gfVersion]);
   if (!Trim(Raw[gfPatient]).empty()) {
@@ -39,48 +49,73 @@ void TCustomEDFFileInfo::LoadFromRaw(const TEDFRawFileHeader& Raw) {
   } else {
     FPatient.clear();
     FPatientInfo.Parse("");
-    FFieldValid[gfPatient] = true;
+    SetField(gfPatient, true, ffNone);
   }
   if (!Trim(Raw[gfRecording]).empty()) {
     SetRecording(Raw[gfRecording]);
   } else {
     FRecording.clear();
     FRecordingInfo.Parse("");
-    FFieldValid[gfRecording] = true;
+    SetField(gfRecording, true, ffNone);
   }
-  SetStartDateText(Trim(Raw[gfStartDate]));
-  SetStartTimeText(Trim(Raw[gfStartTime]));
+
+  TDateTime when = 0;
+  if (const TEDFFieldFaults f = DecodeStartDate(Trim(Raw[gfStartDate]), when); f == ffNone)
+    SetStartDate(when);
+  else
+    Fail(gfStartDate, f);
+  if (const TEDFFieldFaults f = DecodeStartTime(Trim(Raw[gfStartTime]), when); f == ffNone)
+    SetStartTime(when);
+  else
+    Fail(gfStartTime, f);
 
   int32_t n = 0;
-  if (Int32Text(Raw[gfHeaderBytes], n)) SetHeaderBytes(n);
+  if (const TEDFFieldFaults f = Int32Field(Raw[gfHeaderBytes], n); f == ffNone)
+    SetHeaderBytes(n);
+  else
+    Fail(gfHeaderBytes, f);
   SetReserved(Raw[gfReserved]);
-  if (Int32Text(Raw[gfNrDataRecords], n)) SetNrDataRecords(n);
+  if (const TEDFFieldFaults f = Int32Field(Raw[gfNrDataRecords], n); f == ffNone)
+    SetNrDataRecords(n);
+  else
+    Fail(gfNrDataRecords, f);
   try {
     SetSampleRecDuration(
         StrToFloatSep(Trim(Raw[gfSampleRecDuration]), FDecimalSeparator, FThousandSeparator));
   } catch (const EConvertError&) {
-    FFieldValid[gfSampleRecDuration] = false;
+    Fail(gfSampleRecDuration, ffNotNumber);
   }
 
   // The header size stays the one read from the file, with its own flag:
   // SetNrSignals would otherwise overwrite both with the size it implies.
   const int32_t headerBytes = FHeaderBytes;
   const bool headerBytesValid = FFieldValid[gfHeaderBytes];
-  if (Int32Text(Raw[gfNrSignals], n)) SetNrSignals(n);
+  const TEDFFieldFaults headerBytesFaults = FFieldFaults[gfHeaderBytes];
+  if (const TEDFFieldFaults f = Int32Field(Raw[gfNrSignals], n); f == ffNone)
+    SetNrSignals(n);
+  else
+    Fail(gfNrSignals, f);
   FHeaderBytes = headerBytes;
-  FFieldValid[gfHeaderBytes] = headerBytesValid;
+  SetField(gfHeaderBytes, headerBytesValid, headerBytesFaults);
 
-  FFieldValid[gfHeaderBytes] = FFieldValid[gfHeaderBytes] && FFieldValid[gfNrSignals] &&
-                               static_cast<int64_t>(FHeaderBytes) == EDFHeaderBytes(FNrSignals);
+  if (FFieldValid[gfHeaderBytes]) {
+    if (!FFieldValid[gfNrSignals])
+      Fail(gfHeaderBytes, ffNoSignalCount);
+    else if (static_cast<int64_t>(FHeaderBytes) != EDFHeaderBytes(FNrSignals))
+      Fail(gfHeaderBytes, ffHeaderSize);
+  }
   FModified = false;
   if (FStrict) StrictChecks(Raw);
+  ExplainFields();
 }
 
 void TCustomEDFFileInfo::StrictChecks(const TEDFRawFileHeader& Raw) {
-  if (!IsValidDateTimeStr(Raw[gfStartDate], "dd.mm.yy")) FFieldValid[gfStartDate] = false;
-  if (!IsValidDateTimeStr(Raw[gfStartTime], "hh.nn.ss")) FFieldValid[gfStartTime] = false;
+  if (!IsValidDateTimeStr(Raw[gfStartDate], "dd.mm.yy"))
+    Fail(gfStartDate, StrictLayoutFaults(Raw[gfStartDate], ffNoCalendarDate));
+  if (!IsValidDateTimeStr(Raw[gfStartTime], "hh.nn.ss"))
+    Fail(gfStartTime, StrictLayoutFaults(Raw[gfStartTime], ffNoClockTime));
   for (int i : {gfNrDataRecords, gfSampleRecDuration, gfNrSignals})
-    if (!IsLeftJustified(Raw[static_cast<size_t>(i)])) FFieldValid[static_cast<size_t>(i)] = false;
+    StrictLeftJustified(i, Raw[static_cast<size_t>(i)]);
 }
 
 void TEDFFileInfo::LoadFromRaw(const TEDFRawFileHeader& Raw) {
@@ -90,23 +125,35 @@ void TEDFFileInfo::LoadFromRaw(const TEDFRawFileHeader& Raw) {
   if (FStrict) StrictChecks(Raw);
 }
 
-void TEDFFileInfo::SetStartDateText(const std::string& Text) {
+TEDFFieldFaults TEDFFileInfo::DecodeStartDate(const std::string& Text, TDateTime& Date) const {
   std::string s = WidenDateTimeText(Text);
-  if (!IsValidDateTimeStr(s, "dd?mm?yy") || s.size() < 8) return;
+  if (!IsValidDateTimeStr(s, "dd?mm?yy") || s.size() < 8)
+    return HasDigitPairs(s) ? ffNoCalendarDate : ffBadLayout;
   // Fixed two-digit-year window of EDF, whatever the locale's window says.
   int64_t yy = 0;
-  if (!TryStrToInt64(s.substr(6, 2), yy)) return;
+  if (!TryStrToInt64(s.substr(6, 2), yy)) return ffBadLayout;
   s.insert(6, yy > 84 ? "19" : "20");
-  TDateTime date = 0;
   // A text like 31.02.04 matches the pattern but is no calendar date; the
   // convertor then yields a bare time of day (no whole days), not a date.
-  if (!TryStrToDateTimeFmt(s, "dd?mm?yyyy", date) || date < 1) return;
-  SetStartDate(date);
+  if (!TryStrToDateTimeFmt(s, "dd?mm?yyyy", Date) || Date < 1) return ffNoCalendarDate;
+  return ffNone;
+}
+
+TEDFFieldFaults TEDFFileInfo::DecodeStartTime(const std::string& Text, TDateTime& Time) const {
+  const std::string s = WidenDateTimeText(Text);
+  TDateTime value = 0;
+  if (!TryStrToDateTimeFmt(s, "hh?nn?ss", value))
+    return HasDigitPairs(s) ? ffNoClockTime : ffBadLayout;
+  Time = value - std::trunc(value);
+  return ffNone;
+}
+
+void TEDFFileInfo::SetStartDateText(const std::string& Text) {
+  TDateTime date = 0;
+  if (DecodeStartDate(Text, date) == ffNone) SetStartDate(date);
 }
 
 void TEDFFileInfo::SetStartTimeText(const std::string& Text) {
-  const std::string s = WidenDateTimeText(Text);
   TDateTime time = 0;
-  if (!TryStrToDateTimeFmt(s, "hh?nn?ss", time)) return;
-  SetStartTime(time - std::trunc(time));
+  if (DecodeStartTime(Text, time) == ffNone) SetStartTime(time);
 }

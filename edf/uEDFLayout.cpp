@@ -7,48 +7,21 @@
 #include "util/udStr.h"
 
 namespace {
-constexpr int64_t MaxInt64 = std::numeric_limits<int64_t>::max();
-constexpr int64_t MinInt64 = std::numeric_limits<int64_t>::min();
-
 bool IsFieldIndex(int Field) { return Field >= 0 && Field < EDFFieldCount; }
 
-// Sum of the widths of the fields before Field.
-template <class Widths>
-int64_t WidthsBefore(const Widths& W, int Field) {
-  int64_t Sum = 0;
-  for (int F = 0; F < Field; ++F) Sum += W[static_cast<size_t>(F)];
-  return Sum;
-}
 }  // namespace
-
-int64_t SaturatingAdd(int64_t A, int64_t B) {
-  int64_t R;
-  if (!__builtin_add_overflow(A, B, &R)) return R;
-  return B > 0 ? MaxInt64 : MinInt64;
-}
-
-int64_t SaturatingSub(int64_t A, int64_t B) {
-  int64_t R;
-  if (!__builtin_sub_overflow(A, B, &R)) return R;
-  return B < 0 ? MaxInt64 : MinInt64;
-}
-
-int64_t SaturatingMul(int64_t A, int64_t B) {
-  int64_t R;
-  if (!__builtin_mul_overflow(A, B, &R)) return R;
-  return (A < 0) != (B < 0) ? MinInt64 : MaxInt64;
-}
 
 int64_t EDFGeneralFieldOffset(int Field) {
   VASSERT(IsFieldIndex(Field), "Field index out of range");
-  return WidthsBefore(EDFGeneralFieldWidths, Field);
+  return EDFGeneralFields[static_cast<size_t>(Field)].Offset;
 }
 
 int64_t EDFSignalFieldOffset(int Field, int64_t Signal, int64_t Ns) {
   VASSERT(IsFieldIndex(Field), "Field index out of range");
   VASSERT(Signal >= 0 && Signal < Ns, "Signal index out of range");
-  const int64_t Block = SaturatingMul(Ns, WidthsBefore(EDFSignalFieldWidths, Field));
-  const int64_t Within = SaturatingMul(Signal, EDFSignalFieldWidths[static_cast<size_t>(Field)]);
+  const TEDFFieldDesc& Desc = EDFSignalFields[static_cast<size_t>(Field)];
+  const int64_t Block = SaturatingMul(Ns, Desc.Offset);
+  const int64_t Within = SaturatingMul(Signal, Desc.Width);
   return SaturatingAdd(EDFGeneralHeaderBytes, SaturatingAdd(Block, Within));
 }
 
@@ -97,4 +70,11 @@ std::string ReadFieldFrom(const std::string& Bytes, int64_t Offset, int Width) {
 
 std::string FormatField(bool Valid, const std::string& Text, int Width) {
   return Valid ? PadRight(Text, Width) : Spaces(Width);
+}
+
+std::string EDFFieldKey(const TEDFFieldDesc& Field) {
+  std::string Key = Field.Name;
+  for (char& C : Key)
+    if (C >= 'A' && C <= 'Z') C = static_cast<char>(C - 'A' + 'a');
+  return Key;
 }

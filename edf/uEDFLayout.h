@@ -12,6 +12,8 @@
 #include <span>
 #include <string>
 
+#include "support/uMath.h"
+
 inline constexpr int EDFFieldCount = 10;
 inline constexpr int64_t EDFGeneralHeaderBytes = 256;
 inline constexpr int64_t EDFSignalHeaderBytes = 256;  // per signal
@@ -27,17 +29,90 @@ enum TEDFSignalField : int {
   sfDigimin, sfDigimax, sfPrefilter, sfNrSamples, sfReserved
 };
 
-inline constexpr std::array<const char*, EDFFieldCount> EDFGeneralFieldNames = {
-    "Version",   "Patient",  "Recording",     "StartDate",         "StartTime",
-    "HeaderBytes", "Reserved", "NrDataRecords", "SampleRecDuration", "NrSignals"};
-inline constexpr std::array<const char*, EDFFieldCount> EDFSignalFieldNames = {
-    "SignalLabel", "Transducertype", "Physidim",  "Physimin",  "Physimax",
-    "Digimin",     "Digimax",        "Prefilter", "NrSamples", "Reserved"};
+// What a field holds, which decides how it is read and judged.
+enum class TEDFFieldKind : uint8_t {
+  Text,     // free text: printable ASCII, left-justified
+  Date,     // dd.mm.yy
+  Time,     // hh.nn.ss
+  Integer,  // decimal integer
+  Number,   // decimal number, "." as decimal separator
+  Digital   // a sample value: 16-bit integer
+};
 
-inline constexpr std::array<int, EDFFieldCount> EDFGeneralFieldWidths = {8, 80, 80, 8, 8,
-                                                                         8, 44, 8,  8, 4};
-inline constexpr std::array<int, EDFFieldCount> EDFSignalFieldWidths = {16, 80, 8, 8,  8,
-                                                                        8,  8,  80, 8, 32};
+// One field of a header: the library's name, the caption the window shows
+// beside it, its width, and its offset. A general field's offset is its byte
+// offset in the file; a signal field's offset is the width of the fields
+// before it, because the signal block is stored field by field (see
+// EDFSignalFieldOffset).
+struct TEDFFieldDesc {
+  const char* Name;
+  const char* Caption;
+  int Width;
+  int Offset;
+  TEDFFieldKind Kind;
+};
+
+inline constexpr std::array<TEDFFieldDesc, EDFFieldCount> EDFGeneralFields = {{
+    {"Version", "Version", 8, 0, TEDFFieldKind::Text},
+    {"Patient", "Patient", 80, 8, TEDFFieldKind::Text},
+    {"Recording", "Recording", 80, 88, TEDFFieldKind::Text},
+    {"StartDate", "StartDate", 8, 168, TEDFFieldKind::Date},
+    {"StartTime", "StartTime", 8, 176, TEDFFieldKind::Time},
+    {"HeaderBytes", "HeaderBytes", 8, 184, TEDFFieldKind::Integer},
+    {"Reserved", "Reserved", 44, 192, TEDFFieldKind::Text},
+    {"NrDataRecords", "NrDataRecords", 8, 236, TEDFFieldKind::Integer},
+    {"SampleRecDuration", "SampleRecDuration", 8, 244, TEDFFieldKind::Number},
+    {"NrSignals", "NrSignals", 4, 252, TEDFFieldKind::Integer},
+}};
+
+inline constexpr std::array<TEDFFieldDesc, EDFFieldCount> EDFSignalFields = {{
+    {"SignalLabel", "SignalLabel", 16, 0, TEDFFieldKind::Text},
+    {"Transducertype", "TransducerType", 80, 16, TEDFFieldKind::Text},
+    {"Physidim", "PhysiDim", 8, 96, TEDFFieldKind::Text},
+    {"Physimin", "PhysiMin", 8, 104, TEDFFieldKind::Number},
+    {"Physimax", "PhysiMax", 8, 112, TEDFFieldKind::Number},
+    {"Digimin", "DigiMin", 8, 120, TEDFFieldKind::Digital},
+    {"Digimax", "DigiMax", 8, 128, TEDFFieldKind::Digital},
+    {"Prefilter", "PreFilter", 80, 136, TEDFFieldKind::Text},
+    {"NrSamples", "NrSamples", 8, 216, TEDFFieldKind::Integer},
+    {"Reserved", "Reserved", 32, 224, TEDFFieldKind::Text},
+}};
+
+namespace EDFLayoutDetail {
+// Each offset is the sum of the widths before it, and the widths fill the
+// 256 bytes of a header: checked while compiling.
+constexpr bool OffsetsAreContiguous(const std::array<TEDFFieldDesc, EDFFieldCount>& Fields) {
+  int Next = 0;
+  for (const TEDFFieldDesc& F : Fields) {
+    if (F.Offset != Next) return false;
+    Next += F.Width;
+  }
+  return Next == 256;
+}
+template <class T>
+constexpr std::array<T, EDFFieldCount> Column(const std::array<TEDFFieldDesc, EDFFieldCount>& Fields,
+                                              T TEDFFieldDesc::*Member) {
+  std::array<T, EDFFieldCount> Out{};
+  for (size_t i = 0; i < Fields.size(); ++i) Out[i] = Fields[i].*Member;
+  return Out;
+}
+}  // namespace EDFLayoutDetail
+
+static_assert(EDFLayoutDetail::OffsetsAreContiguous(EDFGeneralFields));
+static_assert(EDFLayoutDetail::OffsetsAreContiguous(EDFSignalFields));
+
+// Columns of the two tables, for code that walks one header field by field.
+inline constexpr std::array<const char*, EDFFieldCount> EDFGeneralFieldNames =
+    EDFLayoutDetail::Column(EDFGeneralFields, &TEDFFieldDesc::Name);
+inline constexpr std::array<const char*, EDFFieldCount> EDFSignalFieldNames =
+    EDFLayoutDetail::Column(EDFSignalFields, &TEDFFieldDesc::Name);
+inline constexpr std::array<int, EDFFieldCount> EDFGeneralFieldWidths =
+    EDFLayoutDetail::Column(EDFGeneralFields, &TEDFFieldDesc::Width);
+inline constexpr std::array<int, EDFFieldCount> EDFSignalFieldWidths =
+    EDFLayoutDetail::Column(EDFSignalFields, &TEDFFieldDesc::Width);
+
+// The field's name in lower case, as rule ids spell it ("startdate").
+std::string EDFFieldKey(const TEDFFieldDesc& Field);
 
 // The raw texts of one header as read, blanks included; "" for a field not read.
 using TEDFRawFileHeader = std::array<std::string, EDFFieldCount>;
@@ -65,10 +140,6 @@ int64_t EDFExpectedFileSize(int64_t HeaderBytes, int64_t NrRecords, int64_t Reco
 // never negative; 0 when RecordSamples is not positive.
 int64_t EDFCompleteRecords(int64_t FileSize, int64_t HeaderBytes, int64_t RecordSamples);
 
-// Overflow-safe helpers for running sums and products of positions.
-int64_t SaturatingAdd(int64_t A, int64_t B);
-int64_t SaturatingSub(int64_t A, int64_t B);
-int64_t SaturatingMul(int64_t A, int64_t B);
 
 // Width characters of Bytes from Offset (fewer when the bytes end earlier).
 std::string ReadFieldFrom(const std::string& Bytes, int64_t Offset, int Width);

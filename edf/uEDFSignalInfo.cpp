@@ -4,37 +4,34 @@
 #include <cmath>
 
 #include "edf/uDataFileErrors.h"
-#include "support/uScopedValue.h"
 #include "support/uSysUtils.h"
 #include "util/udStr.h"
 
 namespace {
 
-// A decimal number text under the given separators, or false. Values beyond
-// the double range (an 8-character field can hold 1e400) count as no number:
-// narrowing them would be undefined.
-bool ParseFloatField(const std::string& Text, char D, char T, long double& Value) {
+// A decimal number text under the given separators, or its fault. Values
+// beyond the double range (an 8-character field can hold 1e400) are out of
+// range: narrowing them would be undefined.
+TEDFFieldFaults ParseFloatField(const std::string& Text, char D, char T, long double& Value) {
   const std::string t = Trim(Text);
-  if (!IsValidFloatFormat(t, D, T)) return false;
+  if (!IsValidFloatFormat(t, D, T)) return ffNotNumber;
   long double v = 0;
   try {
     v = StrToFloatSep(t, D, T);
   } catch (const EConvertError&) {
-    return false;
+    return ffNotNumber;
   }
-  if (!std::isfinite(v) || std::fabs(v) > static_cast<long double>(DBL_MAX)) return false;
+  if (!std::isfinite(v) || std::fabs(v) > static_cast<long double>(DBL_MAX)) return ffOutOfRange;
   Value = v;
-  return true;
+  return ffNone;
 }
-
-bool IntegerValue(const std::string& Text, int64_t& Value) { return TryStrToInt64(Text, Value); }
 
 }  // namespace
 
-TCustomEDFSignalInfo::TCustomEDFSignalInfo() : FFieldValid(EDFFieldCount, false) {
+TCustomEDFSignalInfo::TCustomEDFSignalInfo() {
   // The text fields are valid while empty; the number fields need a value.
   for (int i : {sfSignalLabel, sfTransducertype, sfPhysidim, sfPrefilter, sfReserved})
-    FFieldValid[static_cast<size_t>(i)] = true;
+    SetField(i, true, ffNone);
 }
 
 bool TCustomEDFSignalInfo::IsValid() const {
@@ -45,41 +42,33 @@ bool TCustomEDFSignalInfo::IsValid() const {
   return true;
 }
 
-bool TCustomEDFSignalInfo::GetFieldValid(int Index) const {
-  return FFieldValid.at(static_cast<size_t>(Index));
-}
-
-void TCustomEDFSignalInfo::CheckWritable() const { VASSERT(!FReadOnly, "Field is ReadOnly!"); }
-
-void TCustomEDFSignalInfo::StoreText(std::string& Field, int Index, const std::string& Text) {
+void TCustomEDFSignalInfo::SetText(std::string& Field, int Index, const std::string& Text) {
   CheckWritable();
   if (Text != Field) FModified = true;
-  Field = TrimRight(Text);
-  FFieldValid[static_cast<size_t>(Index)] =
-      !FStrict || (IsAsciiPrintable(Field) && IsLeftJustified(Field));
+  StoreText(Field, Index, Text);
 }
 
 void TCustomEDFSignalInfo::SetSignalLabel(const std::string& Text) {
-  StoreText(FSignalLabel, sfSignalLabel, Text);
+  SetText(FSignalLabel, sfSignalLabel, Text);
 }
 void TCustomEDFSignalInfo::SetTransducertype(const std::string& Text) {
-  StoreText(FTransducertype, sfTransducertype, Text);
+  SetText(FTransducertype, sfTransducertype, Text);
 }
 void TCustomEDFSignalInfo::SetPhysidim(const std::string& Text) {
-  StoreText(FPhysidim, sfPhysidim, Text);
+  SetText(FPhysidim, sfPhysidim, Text);
 }
 void TCustomEDFSignalInfo::SetPrefilter(const std::string& Text) {
-  StoreText(FPrefilter, sfPrefilter, Text);
+  SetText(FPrefilter, sfPrefilter, Text);
 }
 void TCustomEDFSignalInfo::SetReserved(const std::string& Text) {
-  StoreText(FReserved, sfReserved, Text);
+  SetText(FReserved, sfReserved, Text);
 }
 
 void TCustomEDFSignalInfo::SetPhysimin(double Value) {
   CheckWritable();
   if (Value != FPhysimin) FModified = true;
   FPhysimin = Value;
-  FFieldValid[sfPhysimin] = true;
+  SetField(sfPhysimin, true, ffNone);
   Calibrate();
 }
 
@@ -87,7 +76,7 @@ void TCustomEDFSignalInfo::SetPhysimax(double Value) {
   CheckWritable();
   if (Value != FPhysimax) FModified = true;
   FPhysimax = Value;
-  FFieldValid[sfPhysimax] = true;
+  SetField(sfPhysimax, true, ffNone);
   Calibrate();
 }
 
@@ -95,7 +84,7 @@ void TCustomEDFSignalInfo::SetDigimin(int16_t Value) {
   CheckWritable();
   if (Value != FDigimin) FModified = true;
   FDigimin = Value;
-  FFieldValid[sfDigimin] = true;
+  SetField(sfDigimin, true, ffNone);
   Calibrate();
 }
 
@@ -103,7 +92,7 @@ void TCustomEDFSignalInfo::SetDigimax(int16_t Value) {
   CheckWritable();
   if (Value != FDigimax) FModified = true;
   FDigimax = Value;
-  FFieldValid[sfDigimax] = true;
+  SetField(sfDigimax, true, ffNone);
   Calibrate();
 }
 
@@ -113,7 +102,7 @@ bool TCustomEDFSignalInfo::SetNrSamples(int32_t Value) {
   if (FDataExists) throw ErrDataFileDataExists();
   if (Value != FNrSamples) FModified = true;
   FNrSamples = Value;
-  FFieldValid[sfNrSamples] = Value > 0;
+  SetField(sfNrSamples, Value > 0, ffTooSmall);
   return FFieldValid[sfNrSamples];
 }
 
@@ -132,54 +121,65 @@ void TCustomEDFSignalInfo::Calibrate() {
   }
 }
 
-bool TCustomEDFSignalInfo::ParseDigital(const std::string& Text, int16_t& Value) const {
+TEDFFieldFaults TCustomEDFSignalInfo::ParseDigital(const std::string& Text, int16_t& Value) const {
   int64_t n = 0;
-  if (IsSmallInt(Text) && IntegerValue(Text, n) && n >= INT16_MIN && n <= INT16_MAX) {
+  const bool integer = TryStrToInt64(Text, n);
+  if (integer && n >= INT16_MIN && n <= INT16_MAX) {
     Value = static_cast<int16_t>(n);
-    return true;
+    return ffNone;
   }
+  if (integer) return ffOutOfRange;
   // Lenient mode also takes a whole number written as a decimal (-2048.0).
-  if (FStrict) return false;
+  if (FStrict) return ffNotInteger;
   long double v = 0;
-  if (!ParseFloatField(Text, FDecimalSeparator, FThousandSeparator, v)) return false;
-  if (v != std::trunc(v) || v < INT16_MIN || v > INT16_MAX) return false;
+  if (ParseFloatField(Text, FDecimalSeparator, FThousandSeparator, v) != ffNone ||
+      v != std::trunc(v))
+    return ffNotInteger;
+  if (v < INT16_MIN || v > INT16_MAX) return ffOutOfRange;
   Value = static_cast<int16_t>(v);
-  return true;
-}
-
-void TCustomEDFSignalInfo::StrictLeftJustified(int Index, const std::string& Raw) {
-  if (!IsLeftJustified(Raw)) FFieldValid[static_cast<size_t>(Index)] = false;
+  return ffNone;
 }
 
 void TCustomEDFSignalInfo::LoadFromRaw(const TEDFRawSignalHeader& Raw) {
   FRawHeader = Raw;
-  FFieldValid.assign(EDFFieldCount, false);
+  ResetFields();
 
   SetSignalLabel(Raw[sfSignalLabel]);
   SetTransducertype(Raw[sfTransducertype]);
   SetPhysidim(Raw[sfPhysidim]);
 
   long double v = 0;
-  if (ParseFloatField(Raw[sfPhysimin], FDecimalSeparator, FThousandSeparator, v))
+  if (const TEDFFieldFaults f = ParseFloatField(Raw[sfPhysimin], FDecimalSeparator, FThousandSeparator, v); f == ffNone)
     SetPhysimin(static_cast<double>(v));
-  if (ParseFloatField(Raw[sfPhysimax], FDecimalSeparator, FThousandSeparator, v))
+  else
+    Fail(sfPhysimin, f);
+  if (const TEDFFieldFaults f = ParseFloatField(Raw[sfPhysimax], FDecimalSeparator, FThousandSeparator, v); f == ffNone)
     SetPhysimax(static_cast<double>(v));
+  else
+    Fail(sfPhysimax, f);
 
   int16_t d = 0;
-  if (ParseDigital(Raw[sfDigimin], d)) SetDigimin(d);
-  if (ParseDigital(Raw[sfDigimax], d)) SetDigimax(d);
+  if (const TEDFFieldFaults f = ParseDigital(Raw[sfDigimin], d); f == ffNone)
+    SetDigimin(d);
+  else
+    Fail(sfDigimin, f);
+  if (const TEDFFieldFaults f = ParseDigital(Raw[sfDigimax], d); f == ffNone)
+    SetDigimax(d);
+  else
+    Fail(sfDigimax, f);
   // An empty or inverted digital range cannot be mapped to physical values.
   if (FFieldValid[sfDigimin] && FFieldValid[sfDigimax] && FDigimin >= FDigimax) {
-    FFieldValid[sfDigimin] = false;
-    FFieldValid[sfDigimax] = false;
+    Fail(sfDigimin, ffDigitalOrder);
+    Fail(sfDigimax, ffDigitalOrder);
   }
 
   SetPrefilter(Raw[sfPrefilter]);
 
-  int64_t n = 0;
-  if (IsInteger(Raw[sfNrSamples]) && IntegerValue(Raw[sfNrSamples], n) && n >= INT32_MIN &&
-      n <= INT32_MAX)
-    SetNrSamples(static_cast<int32_t>(n));
+  int32_t n = 0;
+  if (const TEDFFieldFaults f = Int32Field(Raw[sfNrSamples], n); f == ffNone)
+    SetNrSamples(n);
+  else
+    Fail(sfNrSamples, f);
 
   SetReserved(Raw[sfReserved]);
   FModified = false;
@@ -188,21 +188,11 @@ void TCustomEDFSignalInfo::LoadFromRaw(const TEDFRawSignalHeader& Raw) {
     // EDF itself only knows the point as decimal separator and no grouping.
     const bool plainSeparators = FDecimalSeparator == '.' && FThousandSeparator == '\0';
     for (int i : {sfPhysimin, sfPhysimax}) {
-      if (!plainSeparators) FFieldValid[static_cast<size_t>(i)] = false;
+      if (!plainSeparators) Fail(i, ffSeparators);
       StrictLeftJustified(i, Raw[static_cast<size_t>(i)]);
     }
     for (int i : {sfDigimin, sfDigimax, sfNrSamples}) StrictLeftJustified(i, Raw[static_cast<size_t>(i)]);
   }
+  ExplainFields();
   Calibrate();
-}
-
-void TCustomEDFSignalInfo::Reparse() {
-  // A re-parse of what was read never trips the data-exists guards.
-  TScopedValue<bool> NoData(FDataExists, false);
-  LoadFromRaw(FRawHeader);
-}
-
-void TCustomEDFSignalInfo::SetStrict(bool Value) {
-  FStrict = Value;
-  Reparse();
 }

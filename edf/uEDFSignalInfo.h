@@ -9,17 +9,15 @@
 #include <string>
 #include <utility>
 
+#include "edf/uEDFHeaderRecord.h"
 #include "edf/uEDFLayout.h"
 #include "support/udroot.h"
 
-class TCustomEDFSignalInfo {
+class TCustomEDFSignalInfo : public TEDFHeaderRecord {
 public:
   using TSelectedChangeEvent = std::function<void(TCustomEDFSignalInfo*)>;
 
   TCustomEDFSignalInfo();
-  virtual ~TCustomEDFSignalInfo() = default;
-  TCustomEDFSignalInfo(const TCustomEDFSignalInfo&) = delete;
-  TCustomEDFSignalInfo& operator=(const TCustomEDFSignalInfo&) = delete;
 
   // Valid when every flag is set except the physical range: a signal without
   // a usable physical range is still a valid signal, just not calibrated.
@@ -37,13 +35,9 @@ public:
   virtual bool SetNrSamples(int32_t Value);
   // Calls OnSelectedChange on every call, changed or not.
   virtual void SetSelected(bool Value);
-  virtual bool GetFieldValid(int Index) const;
 
   // Interprets the ten raw texts; never raises for any text.
-  void LoadFromRaw(const TEDFRawSignalHeader& Raw);
-  // LoadFromRaw(RawHeader) with the data-exists guard lifted for the call.
-  void Reparse();
-  void SetStrict(bool Value);
+  void LoadFromRaw(const TEDFRawSignalHeader& Raw) override;
   void Calibrate();
 
   // Field values.
@@ -59,25 +53,7 @@ public:
   const std::string& Transducertype() const { return FTransducertype; }
   int32_t NrSamples() const { return FNrSamples; }
   long double Gain() const { return FGain; }
-  const TDynBooleanArray& FieldValid() const { return FFieldValid; }
-
-  // State.
-  bool Modified() const { return FModified; }
-  void SetModified(bool Value) { FModified = Value; }
-  bool Strict() const { return FStrict; }
-  bool ReadOnly() const { return FReadOnly; }
-  void SetReadOnly(bool Value) { FReadOnly = Value; }
   bool Selected() const { return FSelected; }
-
-  // The raw texts; the file object fills them field by field, then calls Reparse.
-  const TEDFRawSignalHeader& RawHeader() const { return FRawHeader; }
-  TEDFRawSignalHeader& RawHeader() { return FRawHeader; }
-
-  // Separators of the number fields; take effect at the next Reparse.
-  char DecimalSeparator() const { return FDecimalSeparator; }
-  void SetDecimalSeparator(char Value) { FDecimalSeparator = Value; }
-  char ThousandSeparator() const { return FThousandSeparator; }
-  void SetThousandSeparator(char Value) { FThousandSeparator = Value; }
 
   const TSelectedChangeEvent& OnSelectedChange() const { return FOnSelectedChange; }
   void SetOnSelectedChange(TSelectedChangeEvent Handler) { FOnSelectedChange = std::move(Handler); }
@@ -85,19 +61,14 @@ public:
   // Maintained by the file object.
   int32_t RecordOffset() const { return FRecordOffset; }
   void SetRecordOffset(int32_t Value) { FRecordOffset = Value; }
-  bool DataExists() const { return FDataExists; }
-  void SetDataExists(bool Value) { FDataExists = Value; }
   int32_t BufferOffset() const { return FBufferOffset; }
   void SetBufferOffset(int32_t Value) { FBufferOffset = Value; }
 
 protected:
-  void CheckWritable() const;
-  // Stores Text without trailing blanks into Field and sets flag Index.
-  void StoreText(std::string& Field, int Index, const std::string& Text);
-  // Under Strict, keeps flag Index only while Raw's text is left-justified.
-  void StrictLeftJustified(int Index, const std::string& Raw);
-  // Digital limit text -> value, or false when the text is no 16-bit integer.
-  bool ParseDigital(const std::string& Text, int16_t& Value) const;
+  // A text setter: the read-only guard, the modified mark, then the text rule.
+  void SetText(std::string& Field, int Index, const std::string& Text);
+  // Digital limit text -> value, or the fault when the text is no 16-bit integer.
+  TEDFFieldFaults ParseDigital(const std::string& Text, int16_t& Value) const;
 
   bool FCalibrated = false;
   double FPhysimax = 0.0;
@@ -109,18 +80,10 @@ protected:
   std::string FPrefilter;
   std::string FPhysidim;
   std::string FTransducertype;
-  bool FModified = false;
   int32_t FNrSamples = 0;
-  bool FStrict = true;
-  TEDFRawSignalHeader FRawHeader;
-  bool FReadOnly = false;
-  char FDecimalSeparator = '.';
-  char FThousandSeparator = '\0';
   TSelectedChangeEvent FOnSelectedChange;
   long double FGain = 0.0L;
-  TDynBooleanArray FFieldValid;
   int32_t FRecordOffset = 0;
-  bool FDataExists = false;
   int32_t FBufferOffset = -1;
   bool FSelected = true;
 };

@@ -10,14 +10,6 @@ namespace {
 constexpr long double PicosecondsPerSecond = 1e12L;
 constexpr int64_t MSecsPerDay = 86'400'000;
 
-// Picosecond sums that cannot overflow even when a setter left the time of
-// day far outside one day.
-int64_t SaturatingAdd(int64_t A, int64_t B) {
-  int64_t Sum = 0;
-  if (!__builtin_add_overflow(A, B, &Sum)) return Sum;
-  return B > 0 ? INT64_MAX : INT64_MIN;
-}
-
 }  // namespace
 
 TDateTime THPDateTime::GetDateTime() const {
@@ -69,6 +61,7 @@ void THPDateTime::AddSeconds(long double S) {
   const long double Whole = std::trunc(S / 86400.0L);
   Days += static_cast<double>(Whole);
   const long double Rest = S - Whole * 86400.0L;
+  // Saturating: a setter may have left the time of day far outside one day.
   Picoseconds = SaturatingAdd(Picoseconds, RoundAway(Rest * PicosecondsPerSecond));
   // One correction each way suffices while the time of day was within a day.
   if (Picoseconds >= PicosecondsPerDay) {

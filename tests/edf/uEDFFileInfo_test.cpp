@@ -208,7 +208,7 @@ TEST(UEDFFileInfo, SettersOnReadOnlyRecordFailTheAssertion) {
       setters[i](h);
       ADD_FAILURE() << "setter " << i << " raised nothing";
     } catch (const EAssertionFailed& e) {
-      EXPECT_EQ(e.Message().rfind("Field is ReadOnly! (uEDFFileInfo, line ", 0), 0u)
+      EXPECT_EQ(e.Message().rfind("Field is ReadOnly! (uEDFHeaderRecord, line ", 0), 0u)
           << e.Message();
     }
     EXPECT_FALSE(h.Modified());

@@ -200,7 +200,7 @@ TEST(UEDFSignalInfo, SettersOnReadOnlyRecordFailTheAssertion) {
       setters[i](s);
       ADD_FAILURE() << "setter " << i << " raised nothing";
     } catch (const EAssertionFailed& e) {
-      EXPECT_EQ(e.Message().rfind("Field is ReadOnly! (uEDFSignalInfo, line ", 0), 0u)
+      EXPECT_EQ(e.Message().rfind("Field is ReadOnly! (uEDFHeaderRecord, line ", 0), 0u)
           << e.Message();
     }
     EXPECT_FALSE(s.Modified());
