@@ -1,7 +1,9 @@
 #include "check/HeaderJudgement.h"
 
+#include <algorithm>
 #include <cstddef>
 
+#include "check/HeaderFindings.h"
 #include "edf/uEDF.h"
 #include "edf/uEDFFileInfo.h"
 #include "edf/uEDFSignalInfo.h"
@@ -9,56 +11,44 @@
 
 namespace {
 
-constexpr int PhysiMinField = 3;
-constexpr int PhysiMaxField = 4;
-constexpr int NrDataRecordsField = 7;
-constexpr int SampleRecDurationField = 8;
-
-// Characters 3 and 6 (1-based) must be '.', as in "dd.mm.yy" and "hh.nn.ss".
-// A text shorter than 6 characters (the raw texts are empty when the file is
-// shorter than 256 bytes) fails the test rather than being read beyond its end.
-bool SeparatorsOk(const std::string& Raw) {
-  return Raw.size() >= 6 && Raw[2] == '.' && Raw[5] == '.';
+bool IsField(const TFinding& F, TWhereKind Kind, int Signal, size_t Field) {
+  return F.Where.Kind == Kind && F.Where.Signal == Signal && F.Where.Field == static_cast<int>(Field);
 }
 
-// Appends one reason: its first form when it is the first, else ", " and the
-// rest after the lower-case lead letter.
-void AddReason(std::string& R, char Lead, const char* Rest) {
-  if (R.empty()) {
-    R += Lead;
-  } else {
-    R += ", ";
-    R += static_cast<char>(Lead - 'A' + 'a');
-  }
-  R += Rest;
+bool HasRule(const TFindings& Findings, const char* Rule) {
+  return std::any_of(Findings.begin(), Findings.end(), [&](const TFinding& F) { return F.Rule == Rule; });
 }
 
-TFieldView MakeView(const char* Caption, const std::string& Raw, const std::string& Reason) {
+// A field's box: its text, and the tool tip and mark its findings give.
+TFieldView FieldView(const char* Caption, const std::string& Raw, const TFindings& Findings,
+                     TWhereKind Kind, int Signal, size_t Field) {
   TFieldView V;
   V.Caption = Caption;
   V.Raw = Raw;
   V.Shown = TrimRight(Raw);
-  V.Reason = Reason;
+  TTipReasons Tips = trNone;
+  for (const TFinding& F : Findings) {
+    if (!IsField(F, Kind, Signal, Field)) continue;
+    Tips = static_cast<TTipReasons>(Tips | F.Tips);
+    if (F.Severity == TSeverity::Error) V.Mark = TFieldMark::Error;
+    if (F.Severity == TSeverity::Warning && V.Mark == TFieldMark::None) V.Mark = TFieldMark::Warning;
+  }
+  V.Reason = TipText(Tips);
   return V;
+}
+
+void DeriveGeneralView(THeaderJudgement& Out, const TEDFRawFileHeader& Raw) {
+  for (size_t k = 0; k < Out.General.size(); ++k)
+    Out.General[k] = FieldView(EDFGeneralFields[k].Caption, Raw[k], Out.Findings,
+                               TWhereKind::GeneralHeader, -1, k);
 }
 
 // The signal pane as it is while no signal is shown: captions only.
 TSignalView EmptySignalView(int Index) {
   TSignalView V;
   V.Index = Index;
-  for (size_t f = 0; f < V.Fields.size(); ++f) V.Fields[f].Caption = SignalFieldCaptions[f];
+  for (size_t f = 0; f < V.Fields.size(); ++f) V.Fields[f].Caption = EDFSignalFields[f].Caption;
   return V;
-}
-
-void ShowFileHeader(TCustomEDFFile& F, THeaderJudgement& Out) {
-  const TCustomEDFFileInfo& Info = *F.FileInfo();
-  const auto& Raw = Info.OriginalHeader();
-  for (size_t k = 0; k < Out.General.size(); ++k) {
-    Out.General[k] = MakeView(GeneralFieldCaptions[k], Raw[k],
-                              DescribeFieldFaults(Raw[k], GeneralSeparatorTest[k],
-                                                  GeneralNumberTest[k]));
-    if (!Info.FieldValid()[k]) Out.General[k].Mark = TFieldMark::Error;
-  }
 }
 
 void ShowSignal(TCustomEDFFile& F, int Index, THeaderJudgement& Out) {
@@ -82,52 +72,34 @@ void ShowFirstSignal(TCustomEDFFile& F, THeaderJudgement& Out) {
   }
 }
 
-// The data record layout remarks, judged with strict checking off so that
-// only the headers themselves decide whether the layout can be judged at all.
-void JudgeRecordLayout(TEDFFile& F, THeaderJudgement& Out) {
-  Out.DataBlockLine.clear();
-  Out.DataBlockTooLarge = false;
-  Out.DurationRemark.clear();
-  Out.SizeRemark.clear();
-  if (!F.IsValid()) return;
-
+// The data record layout, judged with strict checking off so that only the
+// headers themselves decide whether the layout can be judged at all.
+TFindings JudgeRecordLayout(TEDFFile& F, THeaderJudgement& Out) {
+  if (!F.IsValid()) return {};
   // The planned length rather than the buffer's: the file object refuses to
   // allocate a buffer for an absurdly large record, and that record must still
   // be reported with its size. 64-bit, as a crafted header can exceed 32 bits.
   F.GetBuffer();
-  const int64_t Samples = F.PlannedBufferLength();
-  Out.DataBlockLine = "Datablock size = " + std::to_string(2 * Samples) + " bytes";
-  const TEDFHeaderErrors Errors = F.HeaderErrors();
-  if (Errors.Contains(heRecordTooLarge)) {
-    Out.DataBlockTooLarge = true;
-    Out.DataBlockLine += ", exceeds 61440";
-    Out.Verdict = false;
+  Out.DataBlockBytes = 2 * F.PlannedBufferLength();
+  return LayoutFindings(F, *Out.DataBlockBytes);
+}
+
+// The remarks beside the boxes and under them, from the layout findings.
+void DeriveRemarks(THeaderJudgement& Out) {
+  Out.DataBlockLine.clear();
+  Out.DataBlockTooLarge = HasRule(Out.Findings, "layout.record.size");
+  if (Out.DataBlockBytes) {
+    Out.DataBlockLine = "Datablock size = " + std::to_string(*Out.DataBlockBytes) + " bytes";
+    if (Out.DataBlockTooLarge) Out.DataBlockLine += ", exceeds " + std::to_string(MaxDataBlockBytes);
   }
-  if (Errors.Contains(heRecordTooShort)) {
-    Out.DurationRemark = DurationRemarkText;
-    Out.General[SampleRecDurationField].Mark = TFieldMark::Error;
-    Out.Verdict = false;
-  }
-  // An unknown count cannot be compared with the file size: no size remark.
-  if (Errors.Contains(heRecordCountUnknown)) {
-    Out.General[NrDataRecordsField].Mark = TFieldMark::Error;
-    Out.Verdict = false;
-  } else if (Errors.Contains(heFileSizeMismatch)) {
-    Out.General[NrDataRecordsField].Mark = TFieldMark::Error;
-    Out.SizeRemark = SizeRemarkText;
-    Out.Verdict = false;
-  }
+  Out.DurationRemark = HasRule(Out.Findings, "layout.record.duration") ? DurationRemarkText : "";
+  Out.SizeRemark = HasRule(Out.Findings, "layout.filesize") ? SizeRemarkText : "";
 }
 
 }  // namespace
 
 std::string DescribeFieldFaults(const std::string& Raw, bool SeparatorTest, bool NumberTest) {
-  std::string R;
-  if (!IsLeftJustified(Raw)) R = "Not left justified";
-  if (!IsAsciiPrintable(Raw)) AddReason(R, 'N', "ot ASCII printable");
-  if (SeparatorTest && !SeparatorsOk(Raw)) AddReason(R, 'S', "eparators should be '.'");
-  if (NumberTest && !IsNumber(Raw)) AddReason(R, 'N', "ot a number");
-  return R;
+  return TipText(FieldTips(Raw, SeparatorTest, NumberTest));
 }
 
 TSignalView DescribeSignal(TCustomEDFFile& F, int Index) {
@@ -135,24 +107,20 @@ TSignalView DescribeSignal(TCustomEDFFile& F, int Index) {
   if (Index < 0 || Index >= F.SignalCount()) return V;
 
   const TCustomEDFSignalInfo& S = *F.GetSignal(Index);
+  const TFindings Findings = SignalHeaderFindings(S, Index, F.SignalCount());
   V.InRange = true;
   V.PaneCaption = "Signal Header for signal " + std::to_string(Index + 1);
-  const auto& Raw = S.RawHeader();
-  for (size_t f = 0; f < V.Fields.size(); ++f) {
-    const int Field = static_cast<int>(f);
-    // Signal fields get only the justification and printable reasons.
-    V.Fields[f] = MakeView(SignalFieldCaptions[f], Raw[f], DescribeFieldFaults(Raw[f], false, false));
-    if (S.GetFieldValid(Field)) continue;
-    if (Field == PhysiMinField || Field == PhysiMaxField) {
-      // Both physical limits unusable means "not calibrated", a warning;
-      // one bad limit next to a good one is an error.
-      const int Partner = Field == PhysiMinField ? PhysiMaxField : PhysiMinField;
-      V.Fields[f].Mark = S.GetFieldValid(Partner) ? TFieldMark::Error : TFieldMark::Warning;
-    } else {
-      V.Fields[f].Mark = TFieldMark::Error;
-    }
+  for (size_t f = 0; f < V.Fields.size(); ++f)
+    V.Fields[f] = FieldView(EDFSignalFields[f].Caption, S.RawHeader()[f], Findings,
+                            TWhereKind::SignalHeader, Index, f);
+  // A single unusable physical limit is the field at fault (red); both
+  // unusable is a signal without calibration (both orange).
+  for (const auto& [Field, Partner] : {std::pair{sfPhysimin, sfPhysimax}, std::pair{sfPhysimax, sfPhysimin}}) {
+    TFieldView& Box = V.Fields[static_cast<size_t>(Field)];
+    if (Box.Mark == TFieldMark::Warning && V.Fields[static_cast<size_t>(Partner)].Mark == TFieldMark::None)
+      Box.Mark = TFieldMark::Error;
   }
-  if (!S.Calibrated()) V.CalibrationRemark = CalibrationRemarkText;
+  if (HasRule(Findings, "signal.calibration")) V.CalibrationRemark = CalibrationRemarkText;
   V.PreviousEnabled = Index > 0;
   V.NextEnabled = Index < F.FileInfo()->NrSignals() - 1;
   return V;
@@ -167,28 +135,41 @@ std::vector<TSignalView> DescribeAllSignals(TCustomEDFFile& F) {
 
 void JudgeOpenFile(TEDFFile& F, THeaderJudgement& Out) {
   Out = THeaderJudgement{};
-  for (size_t k = 0; k < Out.General.size(); ++k) Out.General[k].Caption = GeneralFieldCaptions[k];
+  for (size_t k = 0; k < Out.General.size(); ++k) Out.General[k].Caption = EDFGeneralFields[k].Caption;
   Out.Signal = EmptySignalView(-1);
 
   F.SetReadOnly(true);
   F.SetStrict(true);
   F.SetActive(true);
-  Out.Verdict = F.IsValid();
-  ShowFileHeader(F, Out);
+  // Under strict rules this also records the whole-file faults in the header errors.
+  F.IsValid();
+  Out.Findings = GeneralHeaderFindings(*F.FileInfo());
+  DeriveGeneralView(Out, F.FileInfo()->OriginalHeader());
   ShowFirstSignal(F, Out);
 
   // From here on strict checking is switched back on however we leave, so
   // that later navigation always shows the strict rules.
+  TFindings Layout;
   F.SetStrict(false);
   try {
     F.ReadHeaders();
     if (!F.HeaderErrors().Contains(heSignalHeader)) ShowSignal(F, 0, Out);
-    JudgeRecordLayout(F, Out);
+    Layout = JudgeRecordLayout(F, Out);
   } catch (...) {
     F.SetStrict(true);
     throw;
   }
   F.SetStrict(true);
 
+  const int Ns = F.SignalCount();
+  for (int i = 0; i < Ns; ++i) {
+    TFindings Signal = SignalHeaderFindings(*F.GetSignal(i), i, Ns);
+    Out.Findings.insert(Out.Findings.end(), Signal.begin(), Signal.end());
+  }
+  Out.Findings.insert(Out.Findings.end(), Layout.begin(), Layout.end());
+  DeriveGeneralView(Out, F.FileInfo()->OriginalHeader());
+  DeriveRemarks(Out);
+
+  Out.Verdict = !HasErrors(Out.Findings);
   Out.VerdictText = Out.Verdict ? VerdictValidText : VerdictInvalidText;
 }

@@ -1,32 +1,20 @@
-// The judgement of an opened EDF file's headers as plain data: per field the
-// text to show, the reasons of its faults and its mark, the data record
-// layout remarks and the verdict. The window and the command-line checker
-// only render this description, so they never compute a rule of their own
-// and cannot disagree.
+// Opening a file as the window does, and what the window shows of it: per
+// field the text, the tool tip and the mark, the data record layout remarks
+// and the verdict. All of it is drawn from the header findings
+// (HeaderFindings), so the window and the command line cannot disagree.
 #pragma once
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "check/Finding.h"
+#include "edf/uEDFLayout.h"
+
 class TCustomEDFFile;
 class TEDFFile;
-
-// Label captions of the two panes, in header order.
-inline constexpr std::array<const char*, 10> GeneralFieldCaptions = {
-    "Version",   "Patient",  "Recording",     "StartDate",         "StartTime",
-    "HeaderBytes", "Reserved", "NrDataRecords", "SampleRecDuration", "NrSignals"};
-inline constexpr std::array<const char*, 10> SignalFieldCaptions = {
-    "SignalLabel", "TransducerType", "PhysiDim",  "PhysiMin",  "PhysiMax",
-    "DigiMin",     "DigiMax",        "PreFilter", "NrSamples", "Reserved"};
-
-// Which general fields get the extra reason tests: the date and time fields
-// the separators, the numeric fields the number test.
-inline constexpr std::array<bool, 10> GeneralSeparatorTest = {false, false, false, true,  true,
-                                                              false, false, false, false, false};
-inline constexpr std::array<bool, 10> GeneralNumberTest = {false, false, false, false, false,
-                                                           true,  false, true,  true,  true};
 
 // The system's texts.
 inline constexpr const char* VerdictValidText =
@@ -35,6 +23,10 @@ inline constexpr const char* VerdictInvalidText = "File is not a valid EDF file"
 inline constexpr const char* DurationRemarkText = "should be > 1s";
 inline constexpr const char* SizeRemarkText = "does not fit filesize";
 inline constexpr const char* CalibrationRemarkText = "Signal is not calibrated";
+inline constexpr const char* ReadErrorText = "Error while reading file data";
+inline constexpr const char* MinMaxErrorText =
+    "There was an error during the digital min/max+ values check.\r\n\r\n"
+    "Possible cause is a file read error. Please check for file-locking.";
 inline constexpr int64_t MaxDataBlockBytes = 61440;
 
 // The reasons why a raw header field breaks the text rules, "" when none:
@@ -42,8 +34,8 @@ inline constexpr int64_t MaxDataBlockBytes = 61440;
 // "Not a number", each later one in its ", n..." / ", s..." form.
 std::string DescribeFieldFaults(const std::string& Raw, bool SeparatorTest, bool NumberTest);
 
-// Error: the field breaks the record's rules. Warning: a physical range field
-// that is unusable together with its partner (a missing calibration, not a fault).
+// Error: the field breaks its rules (red). Warning: a physical range field
+// that is unusable together with its partner (orange).
 enum class TFieldMark { None, Error, Warning };
 
 struct TFieldView {
@@ -59,7 +51,7 @@ struct TFieldView {
 struct TSignalView {
   int Index = -1;
   std::string PaneCaption;  // "Signal Header for signal %d" with Index + 1
-  std::array<TFieldView, 10> Fields;
+  std::array<TFieldView, EDFFieldCount> Fields;
   std::string CalibrationRemark;  // CalibrationRemarkText or ""
   bool PreviousEnabled = false;
   bool NextEnabled = false;
@@ -67,7 +59,11 @@ struct TSignalView {
 };
 
 struct THeaderJudgement {
-  std::array<TFieldView, 10> General;
+  // The general header and every signal header under strict rules, then the
+  // data record layout; the verdict is valid when none is an error.
+  TFindings Findings;
+  std::array<TFieldView, EDFFieldCount> General;
+  std::optional<int64_t> DataBlockBytes;  // bytes of one data record, once the headers tell
   std::string DataBlockLine;  // "Datablock size = %d bytes"[", exceeds 61440"], or ""
   bool DataBlockTooLarge = false;
   std::string DurationRemark;  // beside SampleRecDuration: DurationRemarkText or ""

@@ -3,10 +3,13 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <exception>
 #include <memory>
 
+#include "check/Rules.h"
 #include "edf/uEDF.h"
 #include "edf/uEDFFileInfo.h"
+#include "edf/uEDFLayout.h"
 #include "edf/uEDFSignalInfo.h"
 #include "support/uSysUtils.h"
 
@@ -46,6 +49,8 @@ TMinMaxResult ScanDigitalMinMax(TCustomEDFFile& F, const TMinMaxProgress& AfterL
   TMinMaxResult R;
   R.FoundMin.assign(static_cast<size_t>(std::max(Ns, 0)), FoundMinStart);
   R.FoundMax.assign(static_cast<size_t>(std::max(Ns, 0)), FoundMaxStart);
+  R.MinRecord.assign(R.FoundMin.size(), -1);
+  R.MaxRecord.assign(R.FoundMin.size(), -1);
 
   for (int32_t Record = 0; Record < N; ++Record) {
     F.ReadDataRecord(Record);
@@ -65,8 +70,12 @@ TMinMaxResult ScanDigitalMinMax(TCustomEDFFile& F, const TMinMaxProgress& AfterL
       VASSERT(Count <= 0 || (Offset >= 0 && Offset + Count <= Length),
               "Signal samples outside the record buffer");
       if (Count > 0) {
-        FoldMinMax(Buffer->data() + Offset, Count, R.FoundMin[static_cast<size_t>(j)],
-                   R.FoundMax[static_cast<size_t>(j)]);
+        const auto J = static_cast<size_t>(j);
+        const int32_t Min = R.FoundMin[J];
+        const int32_t Max = R.FoundMax[J];
+        FoldMinMax(Buffer->data() + Offset, Count, R.FoundMin[J], R.FoundMax[J]);
+        if (R.FoundMin[J] < Min) R.MinRecord[J] = Record;
+        if (R.FoundMax[J] > Max) R.MaxRecord[J] = Record;
       }
     }
     ++R.RecordsScanned;
@@ -97,4 +106,45 @@ std::vector<std::string> BuildMinMaxReport(const TCustomEDFFile& F, const TMinMa
     Lines.insert(Lines.begin(), "Found " + std::to_string(Lines.size()) + " errors:\r\n");
   }
   return Lines;
+}
+
+TFindings MinMaxFindings(TCustomEDFFile& F, const TMinMaxResult& R) {
+  TFindings Out;
+  const int Ns = static_cast<int>(R.FoundMin.size());
+  const int64_t HeaderBytes = F.FileInfo()->HeaderBytes();
+  // The first sample of record Record of signal j that equals Value; its
+  // absolute byte offset, or -1 when the record can no longer be read.
+  auto Locate = [&](int j, int32_t Record, int32_t Value) -> int64_t {
+    if (Record < 0) return -1;
+    try {
+      F.ReadDataRecord(Record);
+    } catch (const std::exception&) {
+      return -1;
+    }
+    const TCustomEDFSignalInfo& S = *F.GetSignal(j);
+    const TDynSmallIntArray& B = *F.GetBuffer();
+    for (int32_t i = 0; i < S.NrSamples(); ++i) {
+      if (B[static_cast<size_t>(S.BufferOffset() + i)] == Value)
+        return EDFRecordPosition(HeaderBytes, Record, F.RecordSamples()) +
+               int64_t{EDFSampleBytes} * (S.RecordOffset() + i);
+    }
+    return -1;
+  };
+  for (int j = 0; j < Ns; ++j) {
+    const TCustomEDFSignalInfo& S = *F.GetSignal(j);
+    const auto J = static_cast<size_t>(j);
+    const std::string Head = "Signal " + std::to_string(j + 1) + " (" + S.SignalLabel() + ") holds ";
+    const auto Add = [&](const char* Rule, int32_t Record, int32_t Value, const std::string& Text) {
+      const int64_t Offset = Locate(j, Record, Value);
+      Out.push_back(MakeFinding(Rule, TWhere{TWhereKind::DataRecord, j, Record, -1}, Offset,
+                                Offset < 0 ? 0 : EDFSampleBytes, "", Head + Text));
+    };
+    if (R.FoundMin[J] < S.Digimin())
+      Add("samples.digimin", R.MinRecord[J], R.FoundMin[J],
+          std::to_string(R.FoundMin[J]) + ", below DigiMin " + std::to_string(S.Digimin()));
+    if (R.FoundMax[J] > S.Digimax())
+      Add("samples.digimax", R.MaxRecord[J], R.FoundMax[J],
+          std::to_string(R.FoundMax[J]) + ", above DigiMax " + std::to_string(S.Digimax()));
+  }
+  return Out;
 }

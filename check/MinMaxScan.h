@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "check/Finding.h"
+
 class TCustomEDFFile;
 
 struct TMinMaxResult {
@@ -15,6 +17,9 @@ struct TMinMaxResult {
   // signal without samples never reports.
   std::vector<int32_t> FoundMin;
   std::vector<int32_t> FoundMax;
+  // The data record where each extreme was first met, -1 while none.
+  std::vector<int32_t> MinRecord;
+  std::vector<int32_t> MaxRecord;
   int32_t RecordsScanned = 0;
   bool Cancelled = false;
 };
@@ -33,6 +38,11 @@ TMinMaxResult ScanDigitalMinMax(TCustomEDFFile& F, const TMinMaxProgress& AfterL
 // The report lines: "Found %d errors:\r\n" then one line per value outside the
 // declared range, or the single line "No errors found".
 std::vector<std::string> BuildMinMaxReport(const TCustomEDFFile& F, const TMinMaxResult& R);
+
+// One finding per value outside the declared range (rules samples.digimin
+// and samples.digimax), at the byte of the first sample that holds the
+// extreme: its record is read again to find it.
+TFindings MinMaxFindings(TCustomEDFFile& F, const TMinMaxResult& R);
 
 // r / N * 100 rounded to the nearest integer, a half to the even neighbour;
 // 0 when N is not positive.

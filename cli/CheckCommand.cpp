@@ -7,16 +7,16 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
-#include <exception>
+#include <fstream>
 #include <mutex>
 #include <thread>
 
-#include "check/MinMaxScan.h"
+#include "check/FileCheck.h"
 #include "cli/FileList.h"
 #include "cli/Progress.h"
 #include "cli/ReportJson.h"
 #include "cli/ReportText.h"
-#include "edf/uEDF.h"
+#include "cli/Summary.h"
 
 #ifndef VELLICOR_VERSION
 #define VELLICOR_VERSION "unknown"
@@ -26,90 +26,62 @@ namespace {
 
 constexpr const char* kProgram = "vellicor-check";
 
-// What one entry of the file list prints, and where.
+// What one entry of the file list prints, and what it adds to the summary.
 struct TOutput {
   bool Done = false;
-  bool ToStderr = false;
-  std::string Text;
+  std::string Out;  // standard output
+  std::string Err;  // standard error
   int Status = ExitAllValid;
+  TFileStatus Verdict = TFileStatus::Unread;
+  std::vector<std::string> Rules;
 };
 
+std::string CannotRead(const std::string& Path, const std::string& Error) {
+  return std::string(kProgram) + ": cannot read '" + DisplayName(Path) + "': " + Error + "\n";
+}
+
+bool HasSampleFindings(const TFindings& Findings) {
+  return std::any_of(Findings.begin(), Findings.end(), [](const TFinding& F) {
+    return F.Rule == "samples.digimin" || F.Rule == "samples.digimax";
+  });
+}
+
 TOutput CheckEntry(const TFileListEntry& E, const TCheckOptions& O, TProgress& Progress) {
-  TOutput out;
+  TOutput Out;
   if (!E.Error.empty()) {
-    out.ToStderr = true;
-    out.Text = std::string(kProgram) + ": cannot read '" + E.Path + "': " + E.Error + "\n";
-    out.Status = ExitCannotRead;
-    return out;
+    Out.Err = CannotRead(E.Path, E.Error);
+    if (O.Json) Out.Out = FormatUnreadJson(E.Path, E.Error);
+    Out.Status = ExitCannotRead;
+    return Out;
   }
-  const TFileReport R = CheckFile(E.Path, O.MinMax, &Progress);
-  out.Text = O.Json ? FormatReportJson(R) : FormatReportText(R);
-  if (R.MinMaxFailed) {
-    out.Status = ExitCannotRead;
-  } else if (!R.Valid()) {
-    out.Status = ExitSomeInvalid;
-  }
-  return out;
+  TCheckRequest Request;
+  Request.MinMax = O.MinMax;
+  const TFileReport R = CheckFile(E.Path, Request, [&](int Percent) { Progress.Update(E.Path, Percent); });
+  Out.Out = O.Json ? FormatReportJson(R) : FormatReportText(R);
+  Out.Verdict = R.Valid() ? TFileStatus::Valid : TFileStatus::Invalid;
+  for (const TFinding& F : R.Findings) Out.Rules.push_back(F.Rule);
+  if (R.MinMaxFailed)
+    Out.Status = ExitCannotRead;
+  else if (!R.Valid() || (O.FailOnSamples && HasSampleFindings(R.Findings)))
+    Out.Status = ExitSomeInvalid;
+  return Out;
 }
 
-void RecordError(TFileReport& R, const char* Message) {
-  R.OpenFailed = true;
-  R.OpenError = Message;
-  // Whatever the judgement had shown before the error stays visible, as in
-  // the window.
-  if (R.Judgement.Signal.InRange) R.Signals = {R.Judgement.Signal};
+int UsageError(const std::string& Message) {
+  std::fprintf(stderr, "%s: %s\nTry '%s --help' for more information.\n", kProgram, Message.c_str(),
+               kProgram);
+  return ExitCannotRead;
 }
 
-void ScanMinMax(TEDFFile& F, TFileReport& R, TProgress* Progress) {
-  try {
-    const TMinMaxResult Result =
-        ScanDigitalMinMax(F, [&](int /*Record*/, int /*NrRecords*/, int Percent) {
-          if (Progress) Progress->Update(R.Path, Percent);
-          return true;
-        });
-    R.MinMaxLines = BuildMinMaxReport(F, Result);
-    R.MinMaxRun = true;
-  } catch (const std::exception& e) {
-    R.MinMaxFailed = true;
-    R.MinMaxError = e.what();
-  } catch (...) {
-    R.MinMaxFailed = true;
-    R.MinMaxError = "unknown error";
-  }
+void Write(std::FILE* To, const std::string& Text) {
+  std::fwrite(Text.data(), 1, Text.size(), To);
+  std::fflush(To);
 }
 
 }  // namespace
 
-TFileReport CheckFile(const std::string& Path, bool MinMax, TProgress* Progress) {
-  TFileReport R;
-  R.Path = Path;
-  try {
-    // Each file gets its own file object, so workers share nothing but the
-    // process-wide format settings, which checking only reads.
-    TEDFFile F;
-    try {
-      F.SetFileName(Path);
-      JudgeOpenFile(F, R.Judgement);
-      R.Signals = DescribeAllSignals(F);
-    } catch (const std::exception& e) {
-      RecordError(R, e.what());
-      return R;
-    }
-    if (MinMax && R.Valid()) ScanMinMax(F, R, Progress);
-  } catch (const std::exception& e) {
-    RecordError(R, e.what());
-  } catch (...) {
-    RecordError(R, "unknown error");
-  }
-  return R;
-}
-
 int RunChecks(const TCheckOptions& O) {
   const std::vector<TFileListEntry> Entries = ExpandPaths(O.Paths, O.Recursive);
-  if (Entries.empty()) {
-    std::fprintf(stderr, "%s: no .edf files found\n", kProgram);
-    return ExitAllValid;
-  }
   // Only the min/max scan takes long enough to need a bar.
   TProgress Progress(O.MinMax && TProgress::StderrIsTerminal());
 
@@ -120,18 +92,23 @@ int RunChecks(const TCheckOptions& O) {
   size_t NextToPrint = 0;
   std::atomic<size_t> NextToCheck{0};
   int Status = ExitAllValid;
+  TSummary Summary;
 
   auto Work = [&] {
     for (size_t i = NextToCheck++; i < Entries.size(); i = NextToCheck++) {
-      TOutput out = CheckEntry(Entries[i], O, Progress);
-      std::lock_guard<std::mutex> guard(Lock);
-      Outputs[i] = std::move(out);
+      TOutput Result = CheckEntry(Entries[i], O, Progress);
+      std::lock_guard<std::mutex> Guard(Lock);
+      Outputs[i] = std::move(Result);
       Outputs[i].Done = true;
       for (; NextToPrint < Outputs.size() && Outputs[NextToPrint].Done; ++NextToPrint) {
-        TOutput& o = Outputs[NextToPrint];
-        Progress.Print(o.ToStderr ? stderr : stdout, o.Text);
-        Status = std::max(Status, o.Status);
-        o.Text = std::string();
+        TOutput& Done = Outputs[NextToPrint];
+        if (!Done.Err.empty()) Progress.Print(stderr, Done.Err);
+        if (!Done.Out.empty()) Progress.Print(stdout, Done.Out);
+        Status = std::max(Status, Done.Status);
+        Summary.Add(Done.Verdict, Done.Rules);
+        // Printed lines are freed at once: memory stays flat over long runs.
+        Done = TOutput{};
+        Done.Done = true;
       }
     }
   };
@@ -145,6 +122,35 @@ int RunChecks(const TCheckOptions& O) {
     for (std::thread& t : Threads) t.join();
   }
   Progress.Clear();
+  if (O.Summary) Write(stdout, O.Json ? FormatSummaryJson(Summary) : FormatSummaryText(Summary));
+  return Status;
+}
+
+int RunSummarize(const std::vector<std::string>& Files, bool Json) {
+  TSummary Summary;
+  int Status = ExitAllValid;
+  for (const std::string& Name : Files) {
+    std::ifstream In(Name, std::ios::binary);
+    if (!In) {
+      Write(stderr, CannotRead(Name, "cannot be opened"));
+      Status = ExitCannotRead;
+      continue;
+    }
+    std::string Line;
+    int64_t Number = 0;
+    while (std::getline(In, Line)) {
+      ++Number;
+      if (Line.empty()) continue;
+      if (!AddJsonLineToSummary(Line, Summary)) {
+        Write(stderr, std::string(kProgram) + ": " + DisplayName(Name) + ":" + std::to_string(Number) +
+                          ": not a line of vellicor-check --json\n");
+        Status = ExitCannotRead;
+      }
+    }
+  }
+  Write(stdout, Json ? FormatSummaryJson(Summary) : FormatSummaryText(Summary));
+  if (Summary.Unread() > 0) Status = ExitCannotRead;
+  if (Status == ExitAllValid && Summary.Invalid() > 0) Status = ExitSomeInvalid;
   return Status;
 }
 
@@ -153,51 +159,59 @@ int RunCheckCommand(int argc, char** argv) {
   QCoreApplication::setApplicationVersion(VELLICOR_VERSION);
   QCommandLineParser Parser;
   Parser.setApplicationDescription(
-      "Checks EDF files as the Vellicor window does: prints each file's verdict, its faulty\n"
-      "header fields with the reasons, and the data record layout remarks.\n"
-      "Exit status: 0 all files valid, 1 some file invalid, 2 a path could not be read\n"
-      "or the usage is wrong.");
+      "Checks EDF files as the Vellicor window does: prints each file's verdict and one line\n"
+      "per finding (severity, rule, place, byte offset and what was expected).\n"
+      "Exit status: 0 all files valid, 1 some file invalid, 2 a path could not be read,\n"
+      "nothing was found to check, or the usage is wrong.");
   Parser.addPositionalArgument("PATH", "An EDF file, or with -r a folder.", "PATH...");
-  const QCommandLineOption HelpOption = Parser.addHelpOption();
-  const QCommandLineOption VersionOption = Parser.addVersionOption();
+  const QCommandLineOption Help({"h", "help"}, "Show this help and exit.");
+  const QCommandLineOption Version({"v", "version"}, "Show the program's version and exit.");
   const QCommandLineOption Recursive(
-      {"r", "recursive"}, "Check the files ending in .edf (any letter case) in each folder PATH and its subfolders.");
+      {"r", "recursive"},
+      "Check the files ending in .edf (any letter case) in each folder PATH and its subfolders.");
   const QCommandLineOption MinMax(
       "minmax", "For files with a valid header, also check every sample against the digital minimum and maximum.");
+  const QCommandLineOption FailOnSamples(
+      "fail-on-samples", "With --minmax, samples outside the declared range also make the exit status 1.");
   const QCommandLineOption Json("json", "Print one JSON object per file per line (JSON Lines).");
+  const QCommandLineOption Summary("summary", "End with the number of files per verdict and of findings per rule.");
+  const QCommandLineOption Summarize(
+      "summarize", "Read the JSON Lines of earlier --json runs (the PATHs) and print their summary.");
+  const QCommandLineOption ListRules("list-rules", "Print every rule with its severity and what it expects.");
   const QCommandLineOption Jobs({"j", "jobs"}, "Check N files at once (default 1).", "N", "1");
-  Parser.addOptions({Recursive, MinMax, Json, Jobs});
+  Parser.addOptions({Help, Version, Recursive, MinMax, FailOnSamples, Json, Summary, Summarize, ListRules, Jobs});
 
   // Latin-1 keeps every byte of a path as one character, so a file name that
   // is not valid UTF-8 is still opened by its exact bytes.
   QStringList Args;
   for (int i = 0; i < argc; ++i) Args << QString::fromLatin1(argv[i]);
 
-  auto UsageError = [](const QString& Message) {
-    std::fprintf(stderr, "%s: %s\nTry '%s --help' for more information.\n", kProgram,
-                 Message.toLocal8Bit().constData(), kProgram);
-    return ExitCannotRead;
-  };
-
-  if (!Parser.parse(Args)) return UsageError(Parser.errorText());
-  if (Parser.isSet(HelpOption)) {
-    const QByteArray Help = Parser.helpText().toLocal8Bit();
-    std::fwrite(Help.constData(), 1, static_cast<size_t>(Help.size()), stdout);
+  if (!Parser.parse(Args)) return UsageError(Parser.errorText().toStdString());
+  if (Parser.isSet(Help)) {
+    Write(stdout, Parser.helpText().toStdString());
     return ExitAllValid;
   }
-  if (Parser.isSet(VersionOption)) {
-    std::printf("%s %s\n", kProgram, VELLICOR_VERSION);
+  if (Parser.isSet(Version)) {
+    Write(stdout, std::string(kProgram) + " " + VELLICOR_VERSION + "\n");
+    return ExitAllValid;
+  }
+  if (Parser.isSet(ListRules)) {
+    Write(stdout, Parser.isSet(Json) ? FormatRulesJson() : FormatRulesText());
     return ExitAllValid;
   }
 
   TCheckOptions O;
   O.Recursive = Parser.isSet(Recursive);
   O.MinMax = Parser.isSet(MinMax);
+  O.FailOnSamples = Parser.isSet(FailOnSamples);
   O.Json = Parser.isSet(Json);
+  O.Summary = Parser.isSet(Summary);
   bool JobsOk = false;
   O.Jobs = Parser.value(Jobs).toInt(&JobsOk);
-  if (!JobsOk || O.Jobs < 1) return UsageError("invalid number of jobs: '" + Parser.value(Jobs) + "'");
+  if (!JobsOk || O.Jobs < 1) return UsageError("invalid number of jobs: '" + Parser.value(Jobs).toStdString() + "'");
   for (const QString& P : Parser.positionalArguments()) O.Paths.push_back(P.toLatin1().toStdString());
   if (O.Paths.empty()) return UsageError("no PATH given");
+  if (O.FailOnSamples && !O.MinMax) return UsageError("--fail-on-samples needs --minmax");
+  if (Parser.isSet(Summarize)) return RunSummarize(O.Paths, O.Json);
   return RunChecks(O);
 }

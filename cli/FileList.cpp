@@ -75,6 +75,8 @@ std::vector<TFileListEntry> ExpandPaths(const std::vector<std::string>& Paths, b
       std::sort(files.begin(), files.end(),
                 [](const TFileListEntry& a, const TFileListEntry& b) { return a.Path < b.Path; });
       out.insert(out.end(), errors.begin(), errors.end());
+      // Nothing to check is not success: a mistyped folder must not pass a batch.
+      if (files.empty()) out.push_back({p, NoFilesError});
       out.insert(out.end(), files.begin(), files.end());
     } else {
       out.push_back({p, ReadError(p)});

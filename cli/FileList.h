@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+inline constexpr const char* NoFilesError = "no .edf files in this folder";
+
 struct TFileListEntry {
   std::string Path;
   // Empty when the path can be checked; otherwise the reason it cannot be
@@ -16,7 +18,8 @@ struct TFileListEntry {
 // One entry per file to check, in argument order; a folder's files are sorted
 // by path so repeated runs print the same order. Folders are only walked when
 // Recursive is set; without it a folder is an entry with the error
-// "Is a directory". A folder that holds no .edf file yields no entry.
+// "Is a directory". A folder that holds no .edf file is an entry with the
+// error NoFilesError.
 std::vector<TFileListEntry> ExpandPaths(const std::vector<std::string>& Paths, bool Recursive);
 
 // True for names ending in ".edf" in any letter case.

@@ -1,152 +1,142 @@
 #include "cli/ReportText.h"
 
-#include <charconv>
+#include <algorithm>
 #include <cstdio>
+#include <vector>
+
+#include "check/Rules.h"
+#include "cli/Summary.h"
+#include "util/udStr.h"
 
 namespace {
 
-constexpr int kPhysiMinField = 3;
-constexpr int kPhysiMaxField = 4;
-constexpr int kNrDataRecordsField = 7;
-constexpr int kSampleRecDurationField = 8;
-constexpr const char* kDataBlockPrefix = "Datablock size = ";
-
-// Raw texts are padded with blanks to their width; the padding says nothing
-// and would only push the reason off the screen.
-std::string WithoutPadding(const std::string& Raw) {
-  const size_t end = Raw.find_last_not_of(' ');
-  return end == std::string::npos ? std::string() : Raw.substr(0, end + 1);
-}
-
-// A line is never left without a reason: a field can be red by the record's
-// own rules (HeaderBytes not matching NrSignals) while its text is clean.
-std::string ReasonText(const TFieldView& V, const std::string& Remark) {
-  std::string reason = V.Reason;
-  if (!Remark.empty()) reason += (reason.empty() ? "" : "; ") + Remark;
-  return reason.empty() ? "invalid value" : reason;
-}
-
-void AddFieldLine(std::string& Out, const std::string& Place, const TFieldView& V,
-                  TFieldMark Severity, const std::string& Remark) {
-  Out += "  ";
-  // A reason without a mark: the window shows the tool tip on an uncoloured box.
-  Out += Severity == TFieldMark::None ? "note" : MarkName(Severity);
-  Out += ": " + Place + ": " + V.Caption + " " + QuoteRaw(WithoutPadding(V.Raw)) + ": " +
-         ReasonText(V, Remark) + "\n";
-}
-
-std::string SignalPlace(const TSignalView& S) {
-  return "signal " + std::to_string(S.Index + 1) + " (" + EscapeRaw(S.Fields[0].Shown) + ")";
-}
-
-// The min/max heading carries its own line break, which the results window
-// shows as an empty line after it; the text form does the same.
-void AddMinMaxLines(std::string& Out, const std::vector<std::string>& Lines) {
-  for (const std::string& line : Lines) {
-    size_t start = 0;
-    while (true) {
-      const size_t brk = line.find("\r\n", start);
-      const std::string part = line.substr(start, brk == std::string::npos ? std::string::npos : brk - start);
-      Out += part.empty() ? "\n" : "  " + part + "\n";
-      if (brk == std::string::npos) break;
-      start = brk + 2;
-    }
+// Length of the UTF-8 sequence that starts at P (at most N bytes left), or 0
+// when it is no well-formed sequence (overlong forms and surrogates included).
+size_t Utf8Length(const unsigned char* P, size_t N) {
+  const unsigned char C = P[0];
+  size_t Len = 0;
+  uint32_t Min = 0;
+  uint32_t Code = 0;
+  if (C < 0x80) return 1;
+  if ((C & 0xE0) == 0xC0) Len = 2, Min = 0x80, Code = C & 0x1F;
+  else if ((C & 0xF0) == 0xE0) Len = 3, Min = 0x800, Code = C & 0x0F;
+  else if ((C & 0xF8) == 0xF0) Len = 4, Min = 0x10000, Code = C & 0x07;
+  else return 0;
+  if (Len > N) return 0;
+  for (size_t I = 1; I < Len; ++I) {
+    if ((P[I] & 0xC0) != 0x80) return 0;
+    Code = (Code << 6) | (P[I] & 0x3F);
   }
+  if (Code < Min || Code > 0x10FFFF || (Code >= 0xD800 && Code <= 0xDFFF)) return 0;
+  return Len;
+}
+
+void AppendHex(std::string& Out, unsigned char C) {
+  char Hex[5];
+  std::snprintf(Hex, sizeof Hex, "\\x%02X", C);
+  Out += Hex;
+}
+
+std::string SignalName(const TFileReport& R, int Signal) {
+  std::string Label;
+  for (const TSignalView& S : R.Signals)
+    if (S.Index == Signal) Label = S.Fields[0].Shown;
+  return "signal " + std::to_string(Signal + 1) + " (" + EscapeBytes(Label) + ")";
+}
+
+// The min/max report's heading without its line break: "Found 2 errors:" or
+// "No errors found".
+std::string MinMaxHeading(const std::vector<std::string>& Lines) {
+  if (Lines.empty()) return "";
+  std::string H = Lines.front();
+  const size_t Brk = H.find("\r\n");
+  return Brk == std::string::npos ? H : H.substr(0, Brk);
 }
 
 }  // namespace
 
-std::string VerdictLine(const TFileReport& R) {
-  const std::string& text =
-      R.OpenFailed || R.Judgement.VerdictText.empty() ? std::string(VerdictInvalidText)
-                                                      : R.Judgement.VerdictText;
-  return text.substr(0, text.find('\n'));
-}
-
-std::string OpenErrorLine(const TFileReport& R) {
-  return R.OpenFailed ? "Error while reading file data: " + R.OpenError : std::string();
-}
-
-std::string MinMaxErrorLine(const TFileReport& R) {
-  return R.MinMaxFailed
-             ? "There was an error during the digital min/max+ values check: " + R.MinMaxError
-             : std::string();
-}
-
-TFieldMark FaultSeverity(bool SignalField, int Field, TFieldMark Mark) {
-  if (Mark == TFieldMark::None) return Mark;
-  if (SignalField && (Field == kPhysiMinField || Field == kPhysiMaxField)) return TFieldMark::Warning;
-  return Mark;
-}
-
-const char* MarkName(TFieldMark Mark) {
-  switch (Mark) {
-    case TFieldMark::Error: return "error";
-    case TFieldMark::Warning: return "warning";
-    case TFieldMark::None: break;
-  }
-  return "none";
-}
-
-std::string GeneralFieldRemark(const THeaderJudgement& J, int Field) {
-  if (Field == kSampleRecDurationField) return J.DurationRemark;
-  if (Field == kNrDataRecordsField) return J.SizeRemark;
-  return "";
-}
-
-std::optional<int64_t> DataBlockBytes(const THeaderJudgement& J) {
-  const std::string prefix = kDataBlockPrefix;
-  if (J.DataBlockLine.compare(0, prefix.size(), prefix) != 0) return std::nullopt;
-  int64_t bytes = 0;
-  const char* first = J.DataBlockLine.data() + prefix.size();
-  const char* last = J.DataBlockLine.data() + J.DataBlockLine.size();
-  if (std::from_chars(first, last, bytes).ec != std::errc()) return std::nullopt;
-  return bytes;
-}
-
-std::string EscapeRaw(const std::string& Raw) {
-  std::string out;
-  out.reserve(Raw.size());
-  for (const char ch : Raw) {
-    const auto c = static_cast<unsigned char>(ch);
-    if (c == '\\' || c == '"') {
-      out += '\\';
-      out += ch;
-    } else if (c >= 32 && c <= 126) {
-      out += ch;
+std::string DisplayName(const std::string& Path) {
+  std::string Out;
+  const auto* P = reinterpret_cast<const unsigned char*>(Path.data());
+  const size_t N = Path.size();
+  for (size_t I = 0; I < N;) {
+    const unsigned char C = P[I];
+    if (C == '\\') {
+      Out += "\\\\";
+      ++I;
+    } else if (C < 32 || C == 127) {
+      AppendHex(Out, C);
+      ++I;
+    } else if (const size_t Len = Utf8Length(P + I, N - I); Len > 0) {
+      Out.append(Path, I, Len);
+      I += Len;
     } else {
-      char hex[5];
-      std::snprintf(hex, sizeof hex, "\\x%02X", c);
-      out += hex;
+      AppendHex(Out, C);
+      ++I;
     }
   }
-  return out;
+  return Out;
 }
 
-std::string QuoteRaw(const std::string& Raw) { return "\"" + EscapeRaw(Raw) + "\""; }
+std::string VerdictLine(const TFileReport& R) {
+  const std::string& Text = R.OpenFailed || R.Judgement.VerdictText.empty()
+                                ? std::string(VerdictInvalidText)
+                                : R.Judgement.VerdictText;
+  return Text.substr(0, Text.find('\n'));
+}
+
+std::string WhereText(const TFileReport& R, const TWhere& W) {
+  switch (W.Kind) {
+    case TWhereKind::GeneralHeader: return "general header";
+    case TWhereKind::SignalHeader: return SignalName(R, W.Signal);
+    case TWhereKind::DataRecord:
+    case TWhereKind::Annotation: {
+      std::string T = std::string(WhereKindName(W.Kind));
+      if (W.Record >= 0) T += " " + std::to_string(W.Record + 1);
+      if (W.Signal >= 0) T += ", " + SignalName(R, W.Signal);
+      return T;
+    }
+    case TWhereKind::File: break;
+  }
+  return "file";
+}
+
+std::string FindingLine(const TFileReport& R, const TFinding& F) {
+  std::string Line = std::string("  ") + SeverityName(F.Severity) + " [" + F.Rule + "] " +
+                     WhereText(R, F.Where);
+  if (F.Offset >= 0) Line += ", byte " + std::to_string(F.Offset);
+  return Line + ": " + F.Message + "\n";
+}
 
 std::string FormatReportText(const TFileReport& R) {
-  const THeaderJudgement& J = R.Judgement;
-  std::string out = R.Path + ": " + VerdictLine(R) + "\n";
-  for (size_t k = 0; k < J.General.size(); ++k) {
-    const TFieldView& V = J.General[k];
-    if (V.Mark == TFieldMark::None && V.Reason.empty()) continue;
-    AddFieldLine(out, "general header", V, FaultSeverity(false, static_cast<int>(k), V.Mark),
-                 GeneralFieldRemark(J, static_cast<int>(k)));
+  std::string Out = DisplayName(R.Path) + ": " + VerdictLine(R) + "\n";
+  for (const TFinding& F : R.Findings) Out += FindingLine(R, F);
+  if (!R.Judgement.DataBlockLine.empty()) Out += "  " + R.Judgement.DataBlockLine + "\n";
+  if (R.MinMaxRun) Out += "  digital min/max: " + MinMaxHeading(R.MinMaxLines) + "\n";
+  return Out;
+}
+
+std::string FormatSummaryText(const TSummary& S) {
+  std::string Out = "summary: " + std::to_string(S.Files()) + " files: " + std::to_string(S.Valid()) +
+                    " valid, " + std::to_string(S.Invalid()) + " invalid, " +
+                    std::to_string(S.Unread()) + " not read\n";
+  std::vector<std::pair<std::string, TSummary::TRuleCount>> Rules(S.RuleCounts().begin(),
+                                                                   S.RuleCounts().end());
+  std::stable_sort(Rules.begin(), Rules.end(), [](const auto& A, const auto& B) {
+    return A.second.Findings > B.second.Findings;
+  });
+  for (const auto& [Id, Count] : Rules) {
+    const TRule* Rule = FindRule(Id);
+    Out += "  " + std::string(Rule ? SeverityName(Rule->Severity) : "unknown") + " [" + Id + "] " +
+           std::to_string(Count.Findings) + (Count.Findings == 1 ? " finding" : " findings") + " in " +
+           std::to_string(Count.Files) + (Count.Files == 1 ? " file" : " files") + "\n";
   }
-  for (const TSignalView& S : R.Signals) {
-    for (size_t f = 0; f < S.Fields.size(); ++f) {
-      const TFieldView& V = S.Fields[f];
-      if (V.Mark == TFieldMark::None && V.Reason.empty()) continue;
-      AddFieldLine(out, SignalPlace(S), V, FaultSeverity(true, static_cast<int>(f), V.Mark), "");
-    }
-    if (!S.CalibrationRemark.empty())
-      out += "  warning: " + SignalPlace(S) + ": " + S.CalibrationRemark + "\n";
-  }
-  if (!J.DataBlockLine.empty())
-    out += (J.DataBlockTooLarge ? "  error: " : "  ") + J.DataBlockLine + "\n";
-  if (R.OpenFailed) out += "  error: " + OpenErrorLine(R) + "\n";
-  if (R.MinMaxRun) AddMinMaxLines(out, R.MinMaxLines);
-  if (R.MinMaxFailed) out += "  error: " + MinMaxErrorLine(R) + "\n";
-  return out;
+  return Out;
+}
+
+std::string FormatRulesText() {
+  std::string Out = "| rule | severity | what it expects |\n|---|---|---|\n";
+  for (const TRule& R : Rules())
+    Out += "| `" + R.Id + "` | " + SeverityName(R.Severity) + " | " + R.Description + " |\n";
+  return Out;
 }

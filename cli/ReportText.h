@@ -1,43 +1,36 @@
-// The plain-text report of one file, and the small pieces of presentation the
-// JSON form shares with it, so the two forms say the same thing.
+// The plain-text forms: one file's report (its verdict line, then one line
+// per finding), the summary of a run, and the rule registry.
 #pragma once
 
-#include <cstdint>
-#include <optional>
 #include <string>
 
-#include "check/HeaderJudgement.h"
-#include "cli/CheckCommand.h"
+#include "check/FileCheck.h"
+
+class TSummary;
+
+// A file name as one line of text: control bytes, backslash and bytes that
+// are not UTF-8 as \xNN (backslash as \\), so a name can never forge a line
+// and always maps back to its bytes.
+std::string DisplayName(const std::string& Path);
 
 // The window's verdict on one line: its first line ("File has a valid EDF
 // fileheader."), the invalid text after a failed open.
 std::string VerdictLine(const TFileReport& R);
 
-// The window's own message of a failed open followed by the error's message.
-std::string OpenErrorLine(const TFileReport& R);
-// The failure of the min/max scan, likewise.
-std::string MinMaxErrorLine(const TFileReport& R);
+// Where a finding is, as a reader names it: "general header",
+// "signal 2 (EEG Fpz)", "data record 4, signal 2 (EEG Fpz)", "file".
+std::string WhereText(const TFileReport& R, const TWhere& Where);
 
-// What a mark means for the file. The window shows one unusable physical
-// limit red, but the physical range never takes part in the verdict, so for
-// a batch check every physical range fault is a warning.
-TFieldMark FaultSeverity(bool SignalField, int Field, TFieldMark Mark);
-const char* MarkName(TFieldMark Mark);  // "none", "error", "warning"
+// One finding: "  error [rule.id] where, byte N: sentence".
+std::string FindingLine(const TFileReport& R, const TFinding& F);
 
-// The field's layout remark ("should be > 1s", "does not fit filesize"), or "".
-std::string GeneralFieldRemark(const THeaderJudgement& J, int Field);
-
-// Bytes of one data record as the "Datablock size" line states it; none while
-// the headers were not valid enough to compute it.
-std::optional<int64_t> DataBlockBytes(const THeaderJudgement& J);
-
-// Text between double quotes: bytes outside printable ASCII as \xNN,
-// backslash and quote escaped.
-std::string QuoteRaw(const std::string& Raw);
-// The same escaping without the quotes, for labels inside a line.
-std::string EscapeRaw(const std::string& Raw);
-
-// The report: "PATH: verdict" and, indented, one line per faulty field, the
-// calibration remarks, the data block line, a failed open and the min/max
-// report lines. Ends with a line feed.
+// "PATH: verdict", then one line per finding, the data block line and the
+// min/max heading ("digital min/max: No errors found"). Ends with a line feed.
 std::string FormatReportText(const TFileReport& R);
+
+// The summary of a run: the files by verdict, then each rule with its
+// findings and files, most findings first.
+std::string FormatSummaryText(const TSummary& S);
+
+// The registry as a Markdown table (the README carries exactly this).
+std::string FormatRulesText();

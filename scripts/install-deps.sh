@@ -9,6 +9,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libinih-dev
   clang libclang-rt-14-dev
+  parallel
 )
 
 missing=()

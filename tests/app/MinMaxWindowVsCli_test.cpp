@@ -7,6 +7,9 @@
 #include <string>
 
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QTextBlock>
@@ -23,38 +26,32 @@ using testkit::With;
 
 struct TCliReport {
   int Exit = -1;
-  QStringList Lines;   // the min/max lines, without the two-blank indent
+  QStringList Lines;   // the min/max report lines as the memo shows them
+  int SampleFindings = 0;
   QString Malformed;   // what did not look like a valid file's report
 };
 
-// The command line prints the verdict, the data block line, then the report
-// indented by two blanks, its empty line left empty.
+// The command line's JSON carries the report lines as built for the results
+// window; the heading's own line break is the memo's empty line.
 TCliReport RunCommandLine(const QString& Path) {
   TCliReport R;
   QProcess P;
-  P.start(QStringLiteral(VELLICOR_CHECK_EXE), {QStringLiteral("--minmax"), Path});
+  P.start(QStringLiteral(VELLICOR_CHECK_EXE), {QStringLiteral("--json"), QStringLiteral("--minmax"), Path});
   if (!P.waitForFinished(30000) || P.exitStatus() != QProcess::NormalExit) {
     R.Malformed = QStringLiteral("did not finish");
     return R;
   }
   R.Exit = P.exitCode();
-  QStringList Out = QString::fromUtf8(P.readAllStandardOutput()).split(QLatin1Char('\n'));
-  if (Out.size() < 3 || !Out.last().isEmpty() ||
-      Out[0] != Path + QStringLiteral(": File has a valid EDF fileheader.") ||
-      !Out[1].startsWith(QStringLiteral("  Datablock size = "))) {
-    R.Malformed = Out.join(QLatin1Char('\n'));
+  const QByteArray Out = P.readAllStandardOutput();
+  const QJsonObject O = QJsonDocument::fromJson(Out).object();
+  if (!O[QStringLiteral("valid")].toBool() || !O[QStringLiteral("minmax")].isArray()) {
+    R.Malformed = QString::fromUtf8(Out);
     return R;
   }
-  for (int I = 2; I < Out.size() - 1; ++I) {
-    if (Out[I].isEmpty()) {
-      R.Lines << QString();
-    } else if (Out[I].startsWith(QStringLiteral("  ")) && Out[I].size() > 2 && Out[I][2] != QLatin1Char(' ')) {
-      R.Lines << Out[I].mid(2);
-    } else {
-      R.Malformed = QStringLiteral("line ") + QString::number(I) + QStringLiteral(": ") + Out[I];
-      return R;
-    }
-  }
+  for (const QJsonValue& Line : O[QStringLiteral("minmax")].toArray())
+    R.Lines << Line.toString().split(QStringLiteral("\r\n"));
+  for (const QJsonValue& F : O[QStringLiteral("findings")].toArray())
+    if (F[QStringLiteral("rule")].toString().startsWith(QStringLiteral("samples."))) ++R.SampleFindings;
   return R;
 }
 
@@ -145,6 +142,7 @@ TEST_F(MinMaxWindowVsCli, BothShowTheSameReportLines) {
     ASSERT_TRUE(Cli.Malformed.isEmpty()) << Cli.Malformed.toStdString();
     EXPECT_EQ(Cli.Exit, 0) << "findings in the data leave the header verdict valid";
     EXPECT_EQ(Cli.Lines.join(QLatin1Char('|')).toStdString(), Window.join(QLatin1Char('|')).toStdString());
+    EXPECT_EQ(Cli.SampleFindings, C.Findings);
     // Neither side may agree by showing nothing.
     if (C.Findings == 0) {
       EXPECT_EQ(Window, QStringList{QStringLiteral("No errors found")});

@@ -180,14 +180,14 @@ TEST_P(GeneralFieldTest, ShowsTheTrimmedTextReasonAndMark) {
   E.General[static_cast<size_t>(C.Field)] = C.Raw;
   TJudgedFile T(E);
   const TFieldView& V = T.J.General[static_cast<size_t>(C.Field)];
-  EXPECT_EQ(V.Caption, GeneralFieldCaptions[static_cast<size_t>(C.Field)]);
+  EXPECT_EQ(V.Caption, EDFGeneralFields[static_cast<size_t>(C.Field)].Caption);
   EXPECT_EQ(V.Shown, C.Shown);
   EXPECT_EQ(V.Reason, C.Reason);
   EXPECT_EQ(V.Mark, C.Mark);
   EXPECT_EQ(T.J.Verdict, C.Verdict);
   for (size_t k = 0; k < T.J.General.size(); ++k) {
     if (static_cast<int>(k) != C.Field && k != 5) {  // HeaderBytes follows NrSignals
-      EXPECT_EQ(T.J.General[k].Mark, None) << GeneralFieldCaptions[k];
+      EXPECT_EQ(T.J.General[k].Mark, None) << EDFGeneralFields[k].Caption;
     }
   }
 }

@@ -117,4 +117,58 @@ TEST(ReportJson, MinMaxLinesEqualTheSharedReport) {
   EXPECT_FALSE(Parse(lines[2]).contains("minmax"));
 }
 
+TEST(ReportJson, FindingsCarryRuleSeverityPlaceOffsetAndBytes) {
+  TempDir dir;
+  const std::vector<std::string> paths = Files(dir);
+  const QJsonArray findings = Parse(RunCli({"--json", paths[1]}, dir.Path()).Out)["findings"].toArray();
+  ASSERT_GE(findings.size(), 2);
+  const QJsonObject date = findings[0].toObject();
+  EXPECT_EQ(Str(date["rule"]), "header.startdate.layout");
+  EXPECT_EQ(Str(date["severity"]), "error");
+  EXPECT_EQ(Str(date["where"].toObject()["kind"]), "general header");
+  EXPECT_EQ(Str(date["where"].toObject()["field"]), "StartDate");
+  EXPECT_EQ(date["offset"].toInteger(), 168);
+  EXPECT_EQ(date["length"].toInteger(), 8);
+  EXPECT_EQ(Str(date["raw"]), "01-02-03");
+  const QJsonObject label = findings[1].toObject();
+  EXPECT_EQ(Str(label["rule"]), "signal.signallabel.printable");
+  EXPECT_EQ(label["where"].toObject()["signal"].toInt(), 2);
+  EXPECT_EQ(label["offset"].toInteger(), 256 + 16);
+  EXPECT_EQ(label["raw"].toString().toLatin1().toStdString(), "L\xC8" + std::string(14, ' '));
+}
+
+TEST(ReportJson, EveryPathGetsALineAndTheSummaryAddsUp) {
+  TempDir dir;
+  const std::vector<std::string> paths = Files(dir);
+  std::vector<std::string> args = {"--json", "--summary", dir.File("gone.edf")};
+  args.insert(args.end(), paths.begin(), paths.end());
+  const auto r = RunCli(args, dir.Path());
+  EXPECT_EQ(r.Exit, 2);
+  const std::vector<std::string> lines = SplitLines(r.Out);
+  ASSERT_EQ(lines.size(), paths.size() + 2);
+  const QJsonObject gone = Parse(lines[0]);
+  EXPECT_EQ(Str(gone["file"]), dir.File("gone.edf"));
+  EXPECT_EQ(Str(gone["error"]), "No such file or directory");
+  EXPECT_FALSE(gone.contains("valid"));
+
+  const QJsonObject summary = Parse(lines.back())["summary"].toObject();
+  EXPECT_EQ(summary["files"].toInt(), 5);
+  EXPECT_EQ(summary["valid"].toInt(), 3);
+  EXPECT_EQ(summary["invalid"].toInt(), 1);
+  EXPECT_EQ(summary["unread"].toInt(), 1);
+  const QJsonObject rules = summary["rules"].toObject();
+  EXPECT_EQ(rules["header.startdate.layout"].toObject()["files"].toInt(), 1);
+  EXPECT_EQ(rules["signal.physimin.number"].toObject()["findings"].toInt(), 1);
+
+  // The lines of a run, summarized later (or merged from many runs), give
+  // the same summary as the run itself.
+  const std::string results = dir.File("results.jsonl");
+  std::string body;
+  for (size_t i = 0; i + 1 < lines.size(); ++i) body += lines[i] + "\n";
+  testkit::WriteFileBytes(results, body);
+  const auto again = RunCli({"--summarize", "--json", results}, dir.Path());
+  EXPECT_EQ(again.Out, lines.back() + "\n");
+  EXPECT_EQ(again.Exit, 2);
+}
+
 }  // namespace

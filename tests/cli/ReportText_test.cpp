@@ -12,27 +12,18 @@ using testkit::TempDir;
 
 namespace {
 
-TEST(ReportText, RawTextsAreQuotedWithNonPrintableBytesEscaped) {
+TEST(ReportText, FileNamesPrintAsOneLineThatMapsBackToTheirBytes) {
   const std::vector<std::pair<std::string, std::string>> cases = {
-      {"", "\"\""},
-      {"abc 1", "\"abc 1\""},
-      {"a\"b", "\"a\\\"b\""},
-      {"a\\b", "\"a\\\\b\""},
-      {std::string("a\0b", 3), "\"a\\x00b\""},
-      {"\x1F\x7F\xC8\xFF", "\"\\x1F\\x7F\\xC8\\xFF\""},
-      {"~ ", "\"~ \""},
+      {"night 1.edf", "night 1.edf"},
+      {"caf\xC3\xA9.edf", "caf\xC3\xA9.edf"},  // UTF-8 stays readable
+      {"a\nb.edf: File has a valid EDF fileheader.", "a\\x0Ab.edf: File has a valid EDF fileheader."},
+      {"back\\slash", "back\\\\slash"},
+      {"n\xFFx", "n\\xFFx"},
+      {"\xC3(", "\\xC3("},          // a broken sequence
+      {"\xC0\xAF", "\\xC0\\xAF"},    // an overlong form
+      {"tab\there\x7F", "tab\\x09here\\x7F"},
   };
-  for (const auto& [raw, quoted] : cases) EXPECT_EQ(QuoteRaw(raw), quoted) << raw;
-}
-
-TEST(ReportText, PhysicalRangeFaultsAreWarningsOthersKeepTheirMark) {
-  for (int f = 0; f < 10; ++f) {
-    const bool physical = f == 3 || f == 4;
-    EXPECT_EQ(FaultSeverity(true, f, TFieldMark::Error),
-              physical ? TFieldMark::Warning : TFieldMark::Error) << f;
-    EXPECT_EQ(FaultSeverity(false, f, TFieldMark::Error), TFieldMark::Error) << f;
-    EXPECT_EQ(FaultSeverity(true, f, TFieldMark::None), TFieldMark::None) << f;
-  }
+  for (const auto& [name, shown] : cases) EXPECT_EQ(DisplayName(name), shown) << name;
 }
 
 // Samples outside the declared range in both directions and on two signals.
@@ -56,28 +47,37 @@ std::vector<std::string> LibraryReport(const std::string& Path) {
   return BuildMinMaxReport(F, ScanDigitalMinMax(F));
 }
 
-TEST(ReportText, MinMaxLinesAreTheSharedReportAsTheResultsWindowShowsThem) {
+TEST(ReportText, MinMaxFindingsPointAtTheFirstSampleOfEachExtreme) {
   TempDir dir;
-  const std::vector<std::pair<EdfBytes, size_t>> files = {{OutOfRange(), 4}, {EdfBytes::Valid(2, 10, 2), 1}};
-  for (const auto& [e, reportLines] : files) {
-    const std::string path = dir.File("mm.edf");
-    testkit::WriteFileBytes(path, e.Bytes());
-    const std::vector<std::string> report = LibraryReport(path);
-    ASSERT_EQ(report.size(), reportLines);
-    // The heading's own line break becomes the empty line the memo shows.
-    std::string tail;
-    for (const std::string& line : report) {
-      if (line.size() >= 2 && line.compare(line.size() - 2, 2, "\r\n") == 0)
-        tail += "  " + line.substr(0, line.size() - 2) + "\n\n";
-      else
-        tail += "  " + line + "\n";
-    }
-    const auto r = clitest::RunCli({"--minmax", path}, dir.Path());
-    EXPECT_EQ(r.Exit, 0);
-    ASSERT_GE(r.Out.size(), tail.size()) << r.Out;
-    EXPECT_EQ(r.Out.substr(r.Out.size() - tail.size()), tail) << r.Out;
-    EXPECT_EQ(r.Err, "");  // standard error is a file here: no progress bar
-  }
+  const std::string path = dir.File("mm.edf");
+  testkit::WriteFileBytes(path, OutOfRange().Bytes());
+  EXPECT_EQ(LibraryReport(path).size(), 4u);  // heading and three lines
+  const auto r = clitest::RunCli({"--minmax", path}, dir.Path());
+  EXPECT_EQ(r.Exit, 0);
+  // 3 signals of 20 samples: a record is 120 bytes after a header of 1024.
+  const std::vector<std::string> expected = {
+      "  error [samples.digimin] data record 3, signal 1 (Signal 1), byte " + std::to_string(1024 + 2 * 120 + 2 * 3) +
+          ": Signal 1 (Signal 1) holds -2049, below DigiMin -2048",
+      "  error [samples.digimin] data record 4, signal 3 (Signal 3), byte " + std::to_string(1024 + 3 * 120 + 2 * (40 + 19)) +
+          ": Signal 3 (Signal 3) holds -30000, below DigiMin -2048",
+      "  error [samples.digimax] data record 2, signal 3 (Signal 3), byte " + std::to_string(1024 + 120 + 2 * 40) +
+          ": Signal 3 (Signal 3) holds 3000, above DigiMax 2047",
+      "  digital min/max: Found 3 errors:"};
+  for (const std::string& line : expected) EXPECT_TRUE(clitest::HasLine(r.Out, line)) << line << "\n" << r.Out;
+  EXPECT_EQ(r.Err, "");  // standard error is a file here: no progress bar
+  // With --fail-on-samples the same findings fail the run.
+  EXPECT_EQ(clitest::RunCli({"--minmax", "--fail-on-samples", path}, dir.Path()).Exit, 1);
+}
+
+TEST(ReportText, ReadmeRulesTableIsTheRegistry) {
+  const std::string Readme = testkit::ReadFileBytes(std::string(VELLICOR_SOURCE_DIR) + "/README.md");
+  const std::string Begin = "<!-- rules:begin -->\n";
+  const size_t A = Readme.find(Begin);
+  const size_t B = Readme.find("<!-- rules:end -->");
+  ASSERT_NE(A, std::string::npos);
+  ASSERT_NE(B, std::string::npos);
+  EXPECT_EQ(Readme.substr(A + Begin.size(), B - A - Begin.size()), FormatRulesText())
+      << "replace the README's table with the output of: vellicor-check --list-rules";
 }
 
 }  // namespace

@@ -1,0 +1,43 @@
+// Checking one file end to end, as a batch or another program does it: open
+// and judge the headers as the window does, and on request scan the data
+// records. Everything found is gathered in one report that the command line
+// prints as text or JSON; nothing here prints.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "check/Finding.h"
+#include "check/HeaderJudgement.h"
+
+// Everything checking one file found.
+struct TFileReport {
+  std::string Path;
+  THeaderJudgement Judgement;        // as far as it got when the open failed
+  std::vector<TSignalView> Signals;  // every signal under strict rules
+  // The open or the judgement raised an error: the file counts as invalid.
+  bool OpenFailed = false;
+  std::string OpenError;  // the error's own message
+  // The min/max scan ran (asked for and the verdict valid).
+  bool MinMaxRun = false;
+  std::vector<std::string> MinMaxLines;  // as BuildMinMaxReport gives them
+  bool MinMaxFailed = false;             // a data record could not be read
+  std::string MinMaxError;               // the error's own message
+  // The header findings, then those of a failed open and of the scan.
+  TFindings Findings;
+
+  bool Valid() const { return !OpenFailed && Judgement.Verdict; }
+};
+
+struct TCheckRequest {
+  bool MinMax = false;  // scan the samples of a file whose verdict is valid
+};
+
+// Called while the data records are scanned, with the percentage done.
+using TScanProgress = std::function<void(int Percent)>;
+
+// Opens Path read-only, judges it and, when asked and the verdict is valid,
+// scans its data records. Never raises: errors are recorded in the report.
+TFileReport CheckFile(const std::string& Path, const TCheckRequest& Request,
+                      const TScanProgress& Progress = {});
