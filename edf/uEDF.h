@@ -61,8 +61,8 @@ public:
   // files that exceed the limit.
   static constexpr int64_t MaxBufferSamples = int64_t{64} * 1024 * 1024;
 
-  TCustomEDFFile();  // Create
-  virtual ~TCustomEDFFile();  // Destroy
+  TCustomEDFFile();
+  virtual ~TCustomEDFFile();  // closes the file first
   TCustomEDFFile(const TCustomEDFFile&) = delete;
   TCustomEDFFile& operator=(const TCustomEDFFile&) = delete;
 

@@ -10,7 +10,7 @@
 #include <system_error>
 
 namespace {
-// The 16-bit attribute set of a path, in the classic bit layout: read-only
+// The 16-bit attribute set of a path, bit by bit as callers test it: read-only
 // (no write permission for the owner), hidden (a dot name), directory, and
 // compressed from the inode flags. A path that cannot be examined gives 0.
 uint16_t FileAttributes(const std::string& Path) {
