@@ -4,6 +4,8 @@
 
 #include "check/HeaderFindings.h"
 #include "check/MinMaxScan.h"
+#include "check/RecordScan.h"
+#include "check/Rules.h"
 #include "edf/uEDF.h"
 
 namespace {
@@ -18,27 +20,43 @@ void RecordError(TFileReport& R, const std::string& Message) {
   R.Findings.push_back(ReadFailedFinding(Message));
 }
 
-void ScanMinMax(TEDFFile& F, TFileReport& R, const TScanProgress& Progress) {
-  try {
-    const TMinMaxResult Result = ScanDigitalMinMax(F, [&](int, int, int Percent) {
-      if (Progress) Progress(Percent);
-      return true;
-    });
-    R.MinMaxLines = BuildMinMaxReport(F, Result);
-    const TFindings Found = MinMaxFindings(F, Result);
+// One pass over the data records for every record-level check asked for.
+void ScanData(TEDFFile& F, TFileReport& R, const TCheckProgress& Progress) {
+  const TRecordLayout Layout = RecordLayoutOf(F);
+  TMinMaxFold Fold(Layout);
+  TRecordVisitor* Visitors[] = {&Fold};
+  const TScanOutcome Outcome = ScanRecords(*F.Stream(), Layout, Visitors, [&](int64_t Done, int64_t N) {
+    if (Progress) Progress(ProgressPercent(Done, N));
+    return true;
+  });
+  if (Outcome.ReadFailed) {
+    R.MinMaxFailed = true;
+    R.MinMaxError = Outcome.Error;
+    R.Findings.push_back(MakeFinding("file.read", TWhere{TWhereKind::DataRecord, -1, Outcome.FailedRecord, -1},
+                                     Outcome.FailedOffset, 0, "",
+                                     std::string(ReadErrorText) + ": " + Outcome.Error));
+  } else {
+    R.MinMaxLines = BuildMinMaxReport(F, Fold.Result());
+    const TFindings Found = MinMaxFindings(F, Fold.Result());
     R.Findings.insert(R.Findings.end(), Found.begin(), Found.end());
     R.MinMaxRun = true;
-  } catch (const std::exception& e) {
-    R.MinMaxFailed = true;
-    R.MinMaxError = e.what();
-    R.Findings.push_back(ReadFailedFinding(e.what()));
+  }
+  if (Outcome.FileChanged()) {
+    R.FileChanged = true;
+    R.Findings.push_back(FileChangedFinding(Outcome.SizeAtStart, Outcome.SizeAtEnd));
   }
 }
 
 }  // namespace
 
+TFinding FileChangedFinding(int64_t SizeAtStart, int64_t SizeAtEnd) {
+  return MakeFinding("file.changed", TWhere{}, -1, 0, "",
+                     "the file changed during the check: " + std::to_string(SizeAtStart) +
+                         " bytes at the start, " + std::to_string(SizeAtEnd) + " at the end");
+}
+
 TFileReport CheckFile(const std::string& Path, const TCheckRequest& Request,
-                      const TScanProgress& Progress) {
+                      const TCheckProgress& Progress) {
   TFileReport R;
   R.Path = Path;
   try {
@@ -54,7 +72,7 @@ TFileReport CheckFile(const std::string& Path, const TCheckRequest& Request,
       RecordError(R, e.what());
       return R;
     }
-    if (Request.MinMax && R.Valid()) ScanMinMax(F, R, Progress);
+    if (Request.MinMax && R.Valid()) ScanData(F, R, Progress);
   } catch (const std::exception& e) {
     RecordError(R, e.what());
   } catch (...) {

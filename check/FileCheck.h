@@ -4,6 +4,7 @@
 // prints as text or JSON; nothing here prints.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -24,6 +25,8 @@ struct TFileReport {
   std::vector<std::string> MinMaxLines;  // as BuildMinMaxReport gives them
   bool MinMaxFailed = false;             // a data record could not be read
   std::string MinMaxError;               // the error's own message
+  // The file's size changed while its records were read.
+  bool FileChanged = false;
   // The header findings, then those of a failed open and of the scan.
   TFindings Findings;
 
@@ -35,9 +38,12 @@ struct TCheckRequest {
 };
 
 // Called while the data records are scanned, with the percentage done.
-using TScanProgress = std::function<void(int Percent)>;
+using TCheckProgress = std::function<void(int Percent)>;
+
+// The remark that a file changed size while it was checked (rule file.changed).
+TFinding FileChangedFinding(int64_t SizeAtStart, int64_t SizeAtEnd);
 
 // Opens Path read-only, judges it and, when asked and the verdict is valid,
 // scans its data records. Never raises: errors are recorded in the report.
 TFileReport CheckFile(const std::string& Path, const TCheckRequest& Request,
-                      const TScanProgress& Progress = {});
+                      const TCheckProgress& Progress = {});

@@ -41,6 +41,38 @@ int ProgressPercent(int64_t r, int64_t N) {
   return static_cast<int>(Rounded);
 }
 
+TMinMaxFold::TMinMaxFold(const TRecordLayout& Layout) : FLayout(Layout) {
+  FResult.FoundMin.assign(Layout.Signals.size(), FoundMinStart);
+  FResult.FoundMax.assign(Layout.Signals.size(), FoundMaxStart);
+  FResult.MinRecord.assign(Layout.Signals.size(), -1);
+  FResult.MaxRecord.assign(Layout.Signals.size(), -1);
+}
+
+void TMinMaxFold::OnRecord(int64_t Index, int64_t /*Position*/, const uint8_t* Bytes) {
+  for (size_t j = 0; j < FLayout.Signals.size(); ++j) {
+    const TSignalSpan& S = FLayout.Signals[j];
+    if (S.Samples <= 0) continue;
+    const uint8_t* P = Bytes + S.Offset;
+    // Little-endian on disk, whatever the host.
+    int16_t Lo = INT16_MAX;
+    int16_t Hi = INT16_MIN;
+    for (int64_t i = 0; i < S.Samples; ++i) {
+      const auto V = static_cast<int16_t>(P[2 * i] | (P[2 * i + 1] << 8));
+      Lo = std::min(Lo, V);
+      Hi = std::max(Hi, V);
+    }
+    if (Lo < FResult.FoundMin[j]) {
+      FResult.FoundMin[j] = Lo;
+      FResult.MinRecord[j] = static_cast<int32_t>(Index);
+    }
+    if (Hi > FResult.FoundMax[j]) {
+      FResult.FoundMax[j] = Hi;
+      FResult.MaxRecord[j] = static_cast<int32_t>(Index);
+    }
+  }
+  ++FResult.RecordsScanned;
+}
+
 TMinMaxResult ScanDigitalMinMax(TCustomEDFFile& F, const TMinMaxProgress& AfterLoad) {
   const TCustomEDFFileInfo& Info = *F.FileInfo();
   const int Ns = Info.NrSignals();

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "check/Finding.h"
+#include "check/RecordScan.h"
 
 class TCustomEDFFile;
 
@@ -34,6 +35,19 @@ using TMinMaxProgress = std::function<bool(int Record, int NrRecords, int Percen
 // Scans every data record of F (open, headers valid, every signal selected).
 // Only F's own record buffer is used. Errors of loading a record propagate.
 TMinMaxResult ScanDigitalMinMax(TCustomEDFFile& F, const TMinMaxProgress& AfterLoad = {});
+
+// The same fold over raw records, as a visitor of the block scan
+// (ScanRecords): gives the same extremes as ScanDigitalMinMax.
+class TMinMaxFold : public TRecordVisitor {
+public:
+  explicit TMinMaxFold(const TRecordLayout& Layout);
+  void OnRecord(int64_t Index, int64_t Position, const uint8_t* Bytes) override;
+  const TMinMaxResult& Result() const { return FResult; }
+
+private:
+  const TRecordLayout& FLayout;
+  TMinMaxResult FResult;
+};
 
 // The report lines: "Found %d errors:\r\n" then one line per value outside the
 // declared range, or the single line "No errors found".

@@ -136,6 +136,8 @@ std::vector<TRule> BuildRules() {
   R.push_back({"layout.filesize", E,
                "the file must hold exactly HeaderBytes + NrDataRecords x record size bytes"});
   R.push_back({"file.read", E, "the file could not be read to the end of its judgement"});
+  R.push_back({"file.changed", E,
+               "the file must keep its size while it is checked; a file still being written gives results that may not describe it"});
 
   R.push_back({"samples.digimin", E,
                "every sample must be at least the signal's DigiMin (found by --minmax and Tools; does not change the header verdict)"});

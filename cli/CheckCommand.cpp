@@ -60,7 +60,7 @@ TOutput CheckEntry(const TFileListEntry& E, const TCheckOptions& O, TProgress& P
   Out.Out = O.Json ? FormatReportJson(R) : FormatReportText(R);
   Out.Verdict = R.Valid() ? TFileStatus::Valid : TFileStatus::Invalid;
   for (const TFinding& F : R.Findings) Out.Rules.push_back(F.Rule);
-  if (R.MinMaxFailed)
+  if (R.MinMaxFailed || R.FileChanged)
     Out.Status = ExitCannotRead;
   else if (!R.Valid() || (O.FailOnSamples && HasSampleFindings(R.Findings)))
     Out.Status = ExitSomeInvalid;

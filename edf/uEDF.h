@@ -137,6 +137,9 @@ public:
   const std::vector<TReadWriteDataChunk>& Chunks() const { return FChunks; }
   // Size of the open file in bytes; -1 while no file is open.
   int64_t FileSize() const;
+  // The open file, for passes that read the data records in bulk; nullptr
+  // while closed.
+  const TFileStream* Stream() const { return FStream.get(); }
 
 protected:
   virtual std::unique_ptr<TCustomEDFSignalInfo> CreateSignalInfo() = 0;

@@ -1,0 +1,68 @@
+// One streaming pass over the data records of an open file: many whole
+// records per read, and every record handed, as its raw bytes, to each
+// visitor (the digital min/max fold, the EDF+ conformance checks, ...), so
+// that all record-level checks share one read of the file.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <span>
+#include <string>
+#include <vector>
+
+class TCustomEDFFile;
+class TFileStream;
+
+// Where each signal's samples lie inside a data record; built once per file.
+struct TSignalSpan {
+  int64_t Offset = 0;   // byte offset inside the record
+  int64_t Samples = 0;  // samples per record
+};
+
+struct TRecordLayout {
+  int64_t HeaderBytes = 0;
+  int64_t RecordBytes = 0;
+  int64_t NrRecords = 0;  // the records to scan: the complete records present
+  int SampleBytes = 2;    // 2 for EDF
+  std::vector<TSignalSpan> Signals;
+};
+
+// The layout of F's data records as its headers say (F open, headers valid).
+TRecordLayout RecordLayoutOf(const TCustomEDFFile& F);
+
+class TRecordVisitor {
+public:
+  virtual ~TRecordVisitor() = default;
+  // Record Index (0-based), whose first byte is at file offset Position;
+  // Bytes holds Layout.RecordBytes bytes and is valid during the call only.
+  virtual void OnRecord(int64_t Index, int64_t Position, const uint8_t* Bytes) = 0;
+};
+
+struct TScanOutcome {
+  int64_t RecordsScanned = 0;
+  bool Cancelled = false;
+  // A record could not be read whole: the file ended early or a read failed.
+  bool ReadFailed = false;
+  int64_t FailedRecord = -1;
+  int64_t FailedOffset = -1;  // the first byte that could not be read
+  std::string Error;
+  // The file's size before and after the pass; they differ when the file
+  // changed meanwhile, and then what was read may not be what is there.
+  int64_t SizeAtStart = 0;
+  int64_t SizeAtEnd = 0;
+
+  bool FileChanged() const { return SizeAtStart != SizeAtEnd; }
+};
+
+// Told the records done so far (after each block of records); returns false
+// to stop the pass (cancel).
+using TScanProgress = std::function<bool(int64_t RecordsDone, int64_t NrRecords)>;
+
+// About this many bytes are read per call (never less than one record).
+inline constexpr int64_t ScanBlockBytes = int64_t{1} << 20;
+
+// Reads the records of Layout from Stream in blocks and hands each to every
+// visitor in record order. Never raises for a short read: it stops there
+// and says where.
+TScanOutcome ScanRecords(const TFileStream& Stream, const TRecordLayout& Layout,
+                         std::span<TRecordVisitor* const> Visitors, const TScanProgress& Progress = {});

@@ -1,0 +1,132 @@
+// The block scan: the same extremes as the record-by-record scan whatever
+// the block size, and a file that changes under it is reported, never read
+// as stale data.
+#include "check/RecordScan.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+
+#include "check/FileCheck.h"
+#include "check/MinMaxScan.h"
+#include "edf/uEDF.h"
+#include "testkit/EdfBytes.h"
+
+using testkit::EdfBytes;
+
+namespace {
+
+// Calls Action once, when record Trigger is handed over.
+struct TActOnRecord : TRecordVisitor {
+  int64_t Trigger;
+  std::function<void()> Action;
+  TActOnRecord(int64_t T, std::function<void()> A) : Trigger(T), Action(std::move(A)) {}
+  void OnRecord(int64_t Index, int64_t, const uint8_t*) override {
+    if (Index == Trigger) Action();
+  }
+};
+
+struct TOpenFile {
+  testkit::TempDir Dir;
+  std::string Path = Dir.File("s.edf");
+  TEDFFile F;
+  explicit TOpenFile(const EdfBytes& E) {
+    testkit::WriteFileBytes(Path, E.Bytes());
+    F.SetFileName(Path);
+    F.SetReadOnly(true);
+    F.SetActive(true);
+  }
+};
+
+TEST(RecordScan, BlockFoldGivesTheExtremesOfTheRecordByRecordScan) {
+  // Records larger than a block, odd counts, one-sample signals, the 16-bit limits.
+  const struct {
+    int Ns, Samples, Records;
+  } Shapes[] = {{1, 1, 7}, {3, 333, 5}, {2, 600000, 3}, {5, 17, 2000}};
+  for (const auto& Shape : Shapes) {
+    EdfBytes E = EdfBytes::Valid(Shape.Ns, Shape.Samples, Shape.Records);
+    E.Signals[0][5] = "-32768";
+    E.Signals[0][6] = "32767";
+    E.Sample = [](int R, int S, int I) {
+      if (R == 1 && I == 0) return static_cast<int16_t>(S == 0 ? -32768 : -3000);
+      if (R == 2 && I == 0) return static_cast<int16_t>(S == 0 ? 32767 : 3000);
+      return static_cast<int16_t>((R * 31 + S * 7 + I) % 4000 - 2000);
+    };
+    TOpenFile O(E);
+    const TMinMaxResult ByRecord = ScanDigitalMinMax(O.F);
+    const TRecordLayout Layout = RecordLayoutOf(O.F);
+    TMinMaxFold Fold(Layout);
+    TRecordVisitor* V[] = {&Fold};
+    const TScanOutcome Outcome = ScanRecords(*O.F.Stream(), Layout, V);
+    EXPECT_FALSE(Outcome.ReadFailed);
+    EXPECT_EQ(Outcome.RecordsScanned, Shape.Records);
+    EXPECT_EQ(Fold.Result().FoundMin, ByRecord.FoundMin) << Shape.Samples;
+    EXPECT_EQ(Fold.Result().FoundMax, ByRecord.FoundMax) << Shape.Samples;
+    EXPECT_EQ(Fold.Result().MinRecord, ByRecord.MinRecord);
+    EXPECT_EQ(Fold.Result().MaxRecord, ByRecord.MaxRecord);
+  }
+}
+
+TEST(RecordScan, AFileCutOrGrownDuringThePassIsReported) {
+  // 1000 records of 2 x 300 samples: several blocks.
+  TOpenFile Cut(EdfBytes::Valid(2, 300, 1000));
+  const TRecordLayout Layout = RecordLayoutOf(Cut.F);
+  const int64_t CutAt = Layout.HeaderBytes + 900 * Layout.RecordBytes + 10;
+  TActOnRecord Shrink(1, [&] { std::filesystem::resize_file(Cut.Path, static_cast<uintmax_t>(CutAt)); });
+  TRecordVisitor* V1[] = {&Shrink};
+  const TScanOutcome Short = ScanRecords(*Cut.F.Stream(), Layout, V1);
+  EXPECT_TRUE(Short.ReadFailed);
+  EXPECT_EQ(Short.FailedRecord, 900);
+  EXPECT_EQ(Short.FailedOffset, CutAt);
+  EXPECT_EQ(Short.RecordsScanned, 900);
+  EXPECT_TRUE(Short.FileChanged());
+
+  TOpenFile Grown(EdfBytes::Valid(2, 300, 1000));
+  TActOnRecord Grow(3, [&] { std::ofstream(Grown.Path, std::ios::app) << std::string(1200, 'x'); });
+  TRecordVisitor* V2[] = {&Grow};
+  const TScanOutcome Long = ScanRecords(*Grown.F.Stream(), Layout, V2);
+  EXPECT_FALSE(Long.ReadFailed);
+  EXPECT_EQ(Long.RecordsScanned, 1000);
+  EXPECT_EQ(Long.SizeAtEnd - Long.SizeAtStart, 1200);
+}
+
+TEST(RecordScan, CheckFileReportsAFileThatChangesWhileItIsScanned) {
+  testkit::TempDir Dir;
+  const std::string Path = Dir.File("g.edf");
+  // 2 signals x 300 samples x 2000 records: 2.4 MB, so at least three blocks.
+  testkit::WriteFileBytes(Path, EdfBytes::Valid(2, 300, 2000).Bytes());
+  TCheckRequest Request;
+  Request.MinMax = true;
+  const int64_t CutAt = 768 + 1500 * 1200 + 7;
+  int Calls = 0;
+  // After the first block the file is cut inside record 1501.
+  const TFileReport Cut = CheckFile(Path, Request, [&](int) {
+    if (Calls++ == 0) std::filesystem::resize_file(Path, static_cast<uintmax_t>(CutAt));
+  });
+  EXPECT_TRUE(Cut.MinMaxFailed);
+  EXPECT_FALSE(Cut.MinMaxRun);
+  ASSERT_GE(Cut.Findings.size(), 2u);
+  const TFinding& Read = Cut.Findings[Cut.Findings.size() - 2];
+  EXPECT_EQ(Read.Rule, "file.read");
+  EXPECT_EQ(Read.Where.Record, 1500);
+  EXPECT_EQ(Read.Offset, CutAt);
+  EXPECT_EQ(Cut.Findings.back().Rule, "file.changed");
+
+  // A file that grows meanwhile is read to its announced end, and the
+  // report says it changed instead of passing it silently.
+  testkit::WriteFileBytes(Path, EdfBytes::Valid(2, 300, 2000).Bytes());
+  Calls = 0;
+  const TFileReport Grown = CheckFile(Path, Request, [&](int) {
+    if (Calls++ == 0) std::ofstream(Path, std::ios::app) << std::string(600, 'x');
+  });
+  EXPECT_TRUE(Grown.MinMaxRun);
+  EXPECT_TRUE(Grown.FileChanged);
+  ASSERT_FALSE(Grown.Findings.empty());
+  EXPECT_EQ(Grown.Findings.back().Rule, "file.changed");
+  EXPECT_EQ(Grown.Findings.back().Message,
+            "the file changed during the check: 2400768 bytes at the start, 2401368 at the end");
+}
+
+}  // namespace
