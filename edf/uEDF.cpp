@@ -235,8 +235,8 @@ void TCustomEDFFile::ReadDataRecord(int32_t Index) {
   if (Index == FCurrentRecord) return;
   if (!FActive) throw ErrInvalidHeader();
   if (Index < 0 || Index >= FFileInfo->NrDataRecords() || FPlanTooLarge) throw ErrReadingData();
+  int16_t* buffer = GetBuffer()->data();  // the first record read allocates it
   const int64_t base = EDFRecordPosition(FFileInfo->HeaderBytes(), Index, FRecordSamples);
-  int16_t* buffer = FBuffer->data();
   for (const TReadWriteDataChunk& chunk : FChunks) {
     const int64_t bytes = int64_t{2} * chunk.Count;
     // A short read (a file cut while open, a read error) must not leave

@@ -201,8 +201,9 @@ void TCustomEDFFile::WriteDataRecord(int32_t Index) {
   if (Index < 0 || Index > count || FPlanTooLarge) throw ErrReadingData();
   if (Index == count && count == std::numeric_limits<int32_t>::max()) throw ErrReadingData();
 
+  // A new file has no record yet, so its buffer may not exist before this.
+  const int16_t* buffer = GetBuffer()->data();
   const int64_t base = EDFRecordPosition(FFileInfo->HeaderBytes(), Index, FRecordSamples);
-  const int16_t* buffer = FBuffer->data();
   if (Index < count) {
     // Overwrite in place: the unselected signals' samples in the file stay.
     for (const TReadWriteDataChunk& chunk : FChunks)
