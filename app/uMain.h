@@ -77,9 +77,6 @@ private:
   bool FRedPhase = false;
 };
 
-// A header text as shown: 8-bit, every byte one character (Latin-1).
-QString HeaderText(const std::string& Text);
-
 // The one file named by a command line (program path not counted): exactly
 // one argument that names an existing file; anything else gives nothing.
 std::optional<QString> CommandLineFile(const QStringList& Arguments);

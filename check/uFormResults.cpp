@@ -6,6 +6,7 @@
 #include <QStringList>
 
 #include "check/uFormDesign.h"
+#include "check/uQtText.h"
 
 namespace {
 
@@ -41,8 +42,7 @@ void TFormResults::SetReportLines(const std::vector<std::string>& Lines) {
   QStringList Text;
   Text.reserve(static_cast<qsizetype>(Lines.size()));
   for (const std::string& Line : Lines) {
-    // 8-bit text: Latin-1 shows every byte as one character.
-    QString Shown = QString::fromLatin1(Line.data(), static_cast<qsizetype>(Line.size()));
+    QString Shown = Latin1Text(Line);
     Shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     Shown.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     Text << Shown;

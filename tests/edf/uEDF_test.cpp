@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -20,6 +21,7 @@
 #include "edf/uEDFFileInfo.h"
 #include "edf/uEDFLayout.h"
 #include "edf/uEDFSignalInfo.h"
+#include "support/uByteOrder.h"
 #include "testkit/EdfBytes.h"
 
 namespace {
@@ -234,6 +236,26 @@ TEST(UEDFRead, FileCutAfterOpeningRaisesInsteadOfKeepingOldSamples) {
   EXPECT_THROW(file->ReadDataRecord(2), EDataFileReadData);
   file->ReadDataRecord(0);
   EXPECT_EQ((*file->GetBuffer())[150], Pattern(0, 1, 50));
+}
+
+// The sample order on disk, whatever the host's: low byte first, two's complement.
+TEST(UByteOrder, SamplesAreLittleEndianTwosComplement) {
+  const struct {
+    unsigned char Bytes[2];
+    int16_t Value;
+  } Cases[] = {{{0x34, 0x12}, 0x1234}, {{0xFE, 0xFF}, -2}, {{0x00, 0x80}, -32768}, {{0xFF, 0x7F}, 32767}};
+  for (const auto& c : Cases) {
+    SCOPED_TRACE(c.Value);
+    EXPECT_EQ(LoadLE16(c.Bytes), c.Value);
+    unsigned char stored[2] = {};
+    StoreLE16(stored, c.Value);
+    EXPECT_EQ(stored[0], c.Bytes[0]);
+    EXPECT_EQ(stored[1], c.Bytes[1]);
+    int16_t inPlace = 0;
+    std::memcpy(&inPlace, c.Bytes, 2);
+    LE16ToHost(&inPlace, 1);
+    EXPECT_EQ(inPlace, c.Value);
+  }
 }
 
 TEST(UEDFPlan, AdjacentSelectedSignalsShareOneChunk) {

@@ -1,0 +1,12 @@
+// EDF header texts and reports are 8-bit; shown in Qt, every byte is one
+// character (Latin-1), so no byte is dropped or merged with its neighbour.
+// Qt Core only: the windows and the command line share it.
+#pragma once
+
+#include <string>
+
+#include <QString>
+
+inline QString Latin1Text(const std::string& Text) {
+  return QString::fromLatin1(Text.data(), static_cast<qsizetype>(Text.size()));
+}
