@@ -52,7 +52,7 @@ void TFormResults::SetReportLines(const std::vector<std::string>& Lines) {
 
 void TFormResults::FormResize() {
   // Integer division truncates toward zero: a window narrower than the
-  // button gives -7 at width 60, as designed, not -8.
+  // button puts it at -7 at width 60, not at the -8 of rounding down.
   BtnClose->move((width() - BtnClose->width()) / 2, BtnClose->y());
 }
 

@@ -23,6 +23,8 @@
 #include "edf/uEDFSignalInfo.h"
 #include "support/uByteOrder.h"
 #include "testkit/EdfBytes.h"
+#include "testkit/RealFiles.h"
+#include "util/udStr.h"
 
 namespace {
 
@@ -723,18 +725,31 @@ TEST(UEDFReadOnly, SampleFileStaysUnchangedAndIsValid) {
   EXPECT_EQ(file->RecordSamples(), 140);
 }
 
-TEST(UEDFReadOnly, RealFilesGetAVerdictAndStayUnchanged) {
+TEST(UEDFReadOnly, RealFilesGetTheirVerdictAndStayUnchanged) {
   const std::string dir = testkit::RealTestDataDir();
   if (dir.empty()) GTEST_SKIP() << "no real test data folder";
-  int count = 0;
-  for (const auto& entry : std::filesystem::directory_iterator(dir)) {
-    if (entry.path().extension() != ".edf") continue;
-    SCOPED_TRACE(entry.path().string());
-    ++count;
-    CheckReadOnlyUse(entry.path().string(), true);
-    CheckReadOnlyUse(entry.path().string(), false);
+  for (const testkit::RealFile& real : testkit::RealFiles()) {
+    const std::string path = dir + "/" + real.Name;
+    SCOPED_TRACE(path);
+    if (!std::filesystem::is_regular_file(path)) {
+      ADD_FAILURE() << "missing from the real test data";
+      continue;
+    }
+    CheckReadOnlyUse(path, true);
+    CheckReadOnlyUse(path, false);
+    auto file = OpenEdf(path);
+    EXPECT_EQ(file->IsValid(), real.Valid);
+    EXPECT_EQ(2 * file->PlannedBufferLength(), real.DataBlockBytes);
+    for (int f = 0; f < EDFFieldCount; ++f)
+      EXPECT_EQ(file->FileInfo()->FieldValid()[static_cast<size_t>(f)], !real.Faulty(f)) << "field " << f;
+    for (const testkit::RealFault& fault : real.Faults)
+      EXPECT_EQ(Trim(file->FileInfo()->OriginalHeader()[static_cast<size_t>(fault.Field)]), fault.Raw);
   }
-  EXPECT_GT(count, 0);
+  for (const std::string& path : testkit::UntabledRealFiles(dir)) {
+    SCOPED_TRACE(path);
+    CheckReadOnlyUse(path, true);
+    CheckReadOnlyUse(path, false);
+  }
 }
 
 }  // namespace
