@@ -55,13 +55,14 @@ bool RecordTooShort(const TCustomEDFFileInfo& Info, int64_t Samples) {
   // The text is only trusted while it is what the value was read from: a
   // duration set through the record afterwards leaves an older text behind.
   try {
-    exact = exact && StrToFloatSep(text, Info.DecimalSeparator(), Info.ThousandSeparator()) == duration;
+    exact = exact &&
+            StrToFloatSep(text, Info.DecimalSeparator(), Info.ThousandSeparator()) == duration;
   } catch (const EConvertError&) {
     exact = false;
   }
   if (!exact) return Samples * (1 / duration) * 2 < MaxRecordBytes;
-  // duration = mantissa / 10^scale, so the test is 2 x Samples x 10^scale < 61440 x mantissa;
-  // 128 bits hold both sides for any sample count and 18 digits.
+  // duration = mantissa / 10^scale, so the test is 2 x Samples x 10^scale <
+  // 61440 x mantissa; 128 bits hold both sides for any sample count and 18 digits.
   TInt128 power = 1;
   for (int k = 0; k < scale; ++k) power *= 10;
   return TInt128{2} * Samples * power < TInt128{MaxRecordBytes} * mantissa;
