@@ -116,12 +116,10 @@ void TWexaAboutForm::BuildLayout() {
   PlaceLabel(this, "RzLabel2", QStringLiteral("Version"), 16, 101);
   PlaceLabel(this, "VersionInfo", QStringLiteral(VELLICOR_VERSION), 68, 100);
   PlaceLabel(this, "NoticeCaption", QStringLiteral("Notice"), 16, 125);
-  // Wider than the 209 pixels of the first design: our notice is a sentence
-  // and needs the free width to the right to show in two lines.
+  // One line of 209 pixels between its caption and the e-mail row: the
+  // notice is kept short enough to fit.
   QLabel* Notice = PlaceLabel(this, "NoticeInfo", QStringLiteral(VELLICOR_LEGAL_NOTICE), 92, 124);
-  Notice->setWordWrap(true);
-  Notice->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-  Notice->setGeometry(92, 124, 334, 28);
+  Notice->resize(209, Notice->height());
 
   QLabel* Email = PlaceLabel(this, "Label2", QStringLiteral("Email"), 16, 152);
   QFont Bold = Email->font();
@@ -161,7 +159,7 @@ void TWexaAboutForm::SetDescription(const QString& Text) {
 }
 
 void TWexaAboutForm::SetEmail(const QString& Address) {
-  // The blank after the colon belongs to the rule as it always was.
+  // The blank after the colon is part of the rule: "mailto:x" gets the prefix.
   FEmailTarget = Address.toUpper().contains(QStringLiteral("MAILTO: "))
                      ? Address
                      : QStringLiteral("mailto: ") + Address;

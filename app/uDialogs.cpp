@@ -22,7 +22,7 @@ QMessageBox::Icon ToQtIcon(TMsgIcon Icon) {
 class TRealDialogs final : public IDialogs {
 public:
   void ShowMessage(const QString& Text, const QString& Caption, TMsgIcon Icon) override {
-    // The texts keep the classic line ends; the box wants plain line feeds.
+    // A text may break its lines with CR LF; the box wants plain line feeds.
     QString Shown = Text;
     Shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     QMessageBox Box(ToQtIcon(Icon), Caption, Shown, QMessageBox::Ok);

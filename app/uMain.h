@@ -36,11 +36,10 @@ inline constexpr QRgb ErrorColour = qRgb(255, 128, 128);
 inline constexpr QRgb WarningColour = qRgb(255, 165, 64);
 
 // The desktop colours the window uses, read from the application palette:
-// COLOR_WINDOW is Base (the background of text fields), COLOR_BTNFACE is
-// Button, COLOR_WINDOWTEXT is WindowText. COLOR_INACTIVECAPTIONTEXT, the
-// background of empty signal boxes, has no counterpart; we take Window (the
-// dialog face), which is what that colour is on the classic desktop and keeps
-// an empty box visibly apart from a filled one.
+// the field boxes of an open file on Base (the background of text fields),
+// remark labels without a remark on Button, the verdict's text in WindowText.
+// The empty signal boxes take Window (the dialog face), which keeps an empty
+// box visibly apart from a filled one.
 QColor ColorWindow();
 QColor ColorBtnFace();
 QColor ColorWindowText();
@@ -76,9 +75,6 @@ private:
   QColor FTextColour;
   bool FRedPhase = false;
 };
-
-// A header text as shown: 8-bit, every byte one character (Latin-1).
-QString HeaderText(const std::string& Text);
 
 // The one file named by a command line (program path not counted): exactly
 // one argument that names an existing file; anything else gives nothing.
@@ -172,8 +168,8 @@ private:
   QPushButton* RzButton2 = nullptr;  // Next
 };
 
-// The application object: an error that escapes an event handler ends in a
-// message box, as on the classic desktop, instead of ending the program.
+// The application object: an error that escapes an event handler is shown in
+// a message box instead of ending the program.
 class TApplication : public QApplication {
 public:
   TApplication(int& Argc, char** Argv);

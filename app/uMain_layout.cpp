@@ -1,5 +1,5 @@
-// The main window's components, placed as designed: fixed positions, with a
-// few boxes and labels stretching to the right edge of their pane.
+// The main window's components at their fixed places, with a few boxes and
+// labels stretching to the right edge of their pane, and the window's outer size.
 #include <algorithm>
 #include <array>
 #include <vector>
@@ -8,15 +8,53 @@
 #include <QEvent>
 #include <QGroupBox>
 #include <QLineEdit>
+#include <QMargins>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QSplitter>
 #include <QStatusBar>
+#include <QWindow>
 
 #include "app/uMain.h"
 
 namespace {
+
+// The window's size and minimum height are those of its frame, title bar and
+// borders included. Qt sizes the inside only, and the platform tells the
+// frame's thickness once the window exists (some desktops only after it
+// shows), so the inside shrinks by whatever frame appears, whenever it does.
+class TOuterSize : public QObject {
+public:
+  TOuterSize(QWidget& Window, int MinimumOuterHeight)
+      : QObject(&Window), FWindow(Window), FMinimumOuterHeight(MinimumOuterHeight) {
+    Window.installEventFilter(this);
+  }
+
+protected:
+  bool eventFilter(QObject* Watched, QEvent* Event) override {
+    if (Watched == &FWindow && (Event->type() == QEvent::Show || Event->type() == QEvent::Move))
+      FitFrame();
+    return QObject::eventFilter(Watched, Event);
+  }
+
+private:
+  void FitFrame() {
+    const QWindow* Handle = FWindow.windowHandle();
+    if (!Handle) return;
+    const QMargins Frame = Handle->frameMargins();
+    if (Frame == FFrame) return;
+    const int Wider = Frame.left() + Frame.right() - FFrame.left() - FFrame.right();
+    const int Taller = Frame.top() + Frame.bottom() - FFrame.top() - FFrame.bottom();
+    FFrame = Frame;
+    FWindow.setMinimumHeight(std::max(0, FMinimumOuterHeight - Frame.top() - Frame.bottom()));
+    FWindow.resize(FWindow.width() - Wider, FWindow.height() - Taller);
+  }
+
+  QWidget& FWindow;
+  int FMinimumOuterHeight;
+  QMargins FFrame;  // the frame the inside was last fitted to
+};
 
 // A group box whose children sit at fixed places. Some keep their distance to
 // the right edge when the pane is resized; some labels take the size of their
@@ -59,7 +97,7 @@ private:
   std::vector<QLabel*> FAutoSized;
 };
 
-// The designed pane widths, to which the right margins refer.
+// The panes' widths in the layout, to which the right margins refer.
 constexpr int FilePaneWidth = 456;
 constexpr int SignalPaneWidth = 329;
 constexpr int SplitterBarWidth = 7;
@@ -203,4 +241,9 @@ void TForm1::BuildPanes() {
   connect(RzButton2, &QPushButton::clicked, this, &TForm1::RzButton2Click);
 
   RzSplitter1->setSizes({FilePaneWidth, width() - FilePaneWidth - SplitterBarWidth});
+  // The file pane keeps its width when the window's size changes (also when
+  // the frame is taken off the inside); the signal pane takes the difference.
+  RzSplitter1->setStretchFactor(1, 1);
+  // The minimum height set with the window's size is an outer one as well.
+  new TOuterSize(*this, minimumHeight());
 }

@@ -7,6 +7,7 @@
 #include "app/uDialogs.h"
 #include "app/uMain.h"
 #include "check/HeaderJudgement.h"
+#include "check/uQtText.h"
 #include "edf/uEDF.h"
 
 void TForm1::OpenFileContinue(const QString& FileName) {
@@ -26,7 +27,7 @@ void TForm1::OpenFileContinue(const QString& FileName) {
     return;
   }
   ShowJudgement(Judgement);
-  RzLabel21->setText(HeaderText(Judgement.VerdictText));
+  RzLabel21->setText(Latin1Text(Judgement.VerdictText));
   RzLabel21->SetBlinking(!Judgement.Verdict);
   SetToolsEnabled(Judgement.Verdict);
   setWindowTitle(QStringLiteral("Vellicor - ") + QFile::decodeName(FEdfFile->FileName().c_str()));
@@ -36,9 +37,9 @@ void TForm1::ShowJudgement(const THeaderJudgement& Judgement) {
   ShowFileHeader(Judgement.General);
   ShowSignalView(Judgement.Signal);
 
-  RzLabel22->setText(HeaderText(Judgement.DataBlockLine));
+  RzLabel22->setText(Latin1Text(Judgement.DataBlockLine));
   SetLabelBackground(RzLabel22,
                      Judgement.DataBlockTooLarge ? QColor(ErrorColour) : ColorBtnFace());
-  RzLabel23->setText(HeaderText(Judgement.DurationRemark));
-  RzLabel24->setText(HeaderText(Judgement.SizeRemark));
+  RzLabel23->setText(Latin1Text(Judgement.DurationRemark));
+  RzLabel24->setText(Latin1Text(Judgement.SizeRemark));
 }

@@ -5,11 +5,8 @@
 
 #include "app/uMain.h"
 #include "check/HeaderJudgement.h"
+#include "check/uQtText.h"
 #include "edf/uEDF.h"
-
-QString HeaderText(const std::string& Text) {
-  return QString::fromLatin1(Text.data(), static_cast<qsizetype>(Text.size()));
-}
 
 namespace {
 
@@ -25,8 +22,8 @@ void ShowText(QLineEdit* Box, const QString& Text) {
 void TForm1::ShowFileHeader(const std::array<TFieldView, 10>& Fields) {
   for (size_t k = 0; k < Fields.size(); ++k) {
     QLineEdit* Box = FFileHeaderBoxes[k];
-    ShowText(Box, HeaderText(Fields[k].Shown));
-    Box->setToolTip(HeaderText(Fields[k].Reason));
+    ShowText(Box, Latin1Text(Fields[k].Shown));
+    Box->setToolTip(Latin1Text(Fields[k].Reason));
     // Only faults are painted; otherwise the box keeps the colour of the reset.
     if (Fields[k].Mark == TFieldMark::Error) SetBoxColour(Box, QColor(ErrorColour));
   }
@@ -54,20 +51,20 @@ void TForm1::ShowSignalView(const TSignalView& View) {
     RzButton2->setEnabled(false);
     return;
   }
-  RzGroupBox1->setTitle(HeaderText(View.PaneCaption));
+  RzGroupBox1->setTitle(Latin1Text(View.PaneCaption));
   ClearSignalHeaderBoxes(ColorWindow());
   for (size_t f = 0; f < View.Fields.size(); ++f) {
     QLineEdit* Box = FSignalHeaderBoxes[f];
     const TFieldView& Field = View.Fields[f];
-    ShowText(Box, HeaderText(Field.Shown));
-    Box->setToolTip(HeaderText(Field.Reason));
+    ShowText(Box, Latin1Text(Field.Shown));
+    Box->setToolTip(Latin1Text(Field.Reason));
     if (Field.Mark == TFieldMark::Error)
       SetBoxColour(Box, QColor(ErrorColour));
     else if (Field.Mark == TFieldMark::Warning)
       SetBoxColour(Box, QColor(WarningColour));
   }
   if (!View.CalibrationRemark.empty()) {
-    RzLabel25->setText(HeaderText(View.CalibrationRemark));
+    RzLabel25->setText(Latin1Text(View.CalibrationRemark));
     SetLabelBackground(RzLabel25, QColor(WarningColour));
   }
   RzButton1->setEnabled(View.PreviousEnabled);

@@ -6,6 +6,7 @@
 #include <QStringList>
 
 #include "check/uFormDesign.h"
+#include "check/uQtText.h"
 
 namespace {
 
@@ -41,8 +42,7 @@ void TFormResults::SetReportLines(const std::vector<std::string>& Lines) {
   QStringList Text;
   Text.reserve(static_cast<qsizetype>(Lines.size()));
   for (const std::string& Line : Lines) {
-    // 8-bit text: Latin-1 shows every byte as one character.
-    QString Shown = QString::fromLatin1(Line.data(), static_cast<qsizetype>(Line.size()));
+    QString Shown = Latin1Text(Line);
     Shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     Shown.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     Text << Shown;
@@ -52,7 +52,7 @@ void TFormResults::SetReportLines(const std::vector<std::string>& Lines) {
 
 void TFormResults::FormResize() {
   // Integer division truncates toward zero: a window narrower than the
-  // button gives -7 at width 60, as designed, not -8.
+  // button puts it at -7 at width 60, not at the -8 of rounding down.
   BtnClose->move((width() - BtnClose->width()) / 2, BtnClose->y());
 }
 

@@ -1,10 +1,11 @@
-// 8-bit texts (header fields, file names as bytes) as QStrings: each byte
-// becomes the character of the same code, so nothing is lost or replaced.
+// EDF header texts and reports are 8-bit; shown in Qt, every byte is one
+// character (Latin-1), so no byte is dropped or merged with its neighbour.
+// Qt Core only: the windows and the command line share it.
 #pragma once
 
-#include <QString>
-
 #include <string>
+
+#include <QString>
 
 inline QString Latin1Text(const std::string& Text) {
   return QString::fromLatin1(Text.data(), static_cast<qsizetype>(Text.size()));

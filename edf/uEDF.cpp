@@ -2,7 +2,6 @@
 #include "edf/uEDF.h"
 
 #include <algorithm>
-#include <bit>
 #include <limits>
 #include <utility>
 
@@ -11,18 +10,9 @@
 #include "edf/uEDFLayout.h"
 #include "edf/uEDFSignalInfo.h"
 #include "edf/uFileStream.h"
+#include "support/uByteOrder.h"
 #include "support/udDisk.h"
 #include "support/uSysUtils.h"
-
-namespace {
-
-// Samples are little-endian on disk.
-[[maybe_unused]] int16_t SwapBytes(int16_t Value) {
-  const auto u = static_cast<uint16_t>(Value);
-  return static_cast<int16_t>(static_cast<uint16_t>((u << 8) | (u >> 8)));
-}
-
-}  // namespace
 
 TCustomEDFFile::TCustomEDFFile() : FBuffer(std::make_shared<TDynSmallIntArray>()) {}
 
@@ -235,8 +225,8 @@ void TCustomEDFFile::ReadDataRecord(int32_t Index) {
   if (Index == FCurrentRecord) return;
   if (!FActive) throw ErrInvalidHeader();
   if (Index < 0 || Index >= FFileInfo->NrDataRecords() || FPlanTooLarge) throw ErrReadingData();
+  int16_t* buffer = GetBuffer()->data();  // the first record read allocates it
   const int64_t base = EDFRecordPosition(FFileInfo->HeaderBytes(), Index, FRecordSamples);
-  int16_t* buffer = FBuffer->data();
   for (const TReadWriteDataChunk& chunk : FChunks) {
     const int64_t bytes = int64_t{2} * chunk.Count;
     // A short read (a file cut while open, a read error) must not leave
@@ -246,9 +236,7 @@ void TCustomEDFFile::ReadDataRecord(int32_t Index) {
       FCurrentRecord = -1;
       throw ErrReadingData();
     }
-    if constexpr (std::endian::native == std::endian::big)
-      for (int32_t i = 0; i < chunk.Count; ++i)
-        buffer[chunk.BufferOffset + i] = SwapBytes(buffer[chunk.BufferOffset + i]);
+    LE16ToHost(buffer + chunk.BufferOffset, static_cast<size_t>(chunk.Count));
   }
   FCurrentRecord = Index;
 }

@@ -6,6 +6,7 @@
 
 #include "edf/uEDF.h"
 #include "edf/uEDFFileInfo.h"
+#include "edf/uEDFLayout.h"
 #include "edf/uEDFSignalInfo.h"
 
 namespace {
@@ -81,10 +82,19 @@ void TCustomEDFFile::UpdateChunks(TCustomEDFSignalInfo* /*Sender*/) {
   for (const TRun& x : runs)
     FChunks.push_back({static_cast<int32_t>(x.RecordOffset), static_cast<int32_t>(x.BufferOffset),
                        static_cast<int32_t>(x.Count)});
-  FBuffer->assign(static_cast<size_t>(t), 0);
+  // A header alone must not reserve memory for a record the file does not
+  // hold: without a whole record the buffer waits for its first user
+  // (GetBuffer, and through it reading and writing a record).
+  if (FStream && FFileInfo &&
+      FileSize() >= EDFRecordPosition(FFileInfo->HeaderBytes(), 1, FRecordSamples))
+    FBuffer->assign(static_cast<size_t>(t), 0);
 }
 
 std::shared_ptr<TDynSmallIntArray> TCustomEDFFile::GetBuffer() {
-  if (FBuffer->empty()) UpdateChunks(nullptr);
+  if (FBuffer->empty()) {
+    UpdateChunks(nullptr);
+    if (FBuffer->empty() && !FPlanTooLarge)
+      FBuffer->assign(static_cast<size_t>(FPlannedBufferLength), 0);
+  }
   return FBuffer;
 }

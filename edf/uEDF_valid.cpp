@@ -17,6 +17,57 @@ namespace {
 // The EDF limit on the size of one data record.
 constexpr int64_t MaxRecordBytes = 61440;
 
+__extension__ typedef __int128 TInt128;
+
+// A plain decimal text ("0.275", "+.5", "1") as Mantissa / 10^Scale; false for
+// any other form (an exponent, a thousand separator, a minus sign). Header
+// fields are 8 characters, so 18 digits are never reached by a real one.
+bool DecimalFraction(const std::string& Text, char Decimal, int64_t& Mantissa, int& Scale) {
+  size_t i = !Text.empty() && Text[0] == '+' ? 1 : 0;
+  Mantissa = 0;
+  Scale = 0;
+  int digits = 0;
+  bool point = false;
+  for (; i < Text.size(); ++i) {
+    const char c = Text[i];
+    if (c == Decimal && !point) {
+      point = true;
+      continue;
+    }
+    if (!IsDigit(c) || ++digits > 18) return false;
+    Mantissa = Mantissa * 10 + (c - '0');
+    if (point) ++Scale;
+  }
+  return digits > 0;
+}
+
+// A record shorter than 1 s is only acceptable when 1 s of data would not fit:
+// too short when 2 x Samples / duration < 61440. Judged on the header's own
+// text where it is a plain decimal: 0.275 s of 8448 samples makes exactly
+// 61440 bytes a second, and 1 / 0.275 in floating point lands on either side.
+bool RecordTooShort(const TCustomEDFFileInfo& Info, int64_t Samples) {
+  const long double duration = Info.SampleRecDuration();
+  if (!(duration > 0 && duration < 1)) return false;
+  const std::string text = Trim(Info.RawHeader()[gfSampleRecDuration]);
+  int64_t mantissa = 0;
+  int scale = 0;
+  bool exact = DecimalFraction(text, Info.DecimalSeparator(), mantissa, scale);
+  // The text is only trusted while it is what the value was read from: a
+  // duration set through the record afterwards leaves an older text behind.
+  try {
+    exact = exact &&
+            StrToFloatSep(text, Info.DecimalSeparator(), Info.ThousandSeparator()) == duration;
+  } catch (const EConvertError&) {
+    exact = false;
+  }
+  if (!exact) return Samples * (1 / duration) * 2 < MaxRecordBytes;
+  // duration = mantissa / 10^scale, so the test is 2 x Samples x 10^scale <
+  // 61440 x mantissa; 128 bits hold both sides for any sample count and 18 digits.
+  TInt128 power = 1;
+  for (int k = 0; k < scale; ++k) power *= 10;
+  return TInt128{2} * Samples * power < TInt128{MaxRecordBytes} * mantissa;
+}
+
 }  // namespace
 
 bool TCustomEDFFile::IsValid() {
@@ -37,7 +88,7 @@ bool TCustomEDFFile::IsValid() {
 bool TEDFFile::IsValid() {
   bool result = TCustomEDFFile::IsValid();
   if (result && FActive && !FInValidation) {
-    // The checks call back into the object (GetBuffer); a subclass that judges
+    // The checks call back into the object (UpdateChunks); a subclass that judges
     // there again must not start the whole-file checks a second time.
     TScopedValue<bool> guard(FInValidation, true);
     CheckWholeFile(result);
@@ -50,15 +101,13 @@ void TEDFFile::CheckWholeFile(bool& Result) {
     AddHeaderError(e);
     if (FStrict) Result = false;
   };
-  GetBuffer();
-  // The planned length, not the buffer: a plan refused as too large has no buffer.
+  // The plan, not the buffer: judging a header must not allocate a record
+  // the file may not even hold, and a plan refused as too large has none.
+  if (FBuffer->empty()) UpdateChunks(nullptr);
   const int64_t b = FPlannedBufferLength;
   if (2 * b > MaxRecordBytes) fail(heRecordTooLarge);
 
-  // A record shorter than 1 s is only acceptable when 1 s of data would not fit.
-  const long double duration = FFileInfo->SampleRecDuration();
-  if (duration < 1 && duration > 0 && b * (1 / duration) * 2 < MaxRecordBytes)
-    fail(heRecordTooShort);
+  if (RecordTooShort(*FFileInfo, b)) fail(heRecordTooShort);
 
   int64_t n = 0;
   if (TryStrToInt64(Trim(FFileInfo->OriginalHeader()[gfNrDataRecords]), n)) {

@@ -1,6 +1,5 @@
 // Creating new files and writing headers and data records.
 #include <algorithm>
-#include <bit>
 #include <cstdio>
 #include <filesystem>
 #include <limits>
@@ -12,6 +11,7 @@
 #include "edf/uEDFLayout.h"
 #include "edf/uEDFSignalInfo.h"
 #include "edf/uFileStream.h"
+#include "support/uByteOrder.h"
 #include "support/udDisk.h"
 #include "support/uSysUtils.h"
 #include "util/uCalendar.h"
@@ -50,17 +50,14 @@ std::string NumberText(bool Valid, long double Value, char Decimal, char Thousan
   return Valid ? FloatToStrFit(Value, 8, Decimal, Thousand) : std::string();
 }
 
-// Samples on disk are little-endian; on a big-endian host they go through a copy.
+// A little-endian host writes the buffer as it is; another goes through a copy.
 void WriteSamples(TFileStream& Stream, int64_t Position, const int16_t* Samples, int64_t Count) {
-  if constexpr (std::endian::native == std::endian::little) {
+  if constexpr (HostIsLittleEndian) {
     Stream.WriteAt(Position, Samples, 2 * Count);
   } else {
-    std::vector<uint16_t> swapped(static_cast<size_t>(Count));
-    for (int64_t i = 0; i < Count; ++i) {
-      const auto u = static_cast<uint16_t>(Samples[i]);
-      swapped[static_cast<size_t>(i)] = static_cast<uint16_t>((u << 8) | (u >> 8));
-    }
-    Stream.WriteAt(Position, swapped.data(), 2 * Count);
+    std::vector<unsigned char> bytes(static_cast<size_t>(2 * Count));
+    for (int64_t i = 0; i < Count; ++i) StoreLE16(&bytes[static_cast<size_t>(2 * i)], Samples[i]);
+    Stream.WriteAt(Position, bytes.data(), 2 * Count);
   }
 }
 
@@ -201,8 +198,9 @@ void TCustomEDFFile::WriteDataRecord(int32_t Index) {
   if (Index < 0 || Index > count || FPlanTooLarge) throw ErrReadingData();
   if (Index == count && count == std::numeric_limits<int32_t>::max()) throw ErrReadingData();
 
+  // A new file has no record yet, so its buffer may not exist before this.
+  const int16_t* buffer = GetBuffer()->data();
   const int64_t base = EDFRecordPosition(FFileInfo->HeaderBytes(), Index, FRecordSamples);
-  const int16_t* buffer = FBuffer->data();
   if (Index < count) {
     // Overwrite in place: the unselected signals' samples in the file stay.
     for (const TReadWriteDataChunk& chunk : FChunks)

@@ -82,7 +82,12 @@ TEST(UAbout, ShowsPictureIconVersionAndNotice) {
   EXPECT_EQ(Picture->geometry(), QRect(-24, 160, 400, 94));
   EXPECT_EQ(Label(Form, "Image2")->pixmap().size(), QSize(32, 32));
   EXPECT_TRUE(Label(Form, "VersionInfo")->text().contains(QRegularExpression(QStringLiteral("^\\d+\\.\\d+\\.\\d+"))));
-  EXPECT_FALSE(Label(Form, "NoticeInfo")->text().isEmpty());
+  const QLabel* Notice = Label(Form, "NoticeInfo");
+  EXPECT_FALSE(Notice->text().isEmpty());
+  EXPECT_EQ(Notice->pos(), QPoint(92, 124));
+  EXPECT_EQ(Notice->width(), 209);
+  EXPECT_FALSE(Notice->wordWrap());
+  EXPECT_LE(Notice->fontMetrics().horizontalAdvance(Notice->text()), 209) << "the notice is cut off";
   EXPECT_EQ(Label(Form, "RzLabel2")->text(), QStringLiteral("Version"));
   EXPECT_EQ(Label(Form, "Label2")->text(), QStringLiteral("Email"));
   auto* Ok = Form.findChild<QPushButton*>(QStringLiteral("Button1"));

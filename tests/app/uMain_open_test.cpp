@@ -6,7 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <filesystem>
 #include <functional>
 
@@ -21,6 +20,7 @@
 #include "WindowProbe.h"
 #include "app/uMain.h"
 #include "check/uFormResults.h"
+#include "testkit/RealFiles.h"
 
 namespace {
 
@@ -67,6 +67,8 @@ TEST_F(UMainOpen, RecordLayoutRemarksAndVerdictFollowTheJudgement) {
        false, "", "", {}, true},
       {"a record of 61442 bytes", EdfBytes::Valid(1, 30721, 1),
        "Datablock size = 61442 bytes, exceeds 61440", true, "", "", {}, false},
+      {"a record of 80000000 bytes announced, none present", EdfBytes::Valid(1, 40000000, 0),
+       "Datablock size = 80000000 bytes, exceeds 61440", true, "", "", {}, false},
       {"0.5 s records of 100 samples", With(EdfBytes::Valid(2, 100, 3), [](EdfBytes& E) { E.General[8] = "0.5"; }),
        "Datablock size = 400 bytes", false, "should be > 1s", "", {19}, false},
       {"0.5 s records that would exceed the limit at 1 s",
@@ -204,6 +206,8 @@ struct TRealFileSeen {
   std::string Verdict;
   bool ToolsOn = false;
   std::vector<int> RedBoxes;  // of RzEdit11 .. RzEdit20
+  std::vector<std::string> ToolTips;  // of RzEdit11 .. RzEdit20
+  std::string DataBlock;
   int Reports = 0;
   std::string Report;
   bool Unchanged = false;     // bytes and modification time
@@ -221,6 +225,8 @@ TRealFileSeen OpenAndCheck(const std::string& File, TDialogRecorder& Recorder) {
     Seen.Verdict = FindVerdict(Window)->text().toStdString();
     Seen.ToolsOn = ToolsEnabled(Window);
     Seen.RedBoxes = BoxesColoured(Window, 11, 20, QColor(ErrorColour));
+    for (int N = 11; N <= 20; ++N) Seen.ToolTips.push_back(FindBox(Window, N)->toolTip().toStdString());
+    Seen.DataBlock = FindLabel(Window, "RzLabel22")->text().toStdString();
     Recorder.OnExecModal = [&](QDialog& Dialog) {
       if (auto* Results = qobject_cast<TFormResults*>(&Dialog)) Seen.Report = Results->Memo1->toPlainText().toStdString();
       return ++Seen.Reports, 0;
@@ -232,23 +238,11 @@ TRealFileSeen OpenAndCheck(const std::string& File, TDialogRecorder& Recorder) {
   return Seen;
 }
 
-// Files from other projects' test suites, with the verdicts the field rules
-// give: the hypnogram declares records of 0 s, which is no duration; the
-// others are sound, every sample inside its digital range.
 TEST_F(UMainOpen, RealFilesGetTheirVerdictAndStayUntouched) {
   const std::string Dir = testkit::RealTestDataDir();
   if (Dir.empty()) GTEST_SKIP() << "no real test data (../shared/testdata/real)";
-  const struct {
-    const char* Name;
-    bool Valid;
-    std::vector<int> RedBoxes;
-  } Cases[] = {
-      {"edfio_short_psg.edf", true, {}},         {"edfio_test_subsecond.edf", true, {}},
-      {"pyedflib_test_generator.edf", true, {}}, {"pyedflib_test_legacy.edf", true, {}},
-      {"pyedflib_test_utf8.edf", true, {}},      {"sleepedf_hypnogram.edf", false, {19}},
-  };
-  for (const auto& C : Cases) {
-    const std::string File = Dir + "/" + C.Name;
+  for (const testkit::RealFile& Real : testkit::RealFiles()) {
+    const std::string File = Dir + "/" + Real.Name;
     SCOPED_TRACE(File);
     if (!std::filesystem::is_regular_file(File)) {
       ADD_FAILURE() << "missing from the real test data";
@@ -256,22 +250,24 @@ TEST_F(UMainOpen, RealFilesGetTheirVerdictAndStayUntouched) {
     }
     const TRealFileSeen Seen = OpenAndCheck(File, Recorder);
     EXPECT_EQ(Seen.Title, "Vellicor - " + File);
-    EXPECT_EQ(Seen.Verdict, (C.Valid ? ValidVerdict : InvalidVerdict).toStdString());
-    EXPECT_EQ(Seen.ToolsOn, C.Valid);
-    EXPECT_EQ(Seen.RedBoxes, C.RedBoxes);
+    EXPECT_EQ(Seen.Verdict, (Real.Valid ? ValidVerdict : InvalidVerdict).toStdString());
+    EXPECT_EQ(Seen.ToolsOn, Real.Valid);
+    std::vector<int> RedBoxes;
+    for (const testkit::RealFault& Fault : Real.Faults) {
+      RedBoxes.push_back(11 + Fault.Field);
+      EXPECT_EQ(Seen.ToolTips[static_cast<size_t>(Fault.Field)], Fault.Reason);
+    }
+    EXPECT_EQ(Seen.RedBoxes, RedBoxes);
+    EXPECT_EQ(Seen.DataBlock,
+              Real.DataBlockBytes ? "Datablock size = " + std::to_string(Real.DataBlockBytes) + " bytes" : "");
     // A valid file also goes through the data record check.
-    EXPECT_EQ(Seen.Reports, C.Valid ? 1 : 0);
-    EXPECT_EQ(Seen.Report, C.Valid ? "No errors found" : "");
+    EXPECT_EQ(Seen.Reports, Real.Valid ? 1 : 0);
+    EXPECT_EQ(Seen.Report, Real.Valid ? "No errors found" : "");
     EXPECT_TRUE(Seen.Unchanged) << "the file was changed";
   }
-  // A file added to the folder later still gets a verdict and stays untouched.
-  for (const auto& Entry : std::filesystem::directory_iterator(Dir)) {
-    const std::string Name = Entry.path().filename().string();
-    if (Entry.path().extension() != ".edf" ||
-        std::any_of(std::begin(Cases), std::end(Cases), [&](const auto& C) { return Name == C.Name; }))
-      continue;
-    SCOPED_TRACE(Name);
-    const TRealFileSeen Seen = OpenAndCheck(Entry.path().string(), Recorder);
+  for (const std::string& File : testkit::UntabledRealFiles(Dir)) {
+    SCOPED_TRACE(File);
+    const TRealFileSeen Seen = OpenAndCheck(File, Recorder);
     EXPECT_TRUE(Seen.Verdict == ValidVerdict.toStdString() || Seen.Verdict == InvalidVerdict.toStdString())
         << Seen.Verdict;
     EXPECT_EQ(Seen.Reports, Seen.ToolsOn ? 1 : 0);

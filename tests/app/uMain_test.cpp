@@ -236,8 +236,9 @@ TEST_F(UMain, MenusCarryTheirCaptionsInOrder) {
 TEST_F(UMain, PanesHoldTheFieldsInHeaderOrderAtTheirPlaces) {
   TForm1 Form(NoArguments);
   ShowAndIdle(Form);
-  EXPECT_EQ(Form.size(), QSize(800, 489));
-  EXPECT_EQ(Form.minimumHeight(), 489);
+  // Outer sizes, frame included.
+  EXPECT_EQ(Form.frameGeometry().size(), QSize(800, 489));
+  EXPECT_EQ(Form.minimumHeight() + Form.frameGeometry().height() - Form.height(), 489);
   const char* FileFields[] = {"Version",   "Patient",       "Recording",         "StartDate", "StartTime",
                               "HeaderBytes", "Reserved",    "NrDataRecords", "SampleRecDuration", "NrSignals"};
   const char* SignalFields[] = {"SignalLabel", "TransducerType", "PhysiDim",  "PhysiMin",  "PhysiMax",

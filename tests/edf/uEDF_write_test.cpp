@@ -285,6 +285,22 @@ TEST(UEDFWrite, RoundTripKeepsEveryFieldAndSample) {
   }
 }
 
+TEST(UEDFWrite, NewFileTakesARecordWithoutItsBufferFetchedFirst) {
+  TempDir dir;
+  const std::string path = dir.File("plain.edf");
+  auto file = CreateComposed(path, {4, 3});
+  ASSERT_TRUE(file->Active());
+  file->WriteDataRecord(0);
+  EXPECT_EQ(file->GetBuffer()->size(), 7u);
+  (*file->GetBuffer())[6] = 9;
+  file->WriteDataRecord(1);
+  file->SetActive(false);
+  const std::string bytes = testkit::ReadFileBytes(path);
+  ASSERT_EQ(bytes.size(), 768u + 2 * 2 * 7);
+  EXPECT_EQ(SampleAt(bytes, 768, 7, 0, 6), 0);
+  EXPECT_EQ(SampleAt(bytes, 768, 7, 1, 6), 9);
+}
+
 TEST(UEDFWrite, OverwriteTouchesOnlySelectedSignalsAndAppendFillsZeros) {
   TempDir dir;
   const std::string path = dir.File("sel.edf");
