@@ -17,6 +17,7 @@
 #include <QWindow>
 
 #include "app/uMain.h"
+#include "edf/uEDFLayout.h"
 
 namespace {
 
@@ -107,38 +108,35 @@ constexpr int RowStep = 32;
 constexpr int BoxHeight = 21;
 constexpr int NarrowBoxWidth = 121;
 
+// The box of one field row; the caption comes from the field table.
 struct TRowDesign {
-  const char* Caption;
   int Width;  // 0: the narrow width
   bool Stretches;
 };
 
-constexpr TRowDesign FileRows[10] = {
-    {"Version", 0, false},      {"Patient", 291, true},      {"Recording", 291, true},
-    {"StartDate", 0, false},    {"StartTime", 0, false},     {"HeaderBytes", 0, false},
-    {"Reserved", 291, true},    {"NrDataRecords", 0, false}, {"SampleRecDuration", 0, false},
-    {"NrSignals", 0, false}};
+// The long text fields get wide boxes that grow with their pane.
+constexpr std::array<TRowDesign, EDFFieldCount> FileRows = {{
+    {0, false}, {291, true}, {291, true}, {0, false}, {0, false},
+    {0, false}, {291, true}, {0, false}, {0, false}, {0, false}}};
+constexpr std::array<TRowDesign, EDFFieldCount> SignalRows = {{
+    {0, false}, {194, true}, {194, true}, {0, false}, {0, false},
+    {0, false}, {0, false}, {194, true}, {0, false}, {194, true}}};
 
-constexpr TRowDesign SignalRows[10] = {
-    {"SignalLabel", 0, false}, {"TransducerType", 194, true}, {"PhysiDim", 194, true},
-    {"PhysiMin", 0, false},    {"PhysiMax", 0, false},        {"DigiMin", 0, false},
-    {"DigiMax", 0, false},     {"PreFilter", 194, true},      {"NrSamples", 0, false},
-    {"Reserved", 194, true}};
-
-// Ten rows of caption and read-only box; FirstNumber numbers the boxes
-// "RzEdit%d" in header order.
-void PlaceRows(TDesignPane* Pane, const TRowDesign (&Rows)[10], int FirstNumber, int BoxLeft,
-               std::array<QLineEdit*, 10>& Boxes) {
-  for (int K = 0; K < 10; ++K) {
+// A row of caption and read-only box per field; FirstNumber numbers the
+// boxes "RzEdit%d" in header order.
+void PlaceRows(TDesignPane* Pane, const std::array<TEDFFieldDesc, EDFFieldCount>& Fields,
+               const std::array<TRowDesign, EDFFieldCount>& Rows, int FirstNumber, int BoxLeft,
+               std::array<QLineEdit*, EDFFieldCount>& Boxes) {
+  for (int K = 0; K < EDFFieldCount; ++K) {
     const int Top = FirstRowTop + K * RowStep;
     auto* Box = new QLineEdit(Pane);
     Box->setObjectName(QStringLiteral("RzEdit%1").arg(FirstNumber + K));
     Box->setReadOnly(true);  // selectable and copyable, not changeable
-    Box->setGeometry(BoxLeft, Top, Rows[K].Width ? Rows[K].Width : NarrowBoxWidth, BoxHeight);
-    if (Rows[K].Stretches) Pane->Stretch(Box);
-    Boxes[K] = Box;
+    Box->setGeometry(BoxLeft, Top, Rows[static_cast<size_t>(K)].Width ? Rows[static_cast<size_t>(K)].Width : NarrowBoxWidth, BoxHeight);
+    if (Rows[static_cast<size_t>(K)].Stretches) Pane->Stretch(Box);
+    Boxes[static_cast<size_t>(K)] = Box;
 
-    auto* Caption = new QLabel(QString::fromLatin1(Rows[K].Caption), Pane);
+    auto* Caption = new QLabel(QString::fromLatin1(Fields[static_cast<size_t>(K)].Caption), Pane);
     Caption->setObjectName(QStringLiteral("LabelFor") + Box->objectName());
     Caption->setBuddy(Box);
     Caption->move(9, Top + 4);
@@ -202,7 +200,7 @@ void TForm1::BuildPanes() {
   auto* FilePane = new TDesignPane(QStringLiteral("FileHeader"), FilePaneWidth, RzSplitter1);
   RzGroupBox2 = FilePane;
   RzGroupBox2->setObjectName(QStringLiteral("RzGroupBox2"));
-  PlaceRows(FilePane, FileRows, 11, 152, FFileHeaderBoxes);
+  PlaceRows(FilePane, EDFGeneralFields, FileRows, 11, 152, FFileHeaderBoxes);
   RzLabel24 = BoldLabel(FilePane, "RzLabel24", 288, 248);
   FilePane->AutoSize(RzLabel24);
   RzLabel23 = BoldLabel(FilePane, "RzLabel23", 288, 280);
@@ -223,7 +221,7 @@ void TForm1::BuildPanes() {
   auto* SignalPane = new TDesignPane(QStringLiteral("Signal Header"), SignalPaneWidth, RzSplitter1);
   RzGroupBox1 = SignalPane;
   RzGroupBox1->setObjectName(QStringLiteral("RzGroupBox1"));
-  PlaceRows(SignalPane, SignalRows, 1, 124, FSignalHeaderBoxes);
+  PlaceRows(SignalPane, EDFSignalFields, SignalRows, 1, 124, FSignalHeaderBoxes);
   for (QLineEdit* Box : FSignalHeaderBoxes) SetBoxColour(Box, ColorInactiveCaptionText());
   RzLabel25 = BoldLabel(SignalPane, "RzLabel25", 8, 348);
   RzLabel25->setAlignment(Qt::AlignCenter);

@@ -9,6 +9,7 @@
 
 #include "app/uDialogs.h"
 #include "app/uMain.h"
+#include "check/HeaderJudgement.h"
 #include "check/MinMaxScan.h"
 #include "check/uFormProgress.h"
 #include "check/uFormResults.h"
@@ -78,8 +79,7 @@ void TForm1::Checkdigitalminmaxvalues1Click() {
   } catch (...) {
     EndProgress();
     Dialogs().ShowMessage(
-        QStringLiteral("There was an error during the digital min/max+ values check.\r\n\r\n"
-                       "Possible cause is a file read error. Please check for file-locking."),
+        QString::fromLatin1(MinMaxErrorText),
         QStringLiteral("Error checking Digital min/max values"), TMsgIcon::Error);
   }
 }

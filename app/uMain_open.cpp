@@ -20,7 +20,7 @@ void TForm1::OpenFileContinue(const QString& FileName) {
   } catch (...) {
     // Whatever was judged before the error stays on show.
     ShowJudgement(Judgement);
-    Dialogs().ShowMessage(QStringLiteral("Error while reading file data"),
+    Dialogs().ShowMessage(QString::fromLatin1(ReadErrorText),
                           QStringLiteral("File open error"), TMsgIcon::Error);
     RzLabel21->setText(QString::fromLatin1(VerdictInvalidText));
     RzLabel21->SetBlinking(true);

@@ -76,10 +76,9 @@ void ShowFirstSignal(TCustomEDFFile& F, THeaderJudgement& Out) {
 // headers themselves decide whether the layout can be judged at all.
 TFindings JudgeRecordLayout(TEDFFile& F, THeaderJudgement& Out) {
   if (!F.IsValid()) return {};
-  // The planned length rather than the buffer's: the file object refuses to
-  // allocate a buffer for an absurdly large record, and that record must still
-  // be reported with its size. 64-bit, as a crafted header can exceed 32 bits.
-  F.GetBuffer();
+  // The planned length rather than the buffer's: the buffer is only allocated
+  // when a record is read, and a crafted header's absurd record must still be
+  // reported with its size. 64-bit, as a crafted header can exceed 32 bits.
   Out.DataBlockBytes = 2 * F.PlannedBufferLength();
   return LayoutFindings(F, *Out.DataBlockBytes);
 }

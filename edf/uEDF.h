@@ -83,8 +83,9 @@ public:
   // Raises EListError outside 0 .. SignalCount() - 1.
   TCustomEDFSignalInfo* GetSignal(int Index) const;
   int SignalCount() const { return static_cast<int>(FSignals.size()); }
-  // The shared buffer itself, never a copy; rebuilt (as a new array) by
-  // UpdateChunks, so an older reference keeps the older samples.
+  // The shared buffer itself, never a copy; allocated on first use (so a
+  // header alone never reserves a record's memory) and rebuilt as a new
+  // array by UpdateChunks, so an older reference keeps the older samples.
   std::shared_ptr<TDynSmallIntArray> GetBuffer();
   virtual bool IsValid();
 
