@@ -19,6 +19,18 @@ inline constexpr int64_t EDFGeneralHeaderBytes = 256;
 inline constexpr int64_t EDFSignalHeaderBytes = 256;  // per signal
 inline constexpr int EDFSampleBytes = 2;              // 16-bit little-endian
 
+// The two members of the family: EDF (16-bit samples) and BDF (24-bit,
+// version byte 0xFF followed by "BIOSEMI"). EDF+ and BDF+ are the same
+// layouts with structured header texts and annotation signals.
+enum class TEDFFormat : uint8_t { EDF, BDF };
+
+// Which format a file is, from the first byte of its version field: never
+// from its name.
+inline TEDFFormat EDFFormatOf(const std::string& VersionRaw) {
+  return !VersionRaw.empty() && static_cast<unsigned char>(VersionRaw[0]) == 0xFF ? TEDFFormat::BDF
+                                                                                  : TEDFFormat::EDF;
+}
+
 // Field indices: the order in the file and the index of the validity flag.
 enum TEDFGeneralField : int {
   gfVersion, gfPatient, gfRecording, gfStartDate, gfStartTime,
