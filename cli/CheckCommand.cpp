@@ -1,15 +1,22 @@
 #include "cli/CheckCommand.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QStringList>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <system_error>
 #include <atomic>
 #include <cstdio>
 #include <fstream>
 #include <mutex>
 #include <thread>
+#include <utility>
 
 #include "check/FileCheck.h"
 #include "cli/FileList.h"
@@ -73,16 +80,31 @@ int UsageError(const std::string& Message) {
   return ExitCannotRead;
 }
 
-void Write(std::FILE* To, const std::string& Text) {
-  std::fwrite(Text.data(), 1, Text.size(), To);
-  std::fflush(To);
+// Text to standard output, or the message and status of a report that
+// could not be written.
+int WriteReport(const std::string& Text, int Status) {
+  errno = 0;
+  const bool Written = std::fwrite(Text.data(), 1, Text.size(), stdout) == Text.size();
+  if (std::fflush(stdout) == 0 && Written) return Status;
+  std::fprintf(stderr, "%s: cannot write the report to standard output: %s\n", kProgram,
+               std::strerror(errno != 0 ? errno : EIO));
+  return ExitCannotRead;
+}
+
+bool StartStdThread(std::vector<std::thread>& Threads, std::function<void()> Work) {
+  try {
+    Threads.emplace_back(std::move(Work));
+    return true;
+  } catch (const std::system_error&) {
+    return false;
+  }
 }
 
 }  // namespace
 
 int RunChecks(const TCheckOptions& O) {
   const std::vector<TFileListEntry> Entries = ExpandPaths(O.Paths, O.Recursive);
-  // Only the min/max scan takes long enough to need a bar.
+  // Only the data record scan takes long enough to need a bar.
   TProgress Progress(O.MinMax && TProgress::StderrIsTerminal());
 
   // Results are printed in list order as soon as all earlier ones are out,
@@ -93,36 +115,57 @@ int RunChecks(const TCheckOptions& O) {
   std::atomic<size_t> NextToCheck{0};
   int Status = ExitAllValid;
   TSummary Summary;
+  // The first output that could not be written: nothing more is checked, and
+  // the run fails instead of reporting success with its report lost.
+  std::atomic<bool> OutputFailed{false};
+  int OutputError = 0;
 
   auto Work = [&] {
-    for (size_t i = NextToCheck++; i < Entries.size(); i = NextToCheck++) {
+    for (size_t i = NextToCheck++; i < Entries.size() && !OutputFailed; i = NextToCheck++) {
       TOutput Result = CheckEntry(Entries[i], O, Progress);
       std::lock_guard<std::mutex> Guard(Lock);
       Outputs[i] = std::move(Result);
       Outputs[i].Done = true;
-      for (; NextToPrint < Outputs.size() && Outputs[NextToPrint].Done; ++NextToPrint) {
+      for (; NextToPrint < Outputs.size() && Outputs[NextToPrint].Done && !OutputFailed; ++NextToPrint) {
         TOutput& Done = Outputs[NextToPrint];
-        if (!Done.Err.empty()) Progress.Print(stderr, Done.Err);
-        if (!Done.Out.empty()) Progress.Print(stdout, Done.Out);
+        errno = 0;
+        if ((!Done.Err.empty() && !Progress.Print(stderr, Done.Err)) ||
+            (!Done.Out.empty() && !Progress.Print(stdout, Done.Out))) {
+          OutputError = errno;
+          OutputFailed = true;
+        }
         Status = std::max(Status, Done.Status);
         Summary.Add(Done.Verdict, Done.Rules);
-        // Printed lines are freed at once: memory stays flat over long runs.
-        Done = TOutput{};
+        // Printed text is freed at once, so memory stays flat over long runs.
+        // Exchanged, not assigned: assigning an empty string keeps the old
+        // one's capacity.
+        (void)std::exchange(Done, TOutput{});
         Done.Done = true;
       }
     }
   };
 
+  // The calling thread is a worker too, so a run never depends on starting one.
   const size_t Workers = std::min(Entries.size(), static_cast<size_t>(std::max(O.Jobs, 1)));
-  if (Workers <= 1) {
-    Work();
-  } else {
-    std::vector<std::thread> Threads;
-    for (size_t w = 0; w < Workers; ++w) Threads.emplace_back(Work);
-    for (std::thread& t : Threads) t.join();
-  }
+  std::vector<std::thread> Threads;
+  const auto& Start = O.StartThread ? O.StartThread : StartStdThread;
+  for (size_t w = 1; w < Workers; ++w)
+    if (!Start(Threads, Work)) break;
+  Work();
+  for (std::thread& t : Threads) t.join();
   Progress.Clear();
-  if (O.Summary) Write(stdout, O.Json ? FormatSummaryJson(Summary) : FormatSummaryText(Summary));
+  if (O.Summary && !OutputFailed) {
+    errno = 0;
+    if (!Progress.Print(stdout, O.Json ? FormatSummaryJson(Summary) : FormatSummaryText(Summary))) {
+      OutputError = errno;
+      OutputFailed = true;
+    }
+  }
+  if (OutputFailed) {
+    std::fprintf(stderr, "%s: cannot write the report to standard output: %s\n", kProgram,
+                 std::strerror(OutputError != 0 ? OutputError : EIO));
+    return ExitCannotRead;
+  }
   return Status;
 }
 
@@ -132,7 +175,7 @@ int RunSummarize(const std::vector<std::string>& Files, bool Json) {
   for (const std::string& Name : Files) {
     std::ifstream In(Name, std::ios::binary);
     if (!In) {
-      Write(stderr, CannotRead(Name, "cannot be opened"));
+      std::fputs(CannotRead(Name, "cannot be opened").c_str(), stderr);
       Status = ExitCannotRead;
       continue;
     }
@@ -142,16 +185,31 @@ int RunSummarize(const std::vector<std::string>& Files, bool Json) {
       ++Number;
       if (Line.empty()) continue;
       if (!AddJsonLineToSummary(Line, Summary)) {
-        Write(stderr, std::string(kProgram) + ": " + DisplayName(Name) + ":" + std::to_string(Number) +
-                          ": not a line of vellicor-check --json\n");
+        std::fputs((std::string(kProgram) + ": " + DisplayName(Name) + ":" + std::to_string(Number) +
+                    ": not a line of vellicor-check --json\n").c_str(), stderr);
         Status = ExitCannotRead;
       }
     }
   }
-  Write(stdout, Json ? FormatSummaryJson(Summary) : FormatSummaryText(Summary));
   if (Summary.Unread() > 0) Status = ExitCannotRead;
   if (Status == ExitAllValid && Summary.Invalid() > 0) Status = ExitSomeInvalid;
-  return Status;
+  return WriteReport(Json ? FormatSummaryJson(Summary) : FormatSummaryText(Summary), Status);
+}
+
+bool GuardStandardStreams() {
+  // A closed standard input or error would hand its number to the next file
+  // opened, and a report or message could land in it: park them on /dev/null.
+  for (int Fd : {STDIN_FILENO, STDERR_FILENO}) {
+    if (fcntl(Fd, F_GETFD) != -1) continue;
+    const int Null = open("/dev/null", Fd == STDIN_FILENO ? O_RDONLY : O_WRONLY);
+    if (Null >= 0 && Null != Fd) {
+      dup2(Null, Fd);
+      close(Null);
+    }
+  }
+  if (fcntl(STDOUT_FILENO, F_GETFD) != -1) return true;
+  std::fprintf(stderr, "%s: cannot write the report: standard output is closed\n", kProgram);
+  return false;
 }
 
 int RunCheckCommand(int argc, char** argv) {
@@ -187,18 +245,10 @@ int RunCheckCommand(int argc, char** argv) {
   for (int i = 0; i < argc; ++i) Args << QString::fromLatin1(argv[i]);
 
   if (!Parser.parse(Args)) return UsageError(Parser.errorText().toStdString());
-  if (Parser.isSet(Help)) {
-    Write(stdout, Parser.helpText().toStdString());
-    return ExitAllValid;
-  }
-  if (Parser.isSet(Version)) {
-    Write(stdout, std::string(kProgram) + " " + VELLICOR_VERSION + "\n");
-    return ExitAllValid;
-  }
-  if (Parser.isSet(ListRules)) {
-    Write(stdout, Parser.isSet(Json) ? FormatRulesJson() : FormatRulesText());
-    return ExitAllValid;
-  }
+  if (Parser.isSet(Help)) return WriteReport(Parser.helpText().toStdString(), ExitAllValid);
+  if (Parser.isSet(Version)) return WriteReport(std::string(kProgram) + " " + VELLICOR_VERSION + "\n", ExitAllValid);
+  if (Parser.isSet(ListRules))
+    return WriteReport(Parser.isSet(Json) ? FormatRulesJson() : FormatRulesText(), ExitAllValid);
 
   TCheckOptions O;
   O.Recursive = Parser.isSet(Recursive);

@@ -3,7 +3,9 @@
 // library's (check/FileCheck); this only formats what it found.
 #pragma once
 
+#include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 // Exit statuses; "cannot read" wins over "invalid".
@@ -19,6 +21,10 @@ struct TCheckOptions {
   bool Json = false;
   bool Summary = false;
   int Jobs = 1;
+  // Starts one more worker; false when the system refuses a thread (process
+  // or memory limits). The run then goes on with the workers it has, the
+  // calling thread at least. Empty: std::thread. Tests replace it.
+  std::function<bool(std::vector<std::thread>&, std::function<void()>)> StartThread;
 };
 
 // Checks every file of Options and prints the reports to standard output in
@@ -29,6 +35,11 @@ int RunChecks(const TCheckOptions& Options);
 // Reads JSON Lines written by any number of runs and prints the summary one
 // run with --summary would have printed over all their files.
 int RunSummarize(const std::vector<std::string>& Files, bool Json);
+
+// Before anything opens a file: a closed standard input or error is parked
+// on /dev/null, so no file takes its number; false (with a message) when
+// standard output is closed, since the report would be lost.
+bool GuardStandardStreams();
 
 // The whole command: parses argv (a QCoreApplication must exist) and runs it.
 int RunCheckCommand(int argc, char** argv);

@@ -1,24 +1,61 @@
 #include "cli/Progress.h"
 
+#include <signal.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 
 namespace {
 
 constexpr int kBarCells = 30;
+constexpr char kWipe[] = "\r\033[K";
+
+// Shared with the signal handlers, which may only touch lock-free atomics.
+std::atomic<bool> BarOnScreen{false};
+std::atomic<bool> TerminalResized{true};
 
 int TerminalWidth() {
-  winsize ws {};
+  winsize ws{};
   if (ioctl(STDERR_FILENO, TIOCGWINSZ, &ws) == 0 && ws.ws_col > 0) return ws.ws_col;
   return 80;
 }
 
+// Ctrl-C or a termination while the bar is drawn: wipe it (write is safe in
+// a handler), then die of the signal as the caller expects.
+void WipeAndDie(int Signal) {
+  if (BarOnScreen.load()) {
+    const ssize_t Ignored = write(STDERR_FILENO, kWipe, sizeof kWipe - 1);
+    (void)Ignored;
+  }
+  signal(Signal, SIG_DFL);
+  raise(Signal);
+}
+
+void NoteResize(int) { TerminalResized.store(true); }
+
+void InstallHandlers() {
+  struct sigaction Action {};
+  sigemptyset(&Action.sa_mask);
+  Action.sa_handler = WipeAndDie;
+  for (int Signal : {SIGINT, SIGTERM, SIGHUP}) {
+    // A signal the caller ignores stays ignored.
+    struct sigaction Old {};
+    if (sigaction(Signal, nullptr, &Old) == 0 && Old.sa_handler == SIG_IGN) continue;
+    sigaction(Signal, &Action, nullptr);
+  }
+  Action.sa_handler = NoteResize;
+  Action.sa_flags = SA_RESTART;
+  sigaction(SIGWINCH, &Action, nullptr);
+}
+
 }  // namespace
 
-TProgress::TProgress(bool Enabled) : FEnabled(Enabled) {}
+TProgress::TProgress(bool Enabled) : FEnabled(Enabled) {
+  if (FEnabled) InstallHandlers();
+}
 
 TProgress::~TProgress() { Clear(); }
 
@@ -47,13 +84,17 @@ std::string TProgress::BarText(const std::string& FileName, int Percent, int Wid
 void TProgress::Update(const std::string& FileName, int Percent) {
   if (!FEnabled) return;
   std::lock_guard<std::mutex> lock(FMutex);
-  const std::string text = BarText(FileName, Percent, TerminalWidth());
-  if (FShown && text == FLast) return;
+  const bool Resized = TerminalResized.exchange(false);
+  if (Resized) FWidth = TerminalWidth();
+  if (FShown && !Resized && Percent == FLastPercent && FileName == FLastFile) return;
+  const std::string text = BarText(FileName, Percent, FWidth);
   // \r and the erase-line sequence leave no tail of a longer previous text.
-  std::fprintf(stderr, "\r\033[K%s", text.c_str());
+  std::fprintf(stderr, "%s%s", kWipe, text.c_str());
   std::fflush(stderr);
-  FLast = text;
+  FLastPercent = Percent;
+  FLastFile = FileName;
   FShown = true;
+  BarOnScreen.store(true);
 }
 
 void TProgress::Clear() {
@@ -62,17 +103,18 @@ void TProgress::Clear() {
   ClearLocked();
 }
 
-void TProgress::Print(std::FILE* Out, const std::string& Text) {
+bool TProgress::Print(std::FILE* Out, const std::string& Text) {
   std::lock_guard<std::mutex> lock(FMutex);
   if (FEnabled) ClearLocked();
-  std::fwrite(Text.data(), 1, Text.size(), Out);
-  std::fflush(Out);
+  const bool Written = std::fwrite(Text.data(), 1, Text.size(), Out) == Text.size();
+  return std::fflush(Out) == 0 && Written;
 }
 
 void TProgress::ClearLocked() {
   if (!FShown) return;
-  std::fprintf(stderr, "\r\033[K");
+  std::fputs(kWipe, stderr);
   std::fflush(stderr);
   FShown = false;
-  FLast.clear();
+  FLastPercent = -1;
+  BarOnScreen.store(false);
 }

@@ -5,6 +5,7 @@
 #include "edf/uUnits.h"
 
 int main(int argc, char** argv) {
+  if (!GuardStandardStreams()) return ExitCannotRead;
   QCoreApplication App(argc, argv);
   StartUnits();
   const int Status = RunCheckCommand(argc, argv);

@@ -1,0 +1,195 @@
+// vellicor-check against hostile inputs and careless use, through the real
+// binary: no hang, no abort, no lost report, no forged line.
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "RunCli.h"
+#include "cli/CheckCommand.h"
+#include "cli/Progress.h"
+#include "testkit/EdfBytes.h"
+
+using clitest::ShellQuote;
+using testing::HasSubstr;
+using testkit::EdfBytes;
+using testkit::TempDir;
+
+namespace {
+
+struct TShellResult {
+  int Exit = -1;
+  std::string Out;
+  std::string Err;
+};
+
+// Runs a shell line in which $V is the program and $D the test folder;
+// standard output and error go to files unless the line redirects them.
+TShellResult Shell(const std::string& Line, const TempDir& Dir) {
+  static int Counter = 0;
+  const std::string Base = Dir.File("sh" + std::to_string(++Counter));
+  const std::string Cmd = "V=" + ShellQuote(VELLICOR_CHECK_EXE) + " D=" + ShellQuote(Dir.Path()) +
+                          " timeout 20 bash -c " + ShellQuote(Line) + " >" + ShellQuote(Base + ".out") +
+                          " 2>" + ShellQuote(Base + ".err") + " </dev/null";
+  const int Status = std::system(Cmd.c_str());
+  return {WIFEXITED(Status) ? WEXITSTATUS(Status) : -1, testkit::ReadFileBytes(Base + ".out"),
+          testkit::ReadFileBytes(Base + ".err")};
+}
+
+struct TRow {
+  const char* Name;
+  std::function<void(const TempDir&)> Setup;
+  const char* Line;
+  int Exit;
+  const char* Err;  // a part of standard error ("" when it must be empty)
+  const char* Out;  // a part of standard output ("" when not checked)
+};
+void PrintTo(const TRow& R, std::ostream* Os) { *Os << R.Name; }
+
+void ValidFile(const TempDir& Dir) { testkit::WriteFileBytes(Dir.File("ok.edf"), EdfBytes::Valid(2, 100, 3).Bytes()); }
+
+const std::vector<TRow>& Rows() {
+  static const std::vector<TRow> R = {
+      {"OutputToAFullDisk", ValidFile, "$V $D/ok.edf >/dev/full", 2,
+       "cannot write the report to standard output: No space left on device", ""},
+      {"StandardOutputClosed", ValidFile, "$V $D/ok.edf >&-", 2, "standard output is closed", ""},
+      {"ReaderStopsWhileSigpipeIsIgnored",
+       [](const TempDir& Dir) {
+         for (int i = 0; i < 300; ++i)
+           testkit::WriteFileBytes(Dir.File("f" + std::to_string(i) + ".edf"), EdfBytes::Valid(1, 10, 1).Bytes());
+       },
+       "trap '' PIPE; $V -r $D | head -c 10 >/dev/null; exit ${PIPESTATUS[0]}", 2, "Broken pipe", ""},
+      {"NameWithANewlineCannotForgeALine",
+       [](const TempDir& Dir) {
+         testkit::WriteFileBytes(Dir.File("x\nx.edf: File has a valid EDF fileheader."),
+                                 With(EdfBytes::Valid(1, 10, 1), [](EdfBytes& E) { E.General[0] = "1"; }).Bytes());
+       },
+       "$V $D/x*", 1, "", "x\\x0Ax.edf: File has a valid EDF fileheader.: File is not a valid EDF file\n"},
+      {"NameThatIsNotUtf8InJson",
+       [](const TempDir& Dir) { testkit::WriteFileBytes(Dir.File("n\xFFx.edf"), EdfBytes::Valid(1, 10, 1).Bytes()); },
+       "cd $D && $V --json n*.edf", 0, "", "\"file\":\"n\\\\xFFx.edf\",\"fileEscaped\":true,"},
+  };
+  return R;
+}
+
+class HostileInputs : public testing::TestWithParam<TRow> {};
+
+TEST_P(HostileInputs, EndsWithTheRightStatusAndMessage) {
+  const TRow& Row = GetParam();
+  TempDir Dir;
+  Row.Setup(Dir);
+  const TShellResult R = Shell(Row.Line, Dir);
+  EXPECT_EQ(R.Exit, Row.Exit) << R.Err;
+  if (*Row.Err) {
+    EXPECT_THAT(R.Err, HasSubstr(Row.Err));
+  } else {
+    EXPECT_EQ(R.Err, "");
+  }
+  if (*Row.Out) {
+    EXPECT_THAT(R.Out, HasSubstr(Row.Out));
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, HostileInputs, testing::ValuesIn(Rows()),
+                         [](const auto& Info) { return std::string(Info.param.Name); });
+
+TEST(HostileInputs, ThreadsThatCannotStartLeaveTheRunToTheOnesThatDid) {
+  TempDir Dir;
+  std::vector<std::string> Paths;
+  for (int i = 0; i < 8; ++i) {
+    Paths.push_back(Dir.File("t" + std::to_string(i) + ".edf"));
+    testkit::WriteFileBytes(Paths.back(), EdfBytes::Valid(1 + i % 2, 20, 2).Bytes());
+  }
+  const auto Run = [&](int Jobs, int Startable) {
+    TCheckOptions O;
+    O.Paths = Paths;
+    O.Jobs = Jobs;
+    int Started = 0;
+    O.StartThread = [&](std::vector<std::thread>& Threads, std::function<void()> Work) {
+      if (Started >= Startable) return false;
+      ++Started;
+      Threads.emplace_back(std::move(Work));
+      return true;
+    };
+    testing::internal::CaptureStdout();
+    const int Status = RunChecks(O);
+    return std::make_pair(Status, testing::internal::GetCapturedStdout());
+  };
+  const auto One = Run(1, 0);
+  EXPECT_EQ(One.first, 0);
+  EXPECT_EQ(clitest::SplitLines(One.second).size(), 16u);
+  EXPECT_EQ(Run(200, 0), One);  // no thread at all: the calling thread does it all
+  EXPECT_EQ(Run(200, 2), One);  // some threads only
+}
+
+// The peak memory of a child process, in KiB.
+long PeakKiB(const std::vector<std::string>& Args) {
+  const pid_t Pid = fork();
+  if (Pid == 0) {
+    std::vector<char*> Argv;
+    for (const std::string& A : Args) Argv.push_back(const_cast<char*>(A.c_str()));
+    Argv.push_back(nullptr);
+    const int Null = open("/dev/null", O_WRONLY);
+    dup2(Null, STDOUT_FILENO);
+    execv(Argv[0], Argv.data());
+    _exit(127);
+  }
+  int Status = 0;
+  rusage Usage{};
+  wait4(Pid, &Status, 0, &Usage);
+  return Usage.ru_maxrss;
+}
+
+TEST(HostileInputs, JsonOverManyFilesKeepsMemoryFlat) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "memory figures mean nothing under AddressSanitizer";
+#endif
+  TempDir Dir;
+  const std::string Bytes = EdfBytes::Valid(3, 50, 2).Bytes();
+  std::filesystem::create_directory(Dir.File("few"));
+  std::filesystem::create_directory(Dir.File("many"));
+  for (int i = 0; i < 3000; ++i) {
+    if (i < 300) testkit::WriteFileBytes(Dir.File("few/f" + std::to_string(i) + ".edf"), Bytes);
+    testkit::WriteFileBytes(Dir.File("many/f" + std::to_string(i) + ".edf"), Bytes);
+  }
+  const long Few = PeakKiB({VELLICOR_CHECK_EXE, "--json", "-r", Dir.File("few")});
+  const long Many = PeakKiB({VELLICOR_CHECK_EXE, "--json", "-r", Dir.File("many")});
+  // Ten times the files, about 3 KB of JSON each: growth with the output
+  // would add more than 8 MB.
+  EXPECT_LT(Many - Few, 4 * 1024) << Few << " KiB for 300 files, " << Many << " KiB for 3000";
+}
+
+TEST(HostileInputs, AnInterruptWipesTheProgressBarFirst) {
+  int Pipe[2];
+  ASSERT_EQ(pipe(Pipe), 0);
+  const pid_t Pid = fork();
+  if (Pid == 0) {
+    dup2(Pipe[1], STDERR_FILENO);
+    TProgress Bar(true);
+    Bar.Update("night.edf", 42);
+    raise(SIGINT);
+    _exit(0);
+  }
+  close(Pipe[1]);
+  std::string Err;
+  char Buf[256];
+  for (ssize_t N; (N = read(Pipe[0], Buf, sizeof Buf)) > 0;) Err.append(Buf, static_cast<size_t>(N));
+  int Status = 0;
+  waitpid(Pid, &Status, 0);
+  EXPECT_TRUE(WIFSIGNALED(Status) && WTERMSIG(Status) == SIGINT);
+  EXPECT_THAT(Err, HasSubstr("42%"));
+  EXPECT_EQ(Err.substr(Err.size() - 4), "\r\033[K");
+}
+
+}  // namespace
