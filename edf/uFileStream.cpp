@@ -81,9 +81,8 @@ TFileStream::TFileStream(const std::string& FileName, TFileStreamMode Mode) : FF
   } else if ((status = ::fcntl(FHandle, F_GETFL)) < 0 ||
              ::fcntl(FHandle, F_SETFL, status & ~O_NONBLOCK) != 0) {
     error = errno;
-  }
-  // Emptied only once the lock is held, so another holder's file is never cut.
-  else if (Mode == TFileStreamMode::fmCreate && ::ftruncate(FHandle, 0) != 0) {
+  } else if (Mode == TFileStreamMode::fmCreate && ::ftruncate(FHandle, 0) != 0) {
+    // Emptied only once the lock is held, so another holder's file is never cut.
     error = errno;
   }
   if (refusal != TRefusal::System || error != 0) {
