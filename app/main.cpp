@@ -2,14 +2,13 @@
 // event loop until the main window closes, and the units again in reverse.
 #include <QStringList>
 
+#include "app/uFileName.h"
 #include "app/uMain.h"
 #include "edf/uUnits.h"
 
 int main(int argc, char** argv) {
-  // The arguments as the user gave them: QApplication removes its own options
-  // (-style, -reverse, ...) from argv, and those count as arguments too.
-  QStringList Arguments;
-  for (int i = 1; i < argc; ++i) Arguments << QString::fromLocal8Bit(argv[i]);
+  // Before QApplication takes its own options out of argv.
+  const QStringList Arguments = CommandLineArguments(argc, argv);
   StartUnits();
   int ExitCode = 0;
   {

@@ -6,7 +6,6 @@
 #include <memory>
 
 #include <QAction>
-#include <QFileInfo>
 #include <QIcon>
 #include <QGroupBox>
 #include <QLineEdit>
@@ -16,6 +15,7 @@
 
 #include "app/uAbout.h"
 #include "app/uDialogs.h"
+#include "app/uFileName.h"
 #include "edf/uEDF.h"
 
 QColor ColorWindow() { return QGuiApplication::palette().color(QPalette::Base); }
@@ -72,7 +72,7 @@ void TBlinkLabel::ShowColour(const QColor& Colour) {
 }
 
 std::optional<QString> CommandLineFile(const QStringList& Arguments) {
-  if (Arguments.size() != 1 || !QFileInfo(Arguments.first()).isFile()) return std::nullopt;
+  if (Arguments.size() != 1 || !IsExistingFile(Arguments.first())) return std::nullopt;
   return Arguments.first();
 }
 
@@ -152,7 +152,7 @@ void TForm1::OpenFile(const QString& FileName) {
   setWindowTitle(QStringLiteral("Vellicor"));
   SetToolsEnabled(false);
 
-  if (!QFileInfo(FileName).isFile()) {
+  if (!IsExistingFile(FileName)) {
     Dialogs().ShowMessage(QStringLiteral("No existing file selected"), QStringLiteral("Open error"),
                           TMsgIcon::Error);
     return;

@@ -14,44 +14,81 @@ namespace {
 
 std::string Reason(int Error) { return std::strerror(Error); }
 
-[[noreturn]] void RaiseOpenError(TFileStreamMode Mode, const std::string& FileName, int Error) {
+const char* const NotRegularReason = "not a regular file";
+const char* const LockedReason = "locked by another program";
+
+// Why an open was refused: the system's error, or one of our own refusals.
+enum class TRefusal { System, NotRegular, Locked };
+
+[[noreturn]] void RaiseOpenError(TFileStreamMode Mode, const std::string& FileName,
+                                 TRefusal Refusal, int Error) {
+  const std::string Why = Refusal == TRefusal::NotRegular ? NotRegularReason
+                          : Refusal == TRefusal::Locked   ? LockedReason
+                                                          : Reason(Error);
+  // System errors keep the sentence form "... . No such file or directory".
+  const std::string Joint = Refusal == TRefusal::System ? "\". " : "\": ";
   if (Mode == TFileStreamMode::fmCreate)
-    throw EFCreateError("Cannot create file \"" + FileName + "\". " + Reason(Error));
-  throw EFOpenError("Cannot open file \"" + FileName + "\". " + Reason(Error));
+    throw EFCreateError("Cannot create file \"" + FileName + Joint + Why);
+  const std::string Message = "Cannot open file \"" + FileName + Joint + Why;
+  switch (Refusal) {
+    case TRefusal::NotRegular: throw EFNotRegularFile(Message, Why);
+    case TRefusal::Locked: throw EFLockedFile(Message, Why);
+    case TRefusal::System: break;
+  }
+  throw EFOpenError(Message, Why);
 }
 
 }  // namespace
 
 TFileStream::TFileStream(const std::string& FileName, TFileStreamMode Mode) : FFileName(FileName) {
-  int flags = O_CLOEXEC;
+  // O_NONBLOCK: opening a named pipe for reading would otherwise wait for a
+  // writer for ever. O_NOCTTY: a terminal named by mistake must not become
+  // ours. Both are only for the open; reads block as usual afterwards.
+  int flags = O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
   switch (Mode) {
     case TFileStreamMode::fmOpenRead: flags |= O_RDONLY; break;
     case TFileStreamMode::fmOpenReadWrite: flags |= O_RDWR; break;
     case TFileStreamMode::fmCreate: flags |= O_RDWR | O_CREAT; break;
   }
   FHandle = ::open(FileName.c_str(), flags, 0666);
-  if (FHandle < 0) RaiseOpenError(Mode, FileName, errno);
+  if (FHandle < 0) {
+    const int error = errno;
+    // With O_NONBLOCK a file leased to another program refuses at once.
+    RaiseOpenError(Mode, FileName, error == EWOULDBLOCK ? TRefusal::Locked : TRefusal::System,
+                   error);
+  }
 
   // Linux has no share modes on open. "Others may read but not write" is
   // approximated with advisory locks: readers share LOCK_SH, writers need
   // LOCK_EX, so a reader and a writer of this program exclude each other.
   // Never blocks: a conflicting lock is an open error at once.
   const int lock = Mode == TFileStreamMode::fmOpenRead ? LOCK_SH : LOCK_EX;
+  TRefusal refusal = TRefusal::System;
   int error = 0;
   struct stat st {};
-  if (::flock(FHandle, lock | LOCK_NB) != 0)
+  int status = 0;
+  if (::fstat(FHandle, &st) != 0) {
     error = errno;
-  else if (::fstat(FHandle, &st) != 0)
-    error = errno;
-  else if (S_ISDIR(st.st_mode))
+  } else if (S_ISDIR(st.st_mode)) {
     error = EISDIR;
-  // Emptied only once the lock is held, so another holder's file is never cut.
-  else if (Mode == TFileStreamMode::fmCreate && ::ftruncate(FHandle, 0) != 0)
+  } else if (!S_ISREG(st.st_mode)) {
+    // A pipe, a device or a socket has no size and no fixed content: read
+    // as a file it would pass for an empty one (or never end).
+    refusal = TRefusal::NotRegular;
+  } else if (::flock(FHandle, lock | LOCK_NB) != 0) {
     error = errno;
-  if (error != 0) {
+    if (error == EWOULDBLOCK) refusal = TRefusal::Locked;
+  } else if ((status = ::fcntl(FHandle, F_GETFL)) < 0 ||
+             ::fcntl(FHandle, F_SETFL, status & ~O_NONBLOCK) != 0) {
+    error = errno;
+  } else if (Mode == TFileStreamMode::fmCreate && ::ftruncate(FHandle, 0) != 0) {
+    // Emptied only once the lock is held, so another holder's file is never cut.
+    error = errno;
+  }
+  if (refusal != TRefusal::System || error != 0) {
     ::close(FHandle);
     FHandle = -1;
-    RaiseOpenError(Mode, FileName, error);
+    RaiseOpenError(Mode, FileName, refusal, error);
   }
 }
 
@@ -101,4 +138,13 @@ void TFileStream::WriteAt(int64_t Offset, const void* Buffer, int64_t Count) {
 void TFileStream::Write(const void* Buffer, int64_t Count) {
   WriteAt(FPosition, Buffer, Count);
   FPosition += Count;
+}
+
+std::string ReadableFileError(const std::string& Path) {
+  try {
+    const TFileStream Stream(Path, TFileStreamMode::fmOpenRead);
+    return {};
+  } catch (const EFOpenError& Error) {
+    return Error.Reason();
+  }
 }

@@ -15,7 +15,10 @@ enum class TFileStreamMode {
 class TFileStream {
 public:
   // EFOpenError (or EFCreateError for fmCreate) naming the file and the
-  // system's reason when the file cannot be opened or locked.
+  // reason when the file cannot be opened or locked. Never waits: a path that
+  // is no regular file (a named pipe, /dev/zero, /dev/stdin from a pipe) is
+  // EFNotRegularFile, a lock held by another program EFLockedFile; a folder
+  // is a plain EFOpenError ("Is a directory").
   TFileStream(const std::string& FileName, TFileStreamMode Mode);
   ~TFileStream();
   TFileStream(const TFileStream&) = delete;
@@ -43,3 +46,13 @@ private:
   int FHandle = -1;
   int64_t FPosition = 0;
 };
+
+// Whether Path can be opened for reading as TFileStream opens it: "" when it
+// can, otherwise the reason alone, without the path: "not a regular file",
+// "locked by another program", or the system's text ("No such file or
+// directory", "Permission denied", "Is a directory"). Opens and closes the
+// file once and never waits, so a list of paths can be sorted into files to
+// check and paths to report before any is judged. The state may change
+// before the real open; that open raises the same EFOpenError family, whose
+// Reason() gives the same texts.
+std::string ReadableFileError(const std::string& Path);

@@ -6,6 +6,9 @@
 
 Exception::Exception(std::string message) : FMessage(std::move(message)) {}
 
+EFOpenError::EFOpenError(std::string Message, std::string Reason)
+    : EStreamError(std::move(Message)), FReason(std::move(Reason)) {}
+
 std::string UnitNameOfPath(const char* path) {
   std::string p = path ? path : "";
   const auto slash = p.find_last_of("/\\");

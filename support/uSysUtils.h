@@ -46,9 +46,29 @@ class EStreamError : public Exception {
 public:
   using Exception::Exception;
 };
+// A file that cannot be opened. Reason is the cause alone, without the file
+// name ("No such file or directory", "not a regular file"), for callers that
+// name the file themselves.
 class EFOpenError : public EStreamError {
 public:
-  using EStreamError::EStreamError;
+  EFOpenError(std::string Message, std::string Reason = {});
+  const std::string& Reason() const noexcept { return FReason; }
+
+private:
+  std::string FReason;
+};
+// A path that names no regular file: a folder keeps the plain EFOpenError,
+// anything else (a named pipe, a device, a socket) is this one, so that a
+// caller can say "cannot read" instead of judging it as an empty file.
+class EFNotRegularFile : public EFOpenError {
+public:
+  using EFOpenError::EFOpenError;
+};
+// A file that another program of ours holds for writing (or, for a writer,
+// holds at all): the file exists but could not be read as it stands.
+class EFLockedFile : public EFOpenError {
+public:
+  using EFOpenError::EFOpenError;
 };
 class EFCreateError : public EStreamError {
 public:

@@ -1,7 +1,7 @@
 // The high-precision string convertor: the fractional-second tokens sss,
 // ssss and sssss on top of the ordinary date/time format language.
+#include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 #include <string>
 
@@ -21,9 +21,12 @@ constexpr int MaxPrintedDecimals = 30;
 // 18 significant decimal digits, as pattern formatting has always rounded
 // (37205.25 with one decimal is 37205.3, not the binary-exact 37205.2).
 void RoundedFixed(long double X, int Places, std::string& IntPart, std::string& Fraction) {
+  // to_chars, not printf: the C library's decimal point follows the process
+  // locale (which the Qt programs set from the user's) and may be two bytes.
   char Buffer[64];
-  std::snprintf(Buffer, sizeof Buffer, "%.17Le", X);
-  const std::string S = Buffer;
+  const auto Written =
+      std::to_chars(Buffer, Buffer + sizeof Buffer, X, std::chars_format::scientific, 17);
+  const std::string S(Buffer, Written.ptr);
   std::string Digits = S.substr(0, 1) + S.substr(2, 17);
   int IntDigits = std::atoi(S.c_str() + S.find('e') + 1) + 1;
   const int Keep = IntDigits + Places;

@@ -30,7 +30,10 @@ std::string UpperCaseAscii(const std::string& S);
 bool IsAsciiPrintable(const std::string& S);
 bool IsLeftJustified(const std::string& S);
 bool IsDigit(char C);
+// A decimal number with '.' as its separator, whatever the user's locale.
 bool IsNumber(const std::string& S);
+// A decimal number with the user's decimal separator (the process settings).
+// Not for file fields: their checks use IsValidFloatFormat.
 bool IsFloat(const std::string& S);
 bool IsSmallInt(const std::string& S);
 bool IsInteger(const std::string& S);
@@ -41,7 +44,9 @@ bool IsWord(const std::string& S);
 bool TryStrToInt64(const std::string& S, int64_t& Value);
 
 // Float format and conversion under explicit separators D (decimal) and T
-// (thousands).
+// (thousands); with D none, a '.' reads as the decimal separator. Neither
+// reads the user's locale, so a header field gets the same verdict on every
+// machine.
 bool IsValidFloatFormat(const std::string& S, char D, char T);
 long double StrToFloatSep(const std::string& S, char D, char T);  // EConvertError
 bool DetectSeparators(const std::string& S, char& D, char& T, bool PreferLast);  // EConvertError

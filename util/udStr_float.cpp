@@ -16,6 +16,12 @@ const char* const InvalidFloatFormat = "Invalid Float Format";
 
 char ProcessDecimalSeparator() { return ProcessFormatSettings().DecimalSeparator; }
 
+// The separator that texts under explicit separators are mapped to before
+// they are read. A file format's numbers must read the same on every machine,
+// so this is never the user's decimal separator: under a ',' locale a text
+// like '1,5' would otherwise pass for a number wherever D is '.'.
+constexpr char CanonicalSeparator = '.';
+
 // The "C" locale, so that a global setlocale elsewhere cannot change how the
 // normalised text below is read.
 locale_t CLocale() {
@@ -84,15 +90,11 @@ std::string MapSeparators(const std::string& S, char D, char T, char L) {
 
 }  // namespace
 
+// The number reason of the header display: '.' under every locale, as the
+// field checks themselves read it.
 bool IsNumber(const std::string& S) {
-  std::string Text = S;
-  const char L = ProcessDecimalSeparator();
-  if (L != '.' && L != '\0') {
-    const size_t P = Text.find(L);
-    if (P != std::string::npos) Text[P] = '.';
-  }
   long double Value = 0.0L;
-  return ParseDecimal(Trim(Text), '.', true, Value) && std::fabs(Value) <= 1.7e308L;
+  return ParseDecimal(Trim(S), CanonicalSeparator, true, Value) && std::fabs(Value) <= 1.7e308L;
 }
 
 bool IsFloat(const std::string& S) {
@@ -121,15 +123,17 @@ bool IsValidFloatFormat(const std::string& S, char D, char T) {
       if ((K % 4 == 0) != (Text[Index] == T)) return false;
     }
   }
-  return IsFloat(MapSeparators(Text, D, T, ProcessDecimalSeparator()));
+  long double Value = 0.0L;
+  return ParseDecimal(Trim(MapSeparators(Text, D, T, CanonicalSeparator)), CanonicalSeparator,
+                      false, Value);
 }
 
 long double StrToFloatSep(const std::string& S, char D, char T) {
   const std::string Text = Trim(S);
   long double Value = 0.0L;
-  const char L = ProcessDecimalSeparator();
   if (!IsValidFloatFormat(Text, D, T) ||
-      !ParseDecimal(Trim(MapSeparators(Text, D, T, L)), L, false, Value))
+      !ParseDecimal(Trim(MapSeparators(Text, D, T, CanonicalSeparator)), CanonicalSeparator, false,
+                    Value))
     throw EConvertError(InvalidFloatFormat);
   return Value;
 }

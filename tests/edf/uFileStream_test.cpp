@@ -1,9 +1,16 @@
 // The file stream: modes, locks, reads and writes at 64-bit offsets.
 #include "edf/uFileStream.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
+#include <vector>
 
 #include "support/uSysUtils.h"
 #include "testkit/EdfBytes.h"
@@ -86,6 +93,79 @@ TEST(UFileStream, CreateEmptiesAndWritesAtOffsetsBeyond4GiB) {
   EXPECT_EQ(std::string(buf, 4), "tail");
   EXPECT_EQ(stream.ReadAt(0, buf, 4), 4);
   EXPECT_EQ(std::string(buf, 4), "head");
+}
+
+// What a reader is told about paths that are no plain readable file. Each of
+// these once hung in open() or was judged as an empty EDF file.
+enum class TRefused { No, NotRegular, Locked, Other };
+
+struct TReadableCase {
+  const char* Name;
+  // Makes the path; what it returns must stay alive (an open pipe or lock)
+  // until the case is done.
+  std::function<std::string(const TempDir&, std::vector<int>& Hold)> Make;
+  TRefused Refused;
+  std::string Reason;
+};
+
+TEST(UFileStream, OnlyRegularUnlockedFilesOpenAndNoOpenWaits) {
+  const TReadableCase Cases[] = {
+      {"regular file",
+       [](const TempDir& D, std::vector<int>&) {
+         testkit::WriteFileBytes(D.File("a.edf"), "abc");
+         return D.File("a.edf");
+       },
+       TRefused::No, ""},
+      {"named pipe without a writer",
+       [](const TempDir& D, std::vector<int>&) {
+         EXPECT_EQ(::mkfifo(D.File("x.edf").c_str(), 0600), 0);
+         return D.File("x.edf");
+       },
+       TRefused::NotRegular, "not a regular file"},
+      {"/dev/zero", [](const TempDir&, std::vector<int>&) { return std::string("/dev/zero"); },
+       TRefused::NotRegular, "not a regular file"},
+      {"the read end of a pipe, as /dev/stdin is under a shell pipe",
+       [](const TempDir&, std::vector<int>& Hold) {
+         int Ends[2] = {-1, -1};
+         EXPECT_EQ(::pipe(Ends), 0);
+         Hold.assign(Ends, Ends + 2);
+         return "/proc/self/fd/" + std::to_string(Ends[0]);
+       },
+       TRefused::NotRegular, "not a regular file"},
+      {"file another program holds for writing",
+       [](const TempDir& D, std::vector<int>& Hold) {
+         testkit::WriteFileBytes(D.File("held.edf"), "abc");
+         const int Fd = ::open(D.File("held.edf").c_str(), O_RDWR | O_CLOEXEC);
+         EXPECT_EQ(::flock(Fd, LOCK_EX | LOCK_NB), 0);
+         Hold.push_back(Fd);
+         return D.File("held.edf");
+       },
+       TRefused::Locked, "locked by another program"},
+      {"folder", [](const TempDir& D, std::vector<int>&) { return D.Path(); }, TRefused::Other,
+       "Is a directory"},
+      {"missing file", [](const TempDir& D, std::vector<int>&) { return D.File("none.edf"); },
+       TRefused::Other, "No such file or directory"},
+  };
+  for (const TReadableCase& C : Cases) {
+    SCOPED_TRACE(C.Name);
+    TempDir Dir;
+    std::vector<int> Hold;
+    const std::string Path = C.Make(Dir, Hold);
+    EXPECT_EQ(ReadableFileError(Path), C.Reason);
+    TRefused Got = TRefused::No;
+    try {
+      TFileStream Stream(Path, TFileStreamMode::fmOpenRead);
+    } catch (const EFOpenError& E) {
+      Got = dynamic_cast<const EFNotRegularFile*>(&E) ? TRefused::NotRegular
+            : dynamic_cast<const EFLockedFile*>(&E)   ? TRefused::Locked
+                                                      : TRefused::Other;
+      EXPECT_EQ(E.Reason(), C.Reason);
+      EXPECT_NE(E.Message().find(Path), std::string::npos) << E.Message();
+      EXPECT_NE(E.Message().find(C.Reason), std::string::npos) << E.Message();
+    }
+    EXPECT_EQ(Got, C.Refused);
+    for (const int Fd : Hold) ::close(Fd);
+  }
 }
 
 }  // namespace

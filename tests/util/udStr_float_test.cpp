@@ -3,9 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <limits>
+#include <optional>
 
 #include "support/uSysUtils.h"
+#include "util/uLocale.h"
 #include "util/udStr.h"
 
 namespace {
@@ -23,25 +26,25 @@ void ExpectConvertError(const std::string& Message, F Body) {
   }
 }
 
-TEST(UdstrNumberTests, IsNumberAndIsFloatReadTheProcessDecimalSeparator) {
+TEST(UdstrNumberTests, IsNumberReadsThePointUnderEveryLocaleIsFloatTheProcessSeparator) {
   struct Case {
     std::string S;
-    bool NumberDot, NumberComma, FloatDot, FloatComma;
+    bool Number, FloatDot, FloatComma;
   };
   const Case Cases[] = {
-      {" 256 ", 1, 1, 1, 1}, {"+1E3", 1, 1, 1, 1}, {"1.5", 1, 1, 1, 0}, {"1,5", 0, 1, 0, 1},
-      {".", 1, 1, 1, 0}, {"-.", 1, 1, 1, 0}, {"E5", 1, 1, 0, 0}, {"+e1", 1, 1, 0, 0},
-      {"", 0, 0, 0, 0}, {"-", 0, 0, 0, 0}, {"1e", 0, 0, 0, 0}, {"1e+", 0, 0, 0, 0},
-      {"- 5", 0, 0, 0, 0}, {"1 2", 0, 0, 0, 0}, {"1.2.3", 0, 0, 0, 0}, {"1,5.3", 0, 0, 0, 0},
-      {"0x10", 0, 0, 0, 0}, {"inf", 0, 0, 0, 0}, {"-1.7e308", 1, 1, 1, 0}, {"1.8e308", 0, 0, 1, 0},
-      {"1e5000", 0, 0, 0, 0}, {"1e-99999", 1, 1, 1, 1}};
+      {" 256 ", 1, 1, 1}, {"+1E3", 1, 1, 1}, {"1.5", 1, 1, 0}, {"1,5", 0, 0, 1},
+      {"-500,5", 0, 0, 1}, {".", 1, 1, 0}, {"-.", 1, 1, 0}, {"E5", 1, 0, 0}, {"+e1", 1, 0, 0},
+      {"", 0, 0, 0}, {"-", 0, 0, 0}, {"1e", 0, 0, 0}, {"1e+", 0, 0, 0},
+      {"- 5", 0, 0, 0}, {"1 2", 0, 0, 0}, {"1.2.3", 0, 0, 0}, {"1,5.3", 0, 0, 0},
+      {"0x10", 0, 0, 0}, {"inf", 0, 0, 0}, {"-1.7e308", 1, 1, 0}, {"1.8e308", 0, 1, 0},
+      {"1e5000", 0, 0, 0}, {"1e-99999", 1, 1, 1}};
   for (const Case& C : Cases) {
     TFormatSettingsGuard Guard;
     ProcessFormatSettings().DecimalSeparator = '.';
-    EXPECT_EQ(IsNumber(C.S), C.NumberDot) << '"' << C.S << '"';
+    EXPECT_EQ(IsNumber(C.S), C.Number) << '"' << C.S << '"';
     EXPECT_EQ(IsFloat(C.S), C.FloatDot) << '"' << C.S << '"';
     ProcessFormatSettings().DecimalSeparator = ',';
-    EXPECT_EQ(IsNumber(C.S), C.NumberComma) << '"' << C.S << "\" L=,";
+    EXPECT_EQ(IsNumber(C.S), C.Number) << '"' << C.S << "\" L=,";
     EXPECT_EQ(IsFloat(C.S), C.FloatComma) << '"' << C.S << "\" L=,";
   }
 }
@@ -63,7 +66,9 @@ TEST(UdstrNumberTests, ExplicitSeparatorsCheckGroupingAndConvertUnderEitherProce
       {"1,234.5,6", '.', ',', 0, 0},  // thousands after the last decimal
       {"1234,567", '.', ',', 0, 0}, {"12,34", '.', ',', 0, 0},
       {"+123,456", '.', ',', 0, 0},  // only a leading minus may stand in a group place
-      {"1,234.5", 0, ',', 0, 0}, {"", '.', ',', 0, 0}, {"E5", '.', ',', 0, 0}};
+      {"1,234.5", 0, ',', 0, 0}, {"", '.', ',', 0, 0}, {"E5", '.', ',', 0, 0},
+      // The user's ',' is no decimal separator where the file's is '.'.
+      {"1,5", '.', 0, 0, 0}, {"-500,5", '.', 0, 0, 0}, {"1.5", 0, 0, 1, 1.5L}};
   for (char L : {'.', ','}) {
     TFormatSettingsGuard Guard;
     ProcessFormatSettings().DecimalSeparator = L;
@@ -73,6 +78,53 @@ TEST(UdstrNumberTests, ExplicitSeparatorsCheckGroupingAndConvertUnderEitherProce
         EXPECT_EQ(StrToFloatSep(C.S, C.D, C.T), C.Value) << '"' << C.S << "\" L=" << L;
       else
         ExpectConvertError("Invalid Float Format", [&] { StrToFloatSep(C.S, C.D, C.T); });
+    }
+  }
+}
+
+// LC_ALL set for one scope, as the user's session would set it.
+class TLcAllGuard {
+public:
+  explicit TLcAllGuard(const char* Value) {
+    if (const char* Old = std::getenv("LC_ALL")) FSaved = Old;
+    setenv("LC_ALL", Value, 1);
+  }
+  ~TLcAllGuard() {
+    if (FSaved)
+      setenv("LC_ALL", FSaved->c_str(), 1);
+    else
+      unsetenv("LC_ALL");
+  }
+  TLcAllGuard(const TLcAllGuard&) = delete;
+  TLcAllGuard& operator=(const TLcAllGuard&) = delete;
+
+private:
+  std::optional<std::string> FSaved;
+};
+
+// Start-up under a locale that writes '1,5': the header number checks (the
+// same calls the header records and the field reasons make) still read '.'
+// only, so one file gets one verdict on every machine.
+TEST(UdstrNumberTests, HeaderNumbersReadTheSameUnderEveryCommaLocale) {
+  struct Case {
+    std::string S;
+    bool Valid;
+    long double Value;
+  };
+  const Case Cases[] = {{"1,5", 0, 0}, {"-500,5", 0, 0}, {"1.5", 1, 1.5L}, {"-500.5", 1, -500.5L}};
+  for (const char* Locale :
+       {"de_DE.UTF-8", "fr_FR.UTF-8", "es_ES.UTF-8", "it_IT.UTF-8", "nl_NL.UTF-8"}) {
+    TLcAllGuard Env(Locale);
+    TFormatSettingsGuard Guard;
+    InitLocale();
+    ASSERT_EQ(ProcessFormatSettings().DecimalSeparator, ',') << Locale;
+    for (const Case& C : Cases) {
+      EXPECT_EQ(IsValidFloatFormat(C.S, '.', '\0'), C.Valid) << '"' << C.S << "\" " << Locale;
+      EXPECT_EQ(IsNumber(C.S), C.Valid) << '"' << C.S << "\" " << Locale;
+      if (C.Valid)
+        EXPECT_EQ(StrToFloatSep(C.S, '.', '\0'), C.Value) << '"' << C.S << "\" " << Locale;
+      else
+        ExpectConvertError("Invalid Float Format", [&] { StrToFloatSep(C.S, '.', '\0'); });
     }
   }
 }
