@@ -5,6 +5,7 @@
 #include <QFile>
 
 #include "app/uDialogs.h"
+#include "app/uFileName.h"
 #include "app/uMain.h"
 #include "check/HeaderJudgement.h"
 #include "check/uQtText.h"
@@ -15,7 +16,7 @@ void TForm1::OpenFileContinue(const QString& FileName) {
   FEdfFile = std::make_unique<TEDFFile>();
   THeaderJudgement Judgement;
   try {
-    FEdfFile->SetFileName(QFile::encodeName(FileName).toStdString());
+    FEdfFile->SetFileName(EncodeFileName(FileName).toStdString());
     JudgeOpenFile(*FEdfFile, Judgement);
   } catch (...) {
     // Whatever was judged before the error stays on show.
@@ -30,7 +31,7 @@ void TForm1::OpenFileContinue(const QString& FileName) {
   RzLabel21->setText(Latin1Text(Judgement.VerdictText));
   RzLabel21->SetBlinking(!Judgement.Verdict);
   SetToolsEnabled(Judgement.Verdict);
-  setWindowTitle(QStringLiteral("Vellicor - ") + QFile::decodeName(FEdfFile->FileName().c_str()));
+  setWindowTitle(QStringLiteral("Vellicor - ") + DecodeFileName(QByteArray::fromStdString(FEdfFile->FileName())));
 }
 
 void TForm1::ShowJudgement(const THeaderJudgement& Judgement) {

@@ -7,6 +7,7 @@
 #include "check/RecordScan.h"
 #include "check/Rules.h"
 #include "edf/uEDF.h"
+#include "support/uSysUtils.h"
 
 namespace {
 
@@ -68,6 +69,15 @@ TFileReport CheckFile(const std::string& Path, const TCheckRequest& Request,
       JudgeOpenFile(F, R.Judgement);
       R.Signals = DescribeAllSignals(F);
       R.Findings = R.Judgement.Findings;
+    } catch (const EFOpenError& e) {
+      // Nothing was read, so nothing was judged: the file is not "invalid".
+      if (!F.Active()) {
+        R.NotRead = true;
+        R.ReadError = e.Reason().empty() ? e.what() : e.Reason();
+        return R;
+      }
+      RecordError(R, e.what());
+      return R;
     } catch (const std::exception& e) {
       RecordError(R, e.what());
       return R;

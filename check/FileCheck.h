@@ -15,6 +15,10 @@
 // Everything checking one file found.
 struct TFileReport {
   std::string Path;
+  // The file could not be opened for reading (missing, not a regular file,
+  // locked by another program, a folder): it was not judged at all.
+  bool NotRead = false;
+  std::string ReadError;  // the reason, without the path
   THeaderJudgement Judgement;        // as far as it got when the open failed
   std::vector<TSignalView> Signals;  // every signal under strict rules
   // The open or the judgement raised an error: the file counts as invalid.
@@ -30,7 +34,7 @@ struct TFileReport {
   // The header findings, then those of a failed open and of the scan.
   TFindings Findings;
 
-  bool Valid() const { return !OpenFailed && Judgement.Verdict; }
+  bool Valid() const { return !NotRead && !OpenFailed && Judgement.Verdict; }
 };
 
 struct TCheckRequest {

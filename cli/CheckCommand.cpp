@@ -64,6 +64,7 @@ TOutput CheckEntry(const TFileListEntry& E, const TCheckOptions& O, TProgress& P
   TCheckRequest Request;
   Request.MinMax = O.MinMax;
   const TFileReport R = CheckFile(E.Path, Request, [&](int Percent) { Progress.Update(E.Path, Percent); });
+  if (R.NotRead) return CheckEntry(TFileListEntry{E.Path, R.ReadError}, O, Progress);
   Out.Out = O.Json ? FormatReportJson(R) : FormatReportText(R);
   Out.Verdict = R.Valid() ? TFileStatus::Valid : TFileStatus::Invalid;
   for (const TFinding& F : R.Findings) Out.Rules.push_back(F.Rule);

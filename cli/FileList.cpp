@@ -14,18 +14,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Opening the file is the only test that tells the truth about permissions
-// (access() says yes to root, and ACLs are not in the mode bits).
-std::string ReadError(const std::string& Path) {
-  struct stat st {};
-  if (stat(Path.c_str(), &st) != 0) return std::strerror(errno);
-  if (S_ISDIR(st.st_mode)) return std::strerror(EISDIR);
-  const int fd = open(Path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return std::strerror(errno);
-  close(fd);
-  return "";
-}
-
 // Walks one folder; symbolic links to folders are not followed, so a link
 // loop cannot make the walk endless. Folders that cannot be listed are
 // reported as entries of their own.
@@ -48,8 +36,10 @@ void Walk(const fs::path& Folder, std::vector<TFileListEntry>& Files,
     if (realFolder) {
       Walk(e.path(), Files, Errors);
     } else if (HasEdfExtension(e.path().filename().string()) && !e.is_directory(sec)) {
-      const std::string path = e.path().string();
-      Files.push_back({path, ReadError(path)});
+      // The type comes with the folder listing: a FIFO named x.edf is
+      // skipped without being opened (opening one would wait for a writer).
+      // Files are only opened once, by the check itself.
+      Files.push_back({e.path().string(), e.is_regular_file(sec) ? "" : "not a regular file"});
     }
   }
   if (ec) Errors.push_back({Folder.string(), ec.message()});
@@ -79,7 +69,7 @@ std::vector<TFileListEntry> ExpandPaths(const std::vector<std::string>& Paths, b
       if (files.empty()) out.push_back({p, NoFilesError});
       out.insert(out.end(), files.begin(), files.end());
     } else {
-      out.push_back({p, ReadError(p)});
+      out.push_back({p, ""});
     }
   }
   return out;

@@ -1,6 +1,7 @@
-// Turns the PATH arguments into the list of files to check: a named file as
-// given, a folder (only with -r) as its .edf files. Paths that cannot be read
-// are kept in place with the reason, so the caller can report them in order.
+// Turns the PATH arguments into the list of files to check: a named path as
+// given, a folder (only with -r) as its .edf files. What the listing already
+// tells is kept in place as the reason a path cannot be read; everything
+// else is found out by the check's own single open.
 #pragma once
 
 #include <string>
@@ -17,9 +18,10 @@ struct TFileListEntry {
 
 // One entry per file to check, in argument order; a folder's files are sorted
 // by path so repeated runs print the same order. Folders are only walked when
-// Recursive is set; without it a folder is an entry with the error
-// "Is a directory". A folder that holds no .edf file is an entry with the
-// error NoFilesError.
+// Recursive is set; without it a folder is an entry of its own (its open
+// fails with "Is a directory"). A folder that holds no .edf file is an entry
+// with the error NoFilesError; a non-regular x.edf in it one with
+// "not a regular file".
 std::vector<TFileListEntry> ExpandPaths(const std::vector<std::string>& Paths, bool Recursive);
 
 // True for names ending in ".edf" in any letter case.

@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 
 #include "DialogRecorder.h"
+#include "WindowProbe.h"
 #include "app/uFileName.h"
 #include "app/uMain.h"
 #include "testkit/EdfBytes.h"
@@ -61,6 +62,19 @@ TEST(UMainArgs, ANameWithByteE9AsTheOnlyArgumentReachesOpenFileByteForByte) {
   ASSERT_EQ(Form.Opened.size(), 1) << "the name was not taken for an existing file";
   EXPECT_EQ(EncodeFileName(Form.Opened.first()).toStdString(), Path);
   EXPECT_TRUE(Recorder.Messages.empty());
+}
+
+TEST(UMainArgs, TheWindowOpensAndJudgesTheFileANonUtf8NameNames) {
+  testkit::TempDir Folder;
+  const std::string Path = Folder.File("\xE9.edf");
+  testkit::WriteFileBytes(Path, testkit::EdfBytes::Valid().Bytes());
+  TDialogRecorder Recorder;
+  const char* Argv[] = {"vellicor", Path.c_str()};
+  TForm1 Form(CommandLineArguments(2, Argv));
+  ShowAndSettle(Form);
+  EXPECT_TRUE(Recorder.Messages.empty());
+  EXPECT_TRUE(ToolsEnabled(Form));
+  EXPECT_EQ(EncodeFileName(Form.windowTitle()).toStdString(), "Vellicor - " + Path);
 }
 
 }  // namespace

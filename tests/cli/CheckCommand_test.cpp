@@ -164,20 +164,6 @@ TEST(CheckCommand, FolderWithoutEdfFilesSaysSoAndFails) {
   EXPECT_EQ(r.Err, "vellicor-check: cannot read '" + dir.Path() + "': no .edf files in this folder\n");
 }
 
-TEST(CheckCommand, FileLockedByAWriterGivesTheOpenErrorAndCountsInvalid) {
-  TempDir dir;
-  const std::string path = WriteEdf(dir, "locked.edf", Valid2());
-  // A writer of this program holds an exclusive lock; the reader must refuse.
-  const int fd = open(path.c_str(), O_RDWR);
-  ASSERT_GE(fd, 0);
-  ASSERT_EQ(flock(fd, LOCK_EX | LOCK_NB), 0);
-  const auto r = RunCli({path}, dir.Path());
-  close(fd);
-  EXPECT_EQ(r.Exit, 1);
-  EXPECT_TRUE(HasLine(r.Out, path + ": " + kInvalid)) << r.Out;
-  EXPECT_THAT(r.Out, HasSubstr("\n  error [file.read] file: Error while reading file data: Cannot open file \"" + path));
-}
-
 TEST(CheckCommand, WrongUsageExitsTwoWithAMessage) {
   TempDir dir;
   const std::string path = WriteEdf(dir, "a.edf", Valid2());

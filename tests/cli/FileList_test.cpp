@@ -54,7 +54,7 @@ TEST(FileList, ArgumentOrderIsKeptAndNamedFilesAreTakenWhateverTheirName) {
   EXPECT_EQ(entries[1].Path, dir.File("a/sub/c.Edf"));
   EXPECT_EQ(entries[2].Path, dir.File("a/sub/deeper/d.edf"));
   EXPECT_EQ(entries[3].Path, dir.File("gone"));
-  EXPECT_EQ(entries[3].Error, "No such file or directory");
+  EXPECT_EQ(entries[3].Error, "");  // found out by the check's own open, never a second one
 }
 
 TEST(FileList, FolderWithoutRecursiveIsNotWalked) {
@@ -62,7 +62,7 @@ TEST(FileList, FolderWithoutRecursiveIsNotWalked) {
   MakeTree(dir);
   const auto entries = ExpandPaths({dir.File("a")}, false);
   ASSERT_EQ(entries.size(), 1u);
-  EXPECT_EQ(entries[0].Error, "Is a directory");
+  EXPECT_EQ(entries[0].Path, dir.File("a"));
 }
 
 TEST(FileList, SymbolicLinkLoopDoesNotHangTheWalk) {

@@ -59,8 +59,29 @@ void PrintTo(const TRow& R, std::ostream* Os) { *Os << R.Name; }
 
 void ValidFile(const TempDir& Dir) { testkit::WriteFileBytes(Dir.File("ok.edf"), EdfBytes::Valid(2, 100, 3).Bytes()); }
 
+void CommaDuration(const TempDir& Dir) {
+  testkit::WriteFileBytes(Dir.File("comma.edf"),
+                          With(EdfBytes::Valid(1, 10, 1), [](EdfBytes& E) { E.General[8] = "1,5"; }).Bytes());
+}
+
 const std::vector<TRow>& Rows() {
   static const std::vector<TRow> R = {
+      {"FifoNamedDirectly", [](const TempDir& Dir) { mkfifo(Dir.File("p.edf").c_str(), 0600); }, "$V $D/p.edf", 2,
+       "cannot read '", ""},
+      {"FifoInsideARecursiveTree",
+       [](const TempDir& Dir) {
+         ValidFile(Dir);
+         mkfifo(Dir.File("x.edf").c_str(), 0600);
+       },
+       "$V -r $D", 2, "x.edf': not a regular file", "ok.edf: File has a valid EDF fileheader."},
+      {"DevZero", ValidFile, "$V /dev/zero", 2, "cannot read '/dev/zero': not a regular file", ""},
+      {"StdinFromAPipe", ValidFile, "cat $D/ok.edf | $V /dev/stdin", 2, "cannot read '/dev/stdin': not a regular file", ""},
+      {"FileLockedByAnotherProgram", ValidFile, "flock -x $D/ok.edf $V $D/ok.edf", 2,
+       "ok.edf': locked by another program", ""},
+      {"CommaDecimalUnderAGermanLocale", CommaDuration, "LC_ALL=de_DE.UTF-8 LANG=de_DE.UTF-8 $V $D/comma.edf", 1, "",
+       "SampleRecDuration 1,5 is not a decimal number"},
+      {"CommaDecimalUnderC", CommaDuration, "LC_ALL=C $V $D/comma.edf", 1, "",
+       "SampleRecDuration 1,5 is not a decimal number"},
       {"OutputToAFullDisk", ValidFile, "$V $D/ok.edf >/dev/full", 2,
        "cannot write the report to standard output: No space left on device", ""},
       {"StandardOutputClosed", ValidFile, "$V $D/ok.edf >&-", 2, "standard output is closed", ""},
