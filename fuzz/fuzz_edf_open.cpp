@@ -37,7 +37,8 @@ bool WriteBytes(const std::string& path, const uint8_t* data, size_t size) {
 
 void LoadRecords(TEDFFile& file) {
   if (!file.Valid()) return;
-  file.GetBuffer();
+  // Records are read without asking for the buffer first: a header alone must
+  // never make the library reserve a record's memory.
   const int32_t count = std::min(file.FileInfo()->NrDataRecords(), MaxRecords);
   for (int32_t r = 0; r < count; ++r) file.ReadDataRecord(r);
 }
