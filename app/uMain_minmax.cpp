@@ -9,6 +9,7 @@
 
 #include "app/uDialogs.h"
 #include "app/uMain.h"
+#include "check/FileCheck.h"
 #include "check/HeaderJudgement.h"
 #include "check/MinMaxScan.h"
 #include "check/uFormProgress.h"
@@ -71,11 +72,17 @@ void TForm1::Checkdigitalminmaxvalues1Click() {
     Progress->setWindowTitle(QStringLiteral("Checking digital values"));
     Disabled = DisableOtherWindows(*Progress);
     Progress->show();
+    const int64_t SizeAtStart = F.FileSize();
     const TMinMaxResult Result = ScanDigitalMinMax(
         F, [&](int, int, int Percent) { return MinMaxRecordLoaded(*Progress, Percent); });
+    const int64_t SizeAtEnd = F.FileSize();
     EndProgress();
     if (Result.Cancelled) return;
-    ShowMinMaxReport(BuildMinMaxReport(F, Result));
+    std::vector<std::string> Report = BuildMinMaxReport(F, Result);
+    // A file still being written may no longer fit its header: say so
+    // rather than let "No errors found" stand for a file that moved on.
+    if (SizeAtEnd != SizeAtStart) Report.push_back(FileChangedFinding(SizeAtStart, SizeAtEnd).Message);
+    ShowMinMaxReport(Report);
   } catch (...) {
     EndProgress();
     Dialogs().ShowMessage(

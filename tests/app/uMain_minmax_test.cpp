@@ -2,6 +2,7 @@
 // progress window, Cancel, the report, and the error path.
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <functional>
 #include <map>
 
@@ -253,6 +254,18 @@ TEST_F(UMainMinMax, ScanLeavesTheFileAsItWas) {
   EXPECT_EQ(Reports, 2);
   EXPECT_TRUE(testkit::ReadFileBytes(Name) == Bytes);
   EXPECT_EQ(testkit::FileMTimeNs(Name), MTime);
+}
+
+TEST_F(UMainMinMax, AFileThatGrowsDuringTheScanIsSaidToHaveChanged) {
+  const QString Path = Open(EdfBytes::Valid(2, 10, 3));
+  // Another program appends a record while the second one is scanned.
+  Form.BeforeEvents = [&](TFormProgress&, int Record) {
+    if (Record == 1) std::ofstream(QFile::encodeName(Path).toStdString(), std::ios::app) << std::string(40, '\0');
+  };
+  const QStringList Report = Run();
+  ASSERT_EQ(Report.size(), 2);
+  EXPECT_EQ(Report[0], QStringLiteral("No errors found"));
+  EXPECT_EQ(Report[1].toStdString(), "the file changed during the check: 888 bytes at the start, 928 at the end");
 }
 
 }  // namespace
