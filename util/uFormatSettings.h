@@ -28,7 +28,7 @@ struct TFormatSettings {
   // Currency format (used by the currency float format only).
   std::string CurrencyString = "$";
   int CurrencyFormat = 0;     // 0 "$1", 1 "1$", 2 "$ 1", 3 "1 $"
-  int NegCurrFormat = 0;      // 0 "($1)", 1 "-$1", ... as the classic table
+  int NegCurrFormat = 0;      // 0 "($1)", 1 "-$1", 2 "$-1", 3 "$1-", ...
   int CurrencyDecimals = 2;
 };
 

@@ -204,8 +204,8 @@ struct TDecimal {
   int Exponent = 0;
 };
 
-// The value to 18 significant digits, as the classic formatting takes it
-// before rounding to the precision asked for.
+// The value to 18 significant digits, taken before rounding to the precision
+// asked for, so that every precision rounds the same digits.
 TDecimal EighteenDigits(long double Value) {
   char Buffer[64];  // "-d.<17 digits>e-dddd"
   const auto [End, Error] =
@@ -231,7 +231,7 @@ TDecimal EighteenDigits(long double Value) {
 }
 
 // Keeps Count digits and rounds half away from zero (the sign is separate),
-// so 2.5 gives 3 as the classic formatting does, not 2.
+// so 2.5 gives 3, not the 2 of round-half-to-even.
 TDecimal RoundedTo(TDecimal R, int Count) {
   if (Count >= static_cast<int>(R.Digits.size())) return R;
   const bool Up = Count >= 0 && R.Digits[static_cast<size_t>(Count)] >= '5';
