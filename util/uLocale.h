@@ -1,7 +1,8 @@
 // Locale identifiers (32-bit numbers, 1033 for English, United States) and the
 // locale data behind them. Linux has no locale data by identifier, so the
-// library carries tables of its own for a handful of common locales; identifier 0 stands for the user's default
-// locale, taken from the environment (LC_ALL, LC_TIME, LANG).
+// library carries tables of its own for a handful of common locales;
+// identifier 0 stands for the user's default locale, taken from the
+// environment (LC_ALL, LC_TIME, LANG).
 #pragma once
 
 #include <cstdint>
