@@ -45,7 +45,7 @@ TConformanceReport CheckPath(const std::string& Path) {
   if (EDFFormatOf(F.FileInfo()->OriginalHeader()[gfVersion]) == TEDFFormat::EDF) return CheckConformance(F);
   TConformanceCheck Check(F, BdfLayout(F));
   TRecordVisitor* V[] = {&Check};
-  return Check.Finish(ScanRecords(*F.Stream(), Check.Layout(), V));
+  return Check.Finish(Check.WantsRecords() ? ScanRecords(*F.Stream(), Check.Layout(), V) : TScanOutcome{});
 }
 
 TConformanceReport Check(const PlusBytes& P) {
@@ -299,6 +299,44 @@ TEST(Conformance, AFileCutMidRecordEndsWithTheReadFinding) {
   EXPECT_EQ(R.RecordsScanned, 4);
 }
 
+TEST(Conformance, ACancelledPassSaysSoAndJudgesNoAnnotationAgainstAnUnknownEnd) {
+  // 30000 records of 100 bytes: three blocks; an annotation far after the end.
+  PlusBytes P = InRecord(0, TimeKeeping("+0") + Tal("+99999", {"Late"}), PlusBytes::Valid(30000));
+  testkit::TempDir Dir;
+  P.Write(Dir.File("c.edf"));
+  TEDFFile F;
+  F.SetFileName(Dir.File("c.edf"));
+  F.SetReadOnly(true);
+  F.SetActive(true);
+  const TConformanceReport Cancelled = CheckConformance(F, [](int64_t, int64_t) { return false; });
+  EXPECT_TRUE(Cancelled.Cancelled);
+  EXPECT_LT(Cancelled.RecordsScanned, 30000);
+  EXPECT_TRUE(Cancelled.Findings.empty()) << Describe(Cancelled);
+  const TConformanceReport Whole = CheckConformance(F);
+  EXPECT_FALSE(Whole.Cancelled);
+  EXPECT_EQ(Whole.TotalOf("edfplus.time.outside"), 1);
+}
+
+// Waits for the library to lay BDF records out with 3-byte samples; until
+// then the check says it did not read them.
+TEST(Conformance, BdfPlusThroughTheLibraryLayout) {
+  const PlusBytes P = InRecord(1, Tk1() + Tal("+1,5", {"Beep"}), PlusBytes::Valid(3, true));
+  testkit::TempDir Dir;
+  P.Write(Dir.File("b.bdf"));
+  TEDFFile F;
+  F.SetFileName(Dir.File("b.bdf"));
+  F.SetReadOnly(true);
+  F.SetActive(true);
+  const TConformanceReport R = CheckConformance(F);
+  if (RecordLayoutOf(F).SampleBytes != 3) {
+    EXPECT_EQ(R.TotalOf("edfplus.records.unread"), 1) << Describe(R);
+    GTEST_SKIP() << "the library lays BDF records out with " << RecordLayoutOf(F).SampleBytes << "-byte samples";
+  }
+  ASSERT_EQ(R.Findings.size(), 1u) << Describe(R);
+  EXPECT_EQ(R.Findings[0].Rule, "edfplus.tal.onset");
+  EXPECT_EQ(R.Findings[0].Offset, P.At(1, 2, 7));
+}
+
 TEST(Conformance, ListsTwentyFindingsOfARuleAndCountsTheRest) {
   // 30 records, each with a comma in an onset and, from the second on,
   // rounding noise in its stamp (odd records late, even ones early).
@@ -323,30 +361,38 @@ TEST(Conformance, ListsTwentyFindingsOfARuleAndCountsTheRest) {
 TEST(Conformance, RealFiles) {
   const std::string Dir = testkit::RealTestDataDir();
   if (Dir.empty()) GTEST_SKIP() << "no real test data folder";
-  const std::map<std::string, std::map<std::string, int64_t>> Expected = {
-      // Plain EDF, no annotation signal: nothing of EDF+ to check.
-      {"edfio_short_psg.edf", {}},
-      // EDF+C with a start 0.3945312 s after StartTime; every stamp exact.
-      {"edfio_test_subsecond.edf", {}},
-      // EDF+C; the annotation at +600 stands exactly at the end of 600 records.
-      {"pyedflib_test_generator.edf", {}},
-      // Plain EDF (Reserved blank) that still has an "EDF Annotations" signal.
-      {"pyedflib_test_legacy.edf", {{"edfplus.header.plainlabel", 1}}},
-      // EDF+C with UTF-8 annotation texts, all valid.
-      {"pyedflib_test_utf8.edf", {}},
-      // Annotation-only EDF+C with records of 0 s: legal EDF+ (the classic rules reject the duration).
-      {"sleepedf_hypnogram.edf", {}},
-      // Plain BDF whose Reserved is blank instead of 24BIT.
-      {"edfio_short_psg.bdf", {{"edfplus.header.bdfreserved", 1}}},
-      // BDF+C, stamps with 6 decimals, every one exact.
-      {"edfio_test_subsecond.bdf", {}},
-      {"pyedflib_test_generator.bdf", {}},
+  struct TReal {
+    const char* Name;
+    int64_t Records;  // data records checked; 0 for a plain file, which needs no pass
+    std::map<std::string, int64_t> Rules;
   };
-  for (const auto& [Name, Rules] : Expected) {
-    const TConformanceReport R = CheckPath(Dir + "/" + Name);
+  const std::vector<TReal> Expected = {
+      // Plain EDF, no annotation signal: nothing of EDF+ to check.
+      {"edfio_short_psg.edf", 0, {}},
+      // EDF+C starting 0.3945312 s after StartTime; every stamp exact.
+      {"edfio_test_subsecond.edf", 698, {}},
+      // EDF+C; the annotation at +600 stands exactly at the end of 600 records.
+      {"pyedflib_test_generator.edf", 600, {}},
+      // Plain EDF (Reserved blank) that still has an "EDF Annotations" signal.
+      {"pyedflib_test_legacy.edf", 0, {{"edfplus.header.plainlabel", 1}}},
+      // EDF+C with UTF-8 annotation texts, all valid.
+      {"pyedflib_test_utf8.edf", 698, {}},
+      // Annotation-only EDF+C with records of 0 s: legal EDF+, though the
+      // classic rules reject the duration.
+      {"sleepedf_hypnogram.edf", 1, {}},
+      // Plain BDF whose Reserved is blank instead of 24BIT.
+      {"edfio_short_psg.bdf", 0, {{"edfplus.header.bdfreserved", 1}}},
+      // BDF+C, stamps with 6 decimals, every one exact.
+      {"edfio_test_subsecond.bdf", 698, {}},
+      {"pyedflib_test_generator.bdf", 30, {}},
+  };
+  for (const TReal& Real : Expected) {
+    const TConformanceReport R = CheckPath(Dir + "/" + Real.Name);
     std::map<std::string, int64_t> Found;
     for (const TRuleTotal& T : R.Totals) Found[T.Rule] = T.Total;
-    EXPECT_EQ(Found, Rules) << Name << "\n" << Describe(R);
+    EXPECT_EQ(Found, Real.Rules) << Real.Name << "\n" << Describe(R);
+    EXPECT_EQ(R.RecordsScanned, Real.Records) << Real.Name;
+    EXPECT_EQ(R.RecordsChecked, Real.Records > 0) << Real.Name;
   }
 }
 
