@@ -252,7 +252,7 @@ private:
     int Signal = 0;
     int64_t Offset = 0;
     int64_t Length = 0;
-    std::string Raw;  // short: kept without a heap block
+    std::string Raw;
   };
 
   static R RuleOf(TTalFault Fault) {
@@ -286,91 +286,94 @@ private:
     return Excerpt({T.Begin, std::min(std::max(Upto, T.Begin), FSize)}, T.Begin);
   }
 
-  void AddTimeKeeping(int64_t At, std::string Raw, const std::string& Message) {
-    if (Sink.Listing(R::TimeKeeping)) Sink.Add(R::TimeKeeping, Where(), At, 1, std::move(Raw), Message);
+  // A time-keeping fault at byte At, quoting the TAL up to byte Upto.
+  void AddTimeKeeping(const TTal& T, uint32_t At, uint32_t Upto, const char* Prefix, const char* Fault) {
+    if (!Sink.Listing(R::TimeKeeping)) return;
+    const std::string Raw = TalExcerpt(T, Upto);
+    Sink.Add(R::TimeKeeping, Where(), FBase + At, 1, Raw, Prefix + QuoteExcerpt(Raw) + Fault);
   }
 
   void NoTimeKeeping() {
+    if (!Sink.Listing(R::TimeKeeping)) return;
     const std::string Raw(reinterpret_cast<const char*>(FBlock), std::min<uint32_t>(FSize, 8));
-    AddTimeKeeping(FBase, Raw,
-                   "the first annotation signal holds no TAL here (" + QuoteExcerpt(Raw) +
-                       "): every record starts with its time-keeping TAL, onset 0x14 0x14 0x00");
+    Sink.Add(R::TimeKeeping, Where(), FBase, 1, Raw,
+             "the first annotation signal holds no TAL here (" + QuoteExcerpt(Raw) +
+                 "): every record starts with its time-keeping TAL, onset 0x14 0x14 0x00");
   }
 
   // The first TAL of the first annotation signal: the record's start time.
   // False when it is no time-keeping TAL (then it counts as an annotation).
+  // Further texts after its empty one are annotations of that moment.
   bool Stamp(const TTal& T) {
     if (!T.OnsetValid) return true;  // its onset fault is reported; no stamp
     if (T.Texts == 0 && !T.Complete) return true;  // its framing fault is reported
-    const std::string Head = " is the first TAL of the record: the time-keeping TAL is onset 0x14 0x14 0x00";
     if (T.Texts == 0) {
-      AddTimeKeeping(FBase + T.AfterOnset, TalExcerpt(T, T.AfterOnset + 1),
-                     "TAL " + QuoteExcerpt(TalExcerpt(T, T.AfterOnset + 1)) + " lacks the empty text and" + Head);
+      AddTimeKeeping(T, T.AfterOnset, T.AfterOnset + 1, "TAL ",
+                     " lacks the empty text and is the first TAL of the record: the time-keeping TAL is onset "
+                     "0x14 0x14 0x00");
       return false;
     }
     if (T.FirstText.Size() > 0) {
-      AddTimeKeeping(FBase + T.FirstText.Begin, TalExcerpt(T, T.FirstText.End),
-                     "TAL " + QuoteExcerpt(TalExcerpt(T, T.FirstText.End)) + " holds a text and" + Head);
+      AddTimeKeeping(T, T.FirstText.Begin, T.FirstText.End, "TAL ",
+                     " holds a text and is the first TAL of the record: the time-keeping TAL is onset 0x14 0x14 "
+                     "0x00");
       return false;
     }
     if (T.HasDuration)
-      AddTimeKeeping(FBase + T.DurationMark, TalExcerpt(T, T.AfterOnset),
-                     "time-keeping TAL " + QuoteExcerpt(TalExcerpt(T, T.AfterOnset)) +
-                         " has a duration: a record's start time has none");
+      AddTimeKeeping(T, T.DurationMark, T.AfterOnset, "time-keeping TAL ",
+                     " has a duration: a record's start time has none");
     FStamped = true;
     const TExactTime S = T.OnsetValue;
-    const std::string Onset = Excerpt(T.Onset, T.Onset.Begin);
-    const int64_t At = FBase + T.Onset.Begin;
-    const int64_t Length = T.Onset.Size();
     if (FRecord == 0) {
       FStart = S;
-      if (S < TExactTime{} || S >= TExactTime{1, 0})
-        if (Sink.Listing(R::TimeFirst))
-          Sink.Add(R::TimeFirst, Where(), At, Length, Onset,
-                   "the first record's time-keeping onset " + QuoteExcerpt(Onset) + " is not in [0, 1) s");
+      if ((S < TExactTime{} || S >= TExactTime{1, 0}) && Sink.Listing(R::TimeFirst)) {
+        const std::string Onset = Excerpt(T.Onset, T.Onset.Begin);
+        Sink.Add(R::TimeFirst, Where(), FBase + T.Onset.Begin, T.Onset.Size(), Onset,
+                 "the first record's time-keeping onset " + QuoteExcerpt(Onset) + " is not in [0, 1) s");
+      }
     } else if (FEndKnown && Timed()) {
-      Continuity(S, At, Length, Onset);
+      Continuity(T);
     }
     FEndKnown = Ctx.DurationKnown;
     FEnd = S + Ctx.Duration;
     return true;
   }
 
-  void Continuity(const TExactTime& S, int64_t At, int64_t Length, const std::string& Onset) {
-    const TExactTime Diff = S - FEnd;
+  // The record's start against the end of the one before.
+  void Continuity(const TTal& T) {
+    const TExactTime Diff = T.OnsetValue - FEnd;
     if (Diff.IsZero()) return;
     const bool Late = Diff > TExactTime{};
     if (Late && Ctx.Plus != TPlusKind::Continuous) return;  // gaps are allowed in EDF+D
-    const std::string Head = "record starts at " + QuoteExcerpt(Onset) + ", " + Seconds(Diff.Abs()) +
-                             (Late ? " after" : " before") + " the previous record ends (" + Seconds(FEnd) + ")";
-    if (Diff.Abs().Approx() < Ctx.NoiseBelow) {
-      if (!Sink.Listing(R::TimeNoise)) return;
+    const bool Noise = Diff.Abs().Approx() < Ctx.NoiseBelow;
+    const R Rule = Noise ? R::TimeNoise : Ctx.Plus == TPlusKind::Continuous ? R::TimeContinuous : R::TimeOverlap;
+    if (!Sink.Listing(Rule)) return;
+    const std::string Onset = Excerpt(T.Onset, T.Onset.Begin);
+    std::string Message = "record starts at " + QuoteExcerpt(Onset) + ", " + Seconds(Diff.Abs()) +
+                          (Late ? " after" : " before") + " the previous record ends (" + Seconds(FEnd) + "): ";
+    if (Noise) {
       char Period[32];
       std::snprintf(Period, sizeof Period, "%.6Lg", Ctx.SamplePeriod);
-      Sink.Add(R::TimeNoise, Where(), At, Length, Onset,
-               Head + ": rounding noise far below the " + Period + " s sample period, not a " +
-                   (Late ? "gap" : "overlap"));
-      return;
+      Message += std::string("rounding noise far below the ") + Period + " s sample period, not a " +
+                 (Late ? "gap" : "overlap");
+    } else if (Rule == R::TimeContinuous) {
+      Message += std::string("EDF+C records follow each other without ") + (Late ? "a gap" : "an overlap");
+    } else {
+      Message += "EDF+D records do not overlap";
     }
-    if (Ctx.Plus == TPlusKind::Continuous) {
-      if (Sink.Listing(R::TimeContinuous))
-        Sink.Add(R::TimeContinuous, Where(), At, Length, Onset,
-                 Head + ": EDF+C records follow each other without " + (Late ? "a gap" : "an overlap"));
-    } else if (Sink.Listing(R::TimeOverlap)) {
-      Sink.Add(R::TimeOverlap, Where(), At, Length, Onset, Head + ": EDF+D records do not overlap");
-    }
+    Sink.Add(Rule, Where(), FBase + T.Onset.Begin, T.Onset.Size(), Onset, Message);
   }
 
   // An annotation before the start is known at once; one after the end of
   // the records read so far waits until the end is known.
   void Outside(const TTal& T) {
-    const std::string Onset = Excerpt(T.Onset, T.Onset.Begin);
     const int64_t At = FBase + T.Onset.Begin;
     if (T.OnsetValue < FStart) {
-      if (Sink.Listing(R::TimeOutside))
-        Sink.Add(R::TimeOutside, Where(), At, T.Onset.Size(), Onset,
-                 "annotation onset " + QuoteExcerpt(Onset) + " lies before the recording starts (" + Seconds(FStart) +
-                     ")");
+      if (!Sink.Listing(R::TimeOutside)) return;
+      const std::string Onset = Excerpt(T.Onset, T.Onset.Begin);
+      Sink.Add(R::TimeOutside, Where(), At, T.Onset.Size(), Onset,
+               "annotation onset " + QuoteExcerpt(Onset) + " lies before the recording starts (" + Seconds(FStart) +
+                   ")");
       return;
     }
     if (!Timed() || (FEndKnown && T.OnsetValue <= FEnd)) return;
@@ -378,7 +381,9 @@ private:
       ++FOverflow;
       return;
     }
-    FPending.push_back({T.OnsetValue, FRecord, FSignal, At, T.Onset.Size(), Onset.substr(0, 15)});
+    // At most 15 bytes of the onset: kept inside the string, no heap block.
+    const TTalSpan Short{T.Onset.Begin, T.Onset.Begin + std::min(T.Onset.Size(), 15u)};
+    FPending.push_back({T.OnsetValue, FRecord, FSignal, At, T.Onset.Size(), Excerpt(Short, Short.Begin)});
     std::push_heap(FPending.begin(), FPending.end(), Later);
   }
 
