@@ -471,5 +471,6 @@ private:
 std::string QuoteExcerpt(const std::string& Bytes) { return "\"" + EscapeBytes(Bytes) + "\""; }
 
 void JudgeConformanceHeader(const TCustomEDFFile& F, TConformanceSink& Sink, TConformanceContext& Context) {
+  if (F.FileInfo() == nullptr) return;  // never opened: no header to judge
   THeaderJudge(F, Sink, Context).Run();
 }
