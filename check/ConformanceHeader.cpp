@@ -346,10 +346,14 @@ private:
     const std::vector<TSubfield> Sub = Subfields(Text);
     constexpr std::array<const char*, 4> Names = {"the code", "the sex", "the birthdate", "the name"};
     if (EmptySubfield(Sub, Text, Base, Where, R::PatientCount, "Patient", {Names.begin(), Names.end()})) return;
-    if (Sub.size() < Names.size()) {
+    const int64_t End = Base + static_cast<int64_t>(std::min<size_t>(Text.size(), 79));
+    if (Sub.size() == 3) {
+      Add(R::PatientName, Where, End, 1, Clip(Text),
+          "Patient " + QuoteExcerpt(std::string(Text)) + " ends after the birthdate: the name is missing (X when "
+          "unknown)");
+    } else if (Sub.size() < Names.size()) {
       std::vector<const char*> Missing(Names.begin() + static_cast<std::ptrdiff_t>(Sub.size()), Names.end());
-      const int64_t At = Base + static_cast<int64_t>(std::min<size_t>(Text.size(), 79));
-      Add(R::PatientCount, Where, At, 1, Clip(Text),
+      Add(R::PatientCount, Where, End, 1, Clip(Text),
           "Patient " + QuoteExcerpt(std::string(Text)) + " holds " + std::to_string(Sub.size()) + " of 4 subfields: " +
               JoinNames(Missing) + (Missing.size() == 1 ? " is" : " are") + " missing (X when unknown)");
     }

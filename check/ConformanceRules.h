@@ -26,6 +26,7 @@ enum class TConformanceRule : unsigned char {
   PatientSex,
   PatientBirthdate,
   PatientCalendar,
+  PatientName,
   RecordingStartdate,
   RecordingCount,
   RecordingDate,

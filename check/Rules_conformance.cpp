@@ -69,6 +69,9 @@ constexpr std::array<TEntry, ConformanceRuleCount> Entries = {{
      "no other form"},
     {R::PatientCalendar, "edfplus.patient.calendar", E,
      "the birthdate is a calendar date: readers that convert it fail on 31-FEB"},
+    {R::PatientName, "edfplus.patient.name", E,
+     "the patient field's fourth subfield is the name (X when unknown, _ for a blank inside): a field that ends "
+     "after the birthdate leaves readers without one"},
     {R::RecordingStartdate, "edfplus.recording.startdate", E,
      "the recording field starts with the word Startdate: readers look for it before they read the subfields"},
     {R::RecordingCount, "edfplus.recording.count", E,

@@ -151,6 +151,8 @@ const std::vector<TRow>& Rows() {
        Fixed(S(sfNrSamples, 1))},
       {"PatientTwoSubfields", [] { return General(gfPatient, "X M"); }, "edfplus.patient.count", Fixed(8 + 3),
        "Patient \"X M\" holds 2 of 4 subfields: the birthdate and the name are missing (X when unknown)"},
+      {"PatientWithoutName", [] { return General(gfPatient, "X M 02-AUG-1951"); }, "edfplus.patient.name",
+       Fixed(8 + 15)},
       {"PatientTwoBlanks", [] { return General(gfPatient, "X  M X X"); }, "edfplus.patient.count", Fixed(8 + 2)},
       {"PatientSexLowerCase", [] { return General(gfPatient, "X m X X"); }, "edfplus.patient.sex", Fixed(8 + 2)},
       {"BirthdateLowerCaseMonth", [] { return General(gfPatient, "X M 02-aug-1951 X"); }, "edfplus.patient.birthdate",
