@@ -1,0 +1,465 @@
+#include "check/Conformance.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <map>
+
+#include "check/ConformanceDetail.h"
+#include "check/FileCheck.h"
+#include "check/HeaderJudgement.h"
+#include "check/Rules.h"
+#include "edf/uEDF.h"
+#include "edf/uEDFFileInfo.h"
+#include "edf/uEDFSignalInfo.h"
+#include "edf/uFileStream.h"
+#include "util/udStr.h"
+
+namespace {
+
+using R = TConformanceRule;
+
+constexpr uint32_t MaxExcerpt = 24;
+// Annotations that may lie after the end of the recording wait until the
+// end is known; beyond this many, later ones are judged against the end
+// known when they are met, so memory stays bounded.
+constexpr size_t MaxPending = 4096;
+
+std::string HexByte(uint8_t C) {
+  char Text[8];
+  std::snprintf(Text, sizeof Text, "0x%02X", C);
+  return Text;
+}
+
+std::string Seconds(const TExactTime& T) { return T.Text() + " s"; }
+
+}  // namespace
+
+void TConformanceSink::Add(TConformanceRule Rule, const TWhere& Where, int64_t Offset, int64_t Length,
+                           std::string Raw, std::string Message) {
+  FListed.push_back(MakeFinding(ConformanceRuleId(Rule), Where, Offset, Length, std::move(Raw), std::move(Message)));
+}
+
+void TConformanceSink::Fill(TConformanceReport& Report) const {
+  Report.Findings = FListed;
+  Report.Findings.insert(Report.Findings.end(), FOther.begin(), FOther.end());
+  std::stable_sort(Report.Findings.begin(), Report.Findings.end(), [](const TFinding& A, const TFinding& B) {
+    const auto Key = [](const TFinding& F) { return F.Offset < 0 ? INT64_MAX : F.Offset; };
+    return Key(A) < Key(B);
+  });
+  std::map<std::string, TRuleTotal, std::less<>> ById;
+  for (size_t i = 0; i < ConformanceRuleCount; ++i) {
+    if (FCounts[i] == 0) continue;
+    const std::string Id = ConformanceRuleId(static_cast<TConformanceRule>(i));
+    ById[Id] = {Id, FCounts[i], std::min(FCounts[i], ConformanceListedPerRule)};
+  }
+  for (const TFinding& F : FOther) {
+    TRuleTotal& T = ById[F.Rule];
+    T.Rule = F.Rule;
+    ++T.Total;
+    ++T.Listed;
+  }
+  Report.Totals.clear();
+  for (const TRule& Rule : Rules()) {
+    const auto It = ById.find(Rule.Id);
+    if (It != ById.end()) Report.Totals.push_back(It->second);
+  }
+}
+
+int64_t TConformanceReport::TotalOf(std::string_view Rule) const {
+  for (const TRuleTotal& T : Totals)
+    if (T.Rule == Rule) return T.Total;
+  return 0;
+}
+
+bool TConformanceReport::HasErrors() const {
+  return std::any_of(Totals.begin(), Totals.end(), [](const TRuleTotal& T) {
+    const TRule* Rule = FindRule(T.Rule);
+    return Rule != nullptr && Rule->Severity == TSeverity::Error;
+  });
+}
+
+bool ConformanceLayout(const TCustomEDFFile& F, TRecordLayout& Layout, std::string& WhyNot) {
+  Layout = {};
+  const TCustomEDFFileInfo* Info = F.FileInfo();
+  if (!F.Active() || F.Stream() == nullptr || Info == nullptr) {
+    WhyNot = "the file is not open";
+    return false;
+  }
+  if (!Info->GetFieldValid(gfNrSignals) || Info->NrSignals() < 1 || F.SignalCount() != Info->NrSignals()) {
+    WhyNot = "NrSignals gives no signal count";
+    return false;
+  }
+  if (!Info->GetFieldValid(gfHeaderBytes)) {
+    WhyNot = "HeaderBytes does not say where the records start";
+    return false;
+  }
+  for (int s = 0; s < F.SignalCount(); ++s) {
+    if (!F.GetSignal(s)->GetFieldValid(sfNrSamples)) {
+      WhyNot = "NrSamples of signal " + std::to_string(s + 1) + " gives no sample count";
+      return false;
+    }
+  }
+  TRecordLayout L = RecordLayoutOf(F);
+  const bool Bdf = EDFFormatOf(Info->OriginalHeader()[gfVersion]) == TEDFFormat::BDF;
+  if (L.SampleBytes != (Bdf ? 3 : EDFSampleBytes)) {
+    WhyNot = "this build lays out " + std::to_string(L.SampleBytes) + "-byte samples, and " +
+             (Bdf ? "a BDF file has 3" : "an EDF file has 2");
+    return false;
+  }
+  if (L.RecordBytes <= 0 || L.RecordBytes > TCustomEDFFile::MaxBufferSamples * L.SampleBytes) {
+    WhyNot = "a data record of " + std::to_string(L.RecordBytes) + " bytes is beyond what the check reads";
+    return false;
+  }
+  int64_t Announced = -1;
+  if (!TryStrToInt64(Info->OriginalHeader()[gfNrDataRecords], Announced) || Announced < 0) {
+    // Unknown (-1) or unreadable: the whole records present.
+    Announced = std::max<int64_t>(0, (F.FileSize() - L.HeaderBytes) / L.RecordBytes);
+  }
+  L.NrRecords = Announced;
+  Layout = std::move(L);
+  return true;
+}
+
+TConformanceReport CheckConformanceHeader(const TCustomEDFFile& F) {
+  TConformanceSink Sink;
+  TConformanceContext Context;
+  JudgeConformanceHeader(F, Sink, Context);
+  TConformanceReport Report;
+  Report.Format = Context.Format;
+  Report.Plus = Context.Plus;
+  Sink.Fill(Report);
+  return Report;
+}
+
+// The record layer: walks the TALs of every annotation signal of each record
+// and keeps the time-keeping state from record to record.
+class TConformanceCheck::TState : public TTalHandler {
+public:
+  TConformanceSink Sink;
+  TConformanceContext Ctx;
+  TRecordLayout Layout;
+  bool Wants = false;
+
+  explicit TState(const TCustomEDFFile& F) { JudgeConformanceHeader(F, Sink, Ctx); }
+
+  bool NeedsRecords() const { return Ctx.Plus != TPlusKind::None && !Ctx.Annotations.empty(); }
+  bool Timed() const { return Ctx.DurationKnown && !Ctx.Duration.IsZero(); }
+
+  // Takes Candidate when it holds every annotation signal inside its records.
+  void UseLayout(const TRecordLayout& Candidate, bool Usable, const std::string& WhyNot) {
+    std::string Why = WhyNot;
+    if (Usable) {
+      for (const int s : Ctx.Annotations) {
+        const auto S = static_cast<size_t>(s);
+        if (S >= Candidate.Signals.size() ||
+            Candidate.Signals[S].Offset + Candidate.Signals[S].Samples * Candidate.SampleBytes >
+                Candidate.RecordBytes ||
+            Candidate.Signals[S].Samples * Candidate.SampleBytes > int64_t{UINT32_MAX}) {
+          Usable = false;
+          Why = "the layout does not hold annotation signal " + std::to_string(s + 1);
+        }
+      }
+    }
+    if (Usable) Layout = Candidate;
+    Wants = Usable && NeedsRecords();
+    if (NeedsRecords() && !Usable && Sink.Listing(R::RecordsUnread))
+      Sink.Add(R::RecordsUnread, TWhere{}, -1, 0, "", "the data records were not checked: " + Why);
+  }
+
+  void Record(int64_t Index, int64_t Position, const uint8_t* Bytes) {
+    FRecord = Index;
+    FStamped = false;
+    for (size_t k = 0; k < Ctx.Annotations.size(); ++k) {
+      const int s = Ctx.Annotations[k];
+      const TSignalSpan& Span = Layout.Signals[static_cast<size_t>(s)];
+      const auto Size = static_cast<uint32_t>(Span.Samples * Layout.SampleBytes);
+      FSignal = s;
+      FFirstSignal = k == 0;
+      FBase = Position + Span.Offset;
+      FBlock = Bytes + Span.Offset;
+      FSize = Size;
+      if (ScanTals(FBlock, Size, *this) == 0 && FFirstSignal) NoTimeKeeping();
+    }
+    // A record without its stamp still lasts one record duration.
+    if (!FStamped && FEndKnown && Timed()) FEnd = FEnd + Ctx.Duration;
+    Prune();
+  }
+
+  void OnTal(const TTal& T) override {
+    if (FFirstSignal && T.Index == 0) {
+      if (Stamp(T)) return;
+    }
+    if (T.OnsetValid) Outside(T);
+  }
+
+  void OnFault(TTalFault Fault, TNumberFault Detail, uint32_t At, TTalSpan Token) override {
+    const R Rule = RuleOf(Fault);
+    if (!Sink.Listing(Rule)) return;
+    const std::string Q = QuoteExcerpt(Excerpt(Token, At));
+    std::string Message;
+    switch (Fault) {
+      case TTalFault::Onset:
+        Message = "onset " + Q + " " + NumberFaultText(Detail) + ": onsets are + or -, digits, and . before a fraction";
+        break;
+      case TTalFault::Duration:
+        Message = "duration " + Q + " " + NumberFaultText(Detail) +
+                  ": durations are digits, and . before a fraction, with no sign";
+        break;
+      case TTalFault::Separator:
+        Message = Q + " holds 0x15 out of place: it only separates an onset from its duration, once";
+        break;
+      case TTalFault::Utf8:
+        Message = "text " + Q + " is not UTF-8 from byte " + HexByte(FBlock[At]) + " on";
+        break;
+      case TTalFault::Control:
+        Message = "text " + Q + " holds control byte " + HexByte(FBlock[At]) +
+                  ": of the control bytes only TAB, LF and CR are allowed";
+        break;
+      case TTalFault::Unclosed: {
+        const bool InText = std::find(FBlock + Token.Begin, FBlock + Token.End, uint8_t{0x14}) != FBlock + Token.End;
+        Message = "TAL " + Q + " ends at 0x00 before the 0x14 that closes its " + (InText ? "last text" : "onset");
+        break;
+      }
+      case TTalFault::Unterminated:
+        Message = "TAL " + Q + " runs to the end of the record's annotation bytes without 0x14 0x00";
+        break;
+      case TTalFault::Padding:
+        Message = Q + " follows the 0x00 padding after the last TAL: only 0x00 may follow";
+        break;
+    }
+    Sink.Add(Rule, Where(), FBase + At, 1, Excerpt(Token, At), Message);
+  }
+
+  // After the pass: the annotations that still lie after the end.
+  void Outstanding(bool Cancelled) {
+    if (!Cancelled && FEndKnown && Timed()) {
+      std::sort(FPending.begin(), FPending.end(),
+                [](const TPending& A, const TPending& B) { return A.Offset < B.Offset; });
+      for (const TPending& P : FPending) {
+        if (!Sink.Listing(R::TimeOutside)) continue;
+        Sink.Add(R::TimeOutside, TWhere{TWhereKind::Annotation, P.Signal, P.Record, -1}, P.Offset, P.Length, P.Raw,
+                 "annotation onset " + QuoteExcerpt(P.Raw) + " lies after the recording ends (" + Seconds(FEnd) + ")");
+      }
+      Sink.CountOnly(R::TimeOutside, FOverflow);
+    }
+    FPending.clear();
+  }
+
+private:
+  struct TPending {
+    TExactTime Onset;
+    int64_t Record = 0;
+    int Signal = 0;
+    int64_t Offset = 0;
+    int64_t Length = 0;
+    std::string Raw;
+  };
+
+  static R RuleOf(TTalFault Fault) {
+    switch (Fault) {
+      case TTalFault::Onset: return R::TalOnset;
+      case TTalFault::Duration: return R::TalDuration;
+      case TTalFault::Separator: return R::TalSeparator;
+      case TTalFault::Utf8: return R::TalUtf8;
+      case TTalFault::Control: return R::TalControl;
+      case TTalFault::Unclosed: return R::TalUnclosed;
+      case TTalFault::Unterminated: return R::TalEnd;
+      case TTalFault::Padding: return R::TalPadding;
+    }
+    return R::TalUnclosed;
+  }
+
+  TWhere Where() const { return TWhere{TWhereKind::Annotation, FSignal, FRecord, -1}; }
+
+  // At most MaxExcerpt bytes of Token around At.
+  std::string Excerpt(TTalSpan Token, uint32_t At) const {
+    uint32_t Begin = Token.Begin;
+    if (Token.Size() > MaxExcerpt) {
+      const uint32_t Centre = std::max(At, Token.Begin + MaxExcerpt / 2) - MaxExcerpt / 2;
+      Begin = std::min(Centre, Token.End - MaxExcerpt);
+    }
+    const uint32_t End = std::min(Token.End, Begin + MaxExcerpt);
+    return std::string(reinterpret_cast<const char*>(FBlock) + Begin, End - Begin);
+  }
+
+  std::string TalExcerpt(const TTal& T, uint32_t Upto) const {
+    return Excerpt({T.Begin, std::min(std::max(Upto, T.Begin), FSize)}, T.Begin);
+  }
+
+  // A time-keeping fault at byte At, quoting the TAL up to byte Upto.
+  void AddTimeKeeping(const TTal& T, uint32_t At, uint32_t Upto, const char* Prefix, const char* Fault) {
+    if (!Sink.Listing(R::TimeKeeping)) return;
+    const std::string Raw = TalExcerpt(T, Upto);
+    Sink.Add(R::TimeKeeping, Where(), FBase + At, 1, Raw, Prefix + QuoteExcerpt(Raw) + Fault);
+  }
+
+  void NoTimeKeeping() {
+    if (!Sink.Listing(R::TimeKeeping)) return;
+    const std::string Raw(reinterpret_cast<const char*>(FBlock), std::min<uint32_t>(FSize, 8));
+    Sink.Add(R::TimeKeeping, Where(), FBase, 1, Raw,
+             "the first annotation signal holds no TAL here (" + QuoteExcerpt(Raw) +
+                 "): every record starts with its time-keeping TAL, onset 0x14 0x14 0x00");
+  }
+
+  // The first TAL of the first annotation signal: the record's start time.
+  // False when it is no time-keeping TAL (then it counts as an annotation).
+  // Further texts after its empty one are annotations of that moment.
+  bool Stamp(const TTal& T) {
+    if (!T.OnsetValid) return true;  // its onset fault is reported; no stamp
+    if (T.Texts == 0 && !T.Complete) return true;  // its framing fault is reported
+    if (T.Texts == 0) {
+      AddTimeKeeping(T, T.AfterOnset, T.AfterOnset + 1, "TAL ",
+                     " lacks the empty text and is the first TAL of the record: the time-keeping TAL is onset "
+                     "0x14 0x14 0x00");
+      return false;
+    }
+    if (T.FirstText.Size() > 0) {
+      AddTimeKeeping(T, T.FirstText.Begin, T.FirstText.End, "TAL ",
+                     " holds a text and is the first TAL of the record: the time-keeping TAL is onset 0x14 0x14 "
+                     "0x00");
+      return false;
+    }
+    if (T.HasDuration)
+      AddTimeKeeping(T, T.DurationMark, T.AfterOnset, "time-keeping TAL ",
+                     " has a duration: a record's start time has none");
+    FStamped = true;
+    const TExactTime S = T.OnsetValue;
+    if (FRecord == 0) {
+      FStart = S;
+      if ((S < TExactTime{} || S >= TExactTime{1, 0}) && Sink.Listing(R::TimeFirst)) {
+        const std::string Onset = Excerpt(T.Onset, T.Onset.Begin);
+        Sink.Add(R::TimeFirst, Where(), FBase + T.Onset.Begin, T.Onset.Size(), Onset,
+                 "the first record's time-keeping onset " + QuoteExcerpt(Onset) + " is not in [0, 1) s");
+      }
+    } else if (FEndKnown && Timed()) {
+      Continuity(T);
+    }
+    FEndKnown = Ctx.DurationKnown;
+    FEnd = S + Ctx.Duration;
+    return true;
+  }
+
+  // The record's start against the end of the one before.
+  void Continuity(const TTal& T) {
+    const TExactTime Diff = T.OnsetValue - FEnd;
+    if (Diff.IsZero()) return;
+    const bool Late = Diff > TExactTime{};
+    if (Late && Ctx.Plus != TPlusKind::Continuous) return;  // gaps are allowed in EDF+D
+    const bool Noise = Diff.Abs().Approx() < Ctx.NoiseBelow;
+    const R Rule = Noise ? R::TimeNoise : Ctx.Plus == TPlusKind::Continuous ? R::TimeContinuous : R::TimeOverlap;
+    if (!Sink.Listing(Rule)) return;
+    const std::string Onset = Excerpt(T.Onset, T.Onset.Begin);
+    std::string Message = "record starts at " + QuoteExcerpt(Onset) + ", " + Seconds(Diff.Abs()) +
+                          (Late ? " after" : " before") + " the previous record ends (" + Seconds(FEnd) + "): ";
+    if (Noise) {
+      char Period[32];
+      std::snprintf(Period, sizeof Period, "%.6Lg", Ctx.SamplePeriod);
+      Message += std::string("rounding noise far below the ") + Period + " s sample period, not a " +
+                 (Late ? "gap" : "overlap");
+    } else if (Rule == R::TimeContinuous) {
+      Message += std::string("EDF+C records follow each other without ") + (Late ? "a gap" : "an overlap");
+    } else {
+      Message += "EDF+D records do not overlap";
+    }
+    Sink.Add(Rule, Where(), FBase + T.Onset.Begin, T.Onset.Size(), Onset, Message);
+  }
+
+  // An annotation before the start is known at once; one after the end of
+  // the records read so far waits until the end is known.
+  void Outside(const TTal& T) {
+    const int64_t At = FBase + T.Onset.Begin;
+    if (T.OnsetValue < FStart) {
+      if (!Sink.Listing(R::TimeOutside)) return;
+      const std::string Onset = Excerpt(T.Onset, T.Onset.Begin);
+      Sink.Add(R::TimeOutside, Where(), At, T.Onset.Size(), Onset,
+               "annotation onset " + QuoteExcerpt(Onset) + " lies before the recording starts (" + Seconds(FStart) +
+                   ")");
+      return;
+    }
+    if (!Timed() || (FEndKnown && T.OnsetValue <= FEnd)) return;
+    if (FPending.size() >= MaxPending) {
+      ++FOverflow;
+      return;
+    }
+    // At most 15 bytes of the onset: kept inside the string, no heap block.
+    const TTalSpan Short{T.Onset.Begin, T.Onset.Begin + std::min(T.Onset.Size(), 15u)};
+    FPending.push_back({T.OnsetValue, FRecord, FSignal, At, T.Onset.Size(), Excerpt(Short, Short.Begin)});
+    std::push_heap(FPending.begin(), FPending.end(), Later);
+  }
+
+  static bool Later(const TPending& A, const TPending& B) { return A.Onset > B.Onset; }
+
+  void Prune() {
+    if (!FEndKnown) return;
+    while (!FPending.empty() && FPending.front().Onset <= FEnd) {
+      std::pop_heap(FPending.begin(), FPending.end(), Later);
+      FPending.pop_back();
+    }
+  }
+
+  // The record and annotation signal being scanned.
+  int64_t FRecord = 0;
+  int FSignal = 0;
+  bool FFirstSignal = false;
+  int64_t FBase = 0;
+  const uint8_t* FBlock = nullptr;
+  uint32_t FSize = 0;
+  bool FStamped = false;
+  // Time-keeping: the first record's start, and the end of the last record
+  // read (the start expected of the next one).
+  TExactTime FStart;
+  bool FEndKnown = false;
+  TExactTime FEnd;
+  std::vector<TPending> FPending;  // a heap, earliest onset first
+  int64_t FOverflow = 0;
+};
+
+TConformanceCheck::TConformanceCheck(const TCustomEDFFile& F) : FState(std::make_unique<TState>(F)) {
+  TRecordLayout Layout;
+  std::string WhyNot;
+  const bool Usable = ConformanceLayout(F, Layout, WhyNot);
+  FState->UseLayout(Layout, Usable, WhyNot);
+}
+
+TConformanceCheck::TConformanceCheck(const TCustomEDFFile& F, const TRecordLayout& Layout)
+    : FState(std::make_unique<TState>(F)) {
+  FState->UseLayout(Layout, Layout.RecordBytes > 0 && Layout.SampleBytes > 0,
+                    "the layout holds no record bytes");
+}
+
+TConformanceCheck::~TConformanceCheck() = default;
+
+bool TConformanceCheck::WantsRecords() const { return FState->Wants; }
+
+const TRecordLayout& TConformanceCheck::Layout() const { return FState->Layout; }
+
+void TConformanceCheck::OnRecord(int64_t Index, int64_t Position, const uint8_t* Bytes) {
+  if (FState->Wants) FState->Record(Index, Position, Bytes);
+}
+
+TConformanceReport TConformanceCheck::Finish(const TScanOutcome& Outcome) {
+  TState& S = *FState;
+  if (Outcome.ReadFailed)
+    S.Sink.AddOther(MakeFinding("file.read", TWhere{TWhereKind::DataRecord, -1, Outcome.FailedRecord, -1},
+                                Outcome.FailedOffset, 0, "", std::string(ReadErrorText) + ": " + Outcome.Error));
+  if (Outcome.FileChanged()) S.Sink.AddOther(FileChangedFinding(Outcome.SizeAtStart, Outcome.SizeAtEnd));
+  S.Outstanding(Outcome.Cancelled);
+  TConformanceReport Report;
+  Report.Format = S.Ctx.Format;
+  Report.Plus = S.Ctx.Plus;
+  Report.RecordsChecked = S.Wants && (Outcome.RecordsScanned > 0 || Outcome.ReadFailed || S.Layout.NrRecords == 0);
+  Report.RecordsScanned = Outcome.RecordsScanned;
+  Report.Cancelled = Outcome.Cancelled;
+  S.Sink.Fill(Report);
+  return Report;
+}
+
+TConformanceReport CheckConformance(const TCustomEDFFile& F, const TScanProgress& Progress) {
+  TConformanceCheck Check(F);
+  TScanOutcome Outcome;
+  if (Check.WantsRecords()) {
+    TRecordVisitor* Visitors[] = {&Check};
+    Outcome = ScanRecords(*F.Stream(), Check.Layout(), Visitors, Progress);
+  }
+  return Check.Finish(Outcome);
+}

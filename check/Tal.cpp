@@ -1,0 +1,281 @@
+#include "check/Tal.h"
+
+#include <algorithm>
+#include <array>
+
+namespace {
+
+constexpr uint8_t Nul = 0x00;
+constexpr uint8_t EndMark = 0x14;       // ends onset/duration and each text
+constexpr uint8_t DurationMark = 0x15;  // between onset and duration
+constexpr int MaxIntegerDigits = 18;    // keeps sums of times inside 64 bits
+
+bool IsDigitByte(uint8_t C) { return C >= '0' && C <= '9'; }
+
+TNumberFault Classify(uint8_t C) {
+  if (C == ' ') return TNumberFault::Blank;
+  if (C == ',') return TNumberFault::Comma;
+  if (C == '.') return TNumberFault::SecondPoint;
+  return TNumberFault::NotDigit;
+}
+
+}  // namespace
+
+TExactTime TExactTime::operator+(const TExactTime& Other) const {
+  TExactTime R{Seconds + Other.Seconds, Atto + Other.Atto};
+  if (R.Atto >= AttoPerSecond) {
+    R.Atto -= AttoPerSecond;
+    ++R.Seconds;
+  }
+  return R;
+}
+
+TExactTime TExactTime::operator-(const TExactTime& Other) const {
+  TExactTime R{Seconds - Other.Seconds, Atto - Other.Atto};
+  if (R.Atto < 0) {
+    R.Atto += AttoPerSecond;
+    --R.Seconds;
+  }
+  return R;
+}
+
+TExactTime TExactTime::Abs() const { return Seconds < 0 ? TExactTime{} - *this : *this; }
+
+long double TExactTime::Approx() const {
+  return static_cast<long double>(Seconds) + static_cast<long double>(Atto) / 1e18L;
+}
+
+std::string TExactTime::Text() const {
+  if (Seconds < 0) return "-" + Abs().Text();
+  std::string Out = std::to_string(Seconds);
+  if (Atto != 0) {
+    std::string Fraction = std::to_string(Atto);
+    Fraction.insert(0, 18 - Fraction.size(), '0');
+    Fraction.erase(Fraction.find_last_not_of('0') + 1);
+    Out += "." + Fraction;
+  }
+  return Out;
+}
+
+TNumberCheck ParseTalNumber(const uint8_t* Text, uint32_t Size, bool Signed, TExactTime& Value) {
+  if (Size == 0) return {TNumberFault::Empty, 0};
+  uint32_t i = 0;
+  bool Negative = false;
+  const bool HasSign = Text[0] == '+' || Text[0] == '-';
+  if (Signed) {
+    if (!HasSign) return {Text[0] == ' ' ? TNumberFault::Blank : TNumberFault::NoSign, 0};
+    Negative = Text[0] == '-';
+    i = 1;
+  } else if (HasSign) {
+    return {TNumberFault::Sign, 0};
+  }
+  int64_t Whole = 0;
+  int IntDigits = 0;
+  for (; i < Size && IsDigitByte(Text[i]); ++i) {
+    // Leading zeros do not count towards the saturation.
+    if (IntDigits > 0 || Text[i] != '0') ++IntDigits;
+    if (IntDigits <= MaxIntegerDigits) Whole = Whole * 10 + (Text[i] - '0');
+  }
+  const bool AnyIntDigit = i > (Signed ? 1u : 0u);
+  if (IntDigits > MaxIntegerDigits) Whole = TExactTime::AttoPerSecond - 1;
+  int64_t Atto = 0;
+  if (i < Size && Text[i] == '.') {
+    if (!AnyIntDigit) return {TNumberFault::NoIntegerDigits, i};
+    const uint32_t Point = i++;
+    int64_t Scale = TExactTime::AttoPerSecond / 10;
+    for (; i < Size && IsDigitByte(Text[i]); ++i) {
+      Atto += (Text[i] - '0') * Scale;
+      Scale /= 10;
+    }
+    if (i == Point + 1 && i == Size) return {TNumberFault::TrailingPoint, Point};
+  }
+  if (i < Size) return {Classify(Text[i]), i};
+  if (!AnyIntDigit) return {TNumberFault::NoDigits, i};
+  Value = TExactTime{Whole, Atto};
+  if (Negative) Value = TExactTime{} - Value;
+  return {};
+}
+
+const char* NumberFaultText(TNumberFault Fault) {
+  switch (Fault) {
+    case TNumberFault::None: return "is well formed";
+    case TNumberFault::Empty: return "is empty";
+    case TNumberFault::NoSign: return "has no sign";
+    case TNumberFault::Sign: return "has a sign";
+    case TNumberFault::NoDigits: return "has no digits";
+    case TNumberFault::NoIntegerDigits: return "has no digit before \".\"";
+    case TNumberFault::Blank: return "holds a blank";
+    case TNumberFault::Comma: return "holds a comma";
+    case TNumberFault::TrailingPoint: return "ends in \".\" without digits";
+    case TNumberFault::SecondPoint: return "holds a second \".\"";
+    case TNumberFault::NotDigit: return "holds a byte that is no digit";
+  }
+  return "is malformed";
+}
+
+namespace {
+
+// The length of the UTF-8 sequence at P (at most End - P bytes), or 0 when
+// the bytes there are not UTF-8: overlong forms, surrogates and code points
+// beyond U+10FFFF are refused as the standard does.
+uint32_t Utf8Length(const uint8_t* P, const uint8_t* End) {
+  const uint8_t C = P[0];
+  if (C < 0x80) return 1;
+  uint32_t Need = 0;
+  uint8_t Lo = 0x80, Hi = 0xBF;  // the range of the second byte
+  if (C >= 0xC2 && C <= 0xDF) {
+    Need = 1;
+  } else if (C >= 0xE0 && C <= 0xEF) {
+    Need = 2;
+    if (C == 0xE0) Lo = 0xA0;
+    if (C == 0xED) Hi = 0x9F;
+  } else if (C >= 0xF0 && C <= 0xF4) {
+    Need = 3;
+    if (C == 0xF0) Lo = 0x90;
+    if (C == 0xF4) Hi = 0x8F;
+  } else {
+    return 0;
+  }
+  if (End - P <= static_cast<std::ptrdiff_t>(Need)) return 0;
+  if (P[1] < Lo || P[1] > Hi) return 0;
+  for (uint32_t k = 2; k <= Need; ++k)
+    if (P[k] < 0x80 || P[k] > 0xBF) return 0;
+  return Need + 1;
+}
+
+bool IsBadControl(uint8_t C) { return (C < 0x20 && C != '\t' && C != '\n' && C != '\r') || C == 0x7F; }
+
+class TScanner {
+public:
+  TScanner(const uint8_t* Bytes, uint32_t Size, TTalHandler& Handler) : B(Bytes), N(Size), H(Handler) {}
+
+  uint32_t Run() {
+    uint32_t Pos = 0;
+    while (Pos < N) {
+      if (B[Pos] == Nul) {
+        Padding(Pos);
+        break;
+      }
+      if (!Tal(Pos)) break;
+    }
+    return Count;
+  }
+
+private:
+  // Only 0x00 may follow the first 0x00 that stands where a TAL would start.
+  void Padding(uint32_t Pos) {
+    const uint8_t* Stray = std::find_if(B + Pos, B + N, [](uint8_t C) { return C != Nul; });
+    if (Stray == B + N) return;
+    const auto At = static_cast<uint32_t>(Stray - B);
+    const auto Stop = static_cast<uint32_t>(std::find(Stray, B + N, Nul) - B);
+    H.OnFault(TTalFault::Padding, TNumberFault::None, At, {At, Stop});
+  }
+
+  // Up to the next byte of Stops (or the end).
+  uint32_t Until(uint32_t Pos, std::initializer_list<uint8_t> Stops) const {
+    while (Pos < N && std::find(Stops.begin(), Stops.end(), B[Pos]) == Stops.end()) ++Pos;
+    return Pos;
+  }
+
+  void Finish(TTal& T) {
+    ++Count;
+    H.OnTal(T);
+  }
+
+  // One TAL from Pos; false when the bytes ended inside it. Pos moves past
+  // the 0x00 that ended it.
+  bool Tal(uint32_t& Pos) {
+    TTal T;
+    T.Index = Count;
+    T.Begin = Pos;
+    T.Onset = {Pos, Until(Pos, {EndMark, DurationMark, Nul})};
+    const TNumberCheck OnsetCheck = ParseTalNumber(B + T.Onset.Begin, T.Onset.Size(), true, T.OnsetValue);
+    T.OnsetValid = OnsetCheck.Fault == TNumberFault::None;
+    if (!T.OnsetValid) H.OnFault(TTalFault::Onset, OnsetCheck.Fault, T.Onset.Begin + OnsetCheck.At, T.Onset);
+    uint32_t P = T.Onset.End;
+    if (P < N && B[P] == DurationMark) {
+      T.HasDuration = true;
+      T.DurationMark = P;
+      T.Duration = {P + 1, Until(P + 1, {EndMark, DurationMark, Nul})};
+      P = T.Duration.End;
+      const bool SecondMark = P < N && B[P] == DurationMark;
+      TExactTime Ignored;
+      const TNumberCheck Check = ParseTalNumber(B + T.Duration.Begin, T.Duration.Size(), false, Ignored);
+      // An empty duration before a second 0x15 is that 0x15's fault alone.
+      if (Check.Fault != TNumberFault::None && !(SecondMark && Check.Fault == TNumberFault::Empty))
+        H.OnFault(TTalFault::Duration, Check.Fault, T.Duration.Begin + Check.At, T.Duration);
+      if (SecondMark) {
+        H.OnFault(TTalFault::Separator, TNumberFault::None, P, {T.Begin, P + 1});
+        P = Until(P, {EndMark, Nul});
+      }
+    }
+    if (P == N) return Unterminated(T);
+    if (B[P] == Nul) return Unclosed(T, P, Pos);
+    T.AfterOnset = ++P;  // past the 0x14
+    for (;;) {
+      if (P == N) return Unterminated(T);
+      if (B[P] == Nul) {
+        T.Complete = true;
+        Finish(T);
+        Pos = P + 1;
+        return true;
+      }
+      const uint32_t TextBegin = P;
+      std::array<uint32_t, 3> First = {N, N, N};  // Utf8, Control, Separator
+      while (P < N && B[P] != EndMark && B[P] != Nul) {
+        const uint8_t C = B[P];
+        if (C == DurationMark) {
+          First[2] = std::min(First[2], P);
+          ++P;
+        } else if (C < 0x80) {
+          if (IsBadControl(C)) First[1] = std::min(First[1], P);
+          ++P;
+        } else {
+          const uint32_t L = Utf8Length(B + P, B + N);
+          if (L == 0) First[0] = std::min(First[0], P);
+          P += L == 0 ? 1 : L;
+        }
+      }
+      const TTalSpan Text{TextBegin, std::min(P, N)};
+      if (T.Texts == 0) T.FirstText = Text;
+      TextFaults(First, Text);
+      if (P >= N) return Unterminated(T);
+      if (B[P] == Nul) return Unclosed(T, P, Pos);
+      ++T.Texts;
+      ++P;  // past the 0x14
+    }
+  }
+
+  // The first fault of each kind in one text, in byte order.
+  void TextFaults(const std::array<uint32_t, 3>& First, TTalSpan Text) {
+    constexpr std::array<TTalFault, 3> Kinds = {TTalFault::Utf8, TTalFault::Control, TTalFault::Separator};
+    std::array<size_t, 3> Order = {0, 1, 2};
+    std::sort(Order.begin(), Order.end(), [&](size_t a, size_t b) { return First[a] < First[b]; });
+    for (const size_t k : Order)
+      if (First[k] < N) H.OnFault(Kinds[k], TNumberFault::None, First[k], Text);
+  }
+
+  bool Unterminated(TTal& T) {
+    H.OnFault(TTalFault::Unterminated, TNumberFault::None, N - 1, {T.Begin, N});
+    Finish(T);
+    return false;
+  }
+
+  bool Unclosed(TTal& T, uint32_t At, uint32_t& Pos) {
+    H.OnFault(TTalFault::Unclosed, TNumberFault::None, At, {T.Begin, At});
+    Finish(T);
+    Pos = At + 1;
+    return true;
+  }
+
+  const uint8_t* B;
+  uint32_t N;
+  TTalHandler& H;
+  uint32_t Count = 0;
+};
+
+}  // namespace
+
+uint32_t ScanTals(const uint8_t* Bytes, uint32_t Size, TTalHandler& Handler) {
+  return TScanner(Bytes, Size, Handler).Run();
+}
