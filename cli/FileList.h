@@ -1,12 +1,13 @@
 // Turns the PATH arguments into the list of files to check: a named file as
-// given, a folder (only with -r) as its .edf files. Paths that cannot be read
-// are kept in place with the reason, so the caller can report them in order.
+// given, a folder (only with -r) as its .edf and .bdf files. Paths that cannot
+// be read are kept in place with the reason, so the caller can report them in
+// order.
 #pragma once
 
 #include <string>
 #include <vector>
 
-inline constexpr const char* NoFilesError = "no .edf files in this folder";
+inline constexpr const char* NoFilesError = "no .edf or .bdf files in this folder";
 
 struct TFileListEntry {
   std::string Path;
@@ -18,9 +19,12 @@ struct TFileListEntry {
 // One entry per file to check, in argument order; a folder's files are sorted
 // by path so repeated runs print the same order. Folders are only walked when
 // Recursive is set; without it a folder is an entry with the error
-// "Is a directory". A folder that holds no .edf file is an entry with the
-// error NoFilesError.
+// "Is a directory". A folder that holds no .edf or .bdf file is an entry with
+// the error NoFilesError.
 std::vector<TFileListEntry> ExpandPaths(const std::vector<std::string>& Paths, bool Recursive);
 
 // True for names ending in ".edf" in any letter case.
 bool HasEdfExtension(const std::string& Name);
+// True for names ending in ".edf" or ".bdf" in any letter case: the files a
+// folder walk collects (which format a file is, its first byte tells).
+bool HasRecordingExtension(const std::string& Name);
