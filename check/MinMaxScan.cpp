@@ -42,17 +42,21 @@ void FoldMinMax32(const int32_t* Samples, int32_t Count, int32_t& Min, int32_t& 
   Max = std::max(Max, Hi);
 }
 
+// Each sample is compared as V x 256: its three bytes in the top of a 32-bit
+// word, which keeps the order and the sign, so the sign extension (the shift
+// back) is done once per call instead of once per sample.
 void FoldMinMax24(const uint8_t* Bytes, int64_t Count, int32_t& Min, int32_t& Max) {
   if (Count <= 0) return;
   int32_t Lo = INT32_MAX;
   int32_t Hi = INT32_MIN;
   for (int64_t i = 0; i < Count; ++i) {
-    const int32_t V = LoadLE24(Bytes + 3 * i);
-    Lo = std::min(Lo, V);
-    Hi = std::max(Hi, V);
+    const uint8_t* P = Bytes + 3 * i;
+    const auto W = static_cast<int32_t>((uint32_t{P[0]} << 8) | (uint32_t{P[1]} << 16) | (uint32_t{P[2]} << 24));
+    Lo = std::min(Lo, W);
+    Hi = std::max(Hi, W);
   }
-  Min = std::min(Min, Lo);
-  Max = std::max(Max, Hi);
+  Min = std::min(Min, Lo >> 8);
+  Max = std::max(Max, Hi >> 8);
 }
 
 int ProgressPercent(int64_t r, int64_t N) {
