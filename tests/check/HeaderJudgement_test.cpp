@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <ostream>
 #include <string>
@@ -373,6 +374,8 @@ struct TFormatCase {
   std::string DataBlockLine;
   bool TooLarge;
   std::string VerdictText;
+  std::string FirstError = "";  // the rule of the first error finding, and its byte
+  int64_t FirstErrorOffset = -1;
 };
 
 void PrintTo(const TFormatCase& C, std::ostream* Os) { *Os << C.Name; }
@@ -392,6 +395,10 @@ TEST_P(FormatTest, GivesTheFormatsVersionViewLayoutAndVerdict) {
   EXPECT_EQ(T.J.DurationRemark, "");
   EXPECT_EQ(T.J.VerdictText, C.VerdictText);
   EXPECT_EQ(T.J.Verdict, C.VerdictText == VerdictValidText || C.VerdictText == BdfVerdictValidText);
+  const auto Error = std::find_if(T.J.Findings.begin(), T.J.Findings.end(),
+                                  [](const TFinding& F) { return F.Severity == TSeverity::Error; });
+  EXPECT_EQ(Error == T.J.Findings.end() ? "" : Error->Rule, C.FirstError);
+  EXPECT_EQ(Error == T.J.Findings.end() ? -1 : Error->Offset, C.FirstErrorOffset);
 }
 
 EdfBytes Bdf(const std::function<void(EdfBytes&)>& Change = [](EdfBytes&) {}) {
@@ -408,11 +415,16 @@ INSTANTIATE_TEST_SUITE_P(
         TFormatCase{"PlainBdf", [] { return Bdf(); }, 0, "BDF", "", None, "Datablock size = 1200 bytes", false,
                     BdfValid},
         TFormatCase{"BdfVersionInLowerCase", [] { return Bdf([](EdfBytes& E) { E.General[0] = "\xFF" "biosemi"; }); },
-                    0, "BDF", "", Error, "", false, BdfInvalid},
+                    0, "BDF", "", Error, "", false, BdfInvalid, "header.version.value", 0},
         TFormatCase{"FirstByteOtherThanFF",
                     [] { return Bdf([](EdfBytes& E) { E.General[0] = "\xFE" "BIOSEMI"; }); }, 0, "EDF",
-                    "Not ASCII printable", Error, "", false, VerdictInvalidText},
-        TFormatCase{"BdfCutInsideItsHeader", [] { return Bdf(); }, 10, "BDF", "", Error, "", false, BdfInvalid},
+                    "Not ASCII printable", Error, "", false, VerdictInvalidText, "header.version.value", 0},
+        TFormatCase{"BdfCutInsideItsHeader", [] { return Bdf(); }, 10, "BDF", "", Error, "", false, BdfInvalid,
+                    "header.version.value", 0},
+        // EDF by its first byte: 24-bit limits are beyond EDF's range.
+        TFormatCase{"EdfVersionWith24BitLimits", [] { return Bdf([](EdfBytes& E) { E.General[0] = "0"; }); }, 0,
+                    "EDF", "", None, "", false, VerdictInvalidText, "signal.digimin.range",
+                    EDFSignalFieldOffset(sfDigimin, 0, 2)},
         // EDF's 61440-byte and 1 s recommendations do not apply to BDF.
         TFormatCase{"BdfRecordAboveEdfLimit", [] { return EdfBytes::ValidBdf(1, 30721, 1); }, 0, "BDF", "", None,
                     "Datablock size = 92163 bytes", false, BdfValid},
@@ -425,7 +437,7 @@ INSTANTIATE_TEST_SUITE_P(
                     },
                     0, "BDF", "", None,
                     "Datablock size = 201326595 bytes, exceeds the 201326592-byte limit this checker reads", true,
-                    BdfInvalid},
+                    BdfInvalid, "layout.record.cap", 512},
         // An annotation signal: its bytes are text, three to a "sample".
         TFormatCase{"BdfPlusWithAnnotations",
                     [] {

@@ -272,25 +272,3 @@ TEST(UEDFFileInfo, StartDateTimeSplitsIntoDateAndTime) {
   EXPECT_TRUE(h.FieldValid()[gfStartDate]);
   EXPECT_TRUE(h.FieldValid()[gfStartTime]);
 }
-
-// A BDF header's version is byte 0xFF and "BIOSEMI"; EDF's "0" is no BDF version.
-TEST(UEDFFileInfo, VersionFollowsTheRecordsFormat) {
-  const struct {
-    TEDFFormat Format;
-    std::string Version;
-    TEDFFieldFaults Faults;
-  } Cases[] = {{TEDFFormat::BDF, "\xFF" "BIOSEMI", ffNone},
-               {TEDFFormat::BDF, "\xFF" "biosemi", ffNotVersion},
-               {TEDFFormat::BDF, "0", ffNotVersion},
-               {TEDFFormat::BDF, "\xFF" "BIOSEM", ffNotVersion},
-               {TEDFFormat::EDF, "\xFF" "BIOSEMI", ffNotVersion},
-               {TEDFFormat::EDF, "0", ffNone}};
-  for (const auto& c : Cases) {
-    SCOPED_TRACE(c.Version);
-    TEDFFileInfo h(nullptr);
-    h.SetFormat(c.Format);
-    h.LoadFromRaw(RawGeneral({{gfVersion, c.Version}}));
-    EXPECT_EQ(h.FieldFaults(gfVersion), c.Faults);
-    EXPECT_EQ(h.IsValid(), c.Faults == ffNone);
-  }
-}

@@ -231,36 +231,6 @@ TEST(UEDFRead, LoadsBdfSamplesSignExtended) {
   }
 }
 
-// Which format a file is comes from its first byte, whatever the rest says.
-TEST(UEDFOpen, FormatIsTheFirstBytesAndItsRulesApply) {
-  const struct {
-    const char* What;
-    std::string Version;
-    size_t Cut;  // bytes kept; 0 for all
-    TEDFFormat Format;
-    bool VersionValid;
-    bool DigitalValid;  // the 24-bit limits of the BDF file
-  } Cases[] = {{"BDF", "\xFF" "BIOSEMI", 0, TEDFFormat::BDF, true, true},
-               {"BDF in lower case", "\xFF" "biosemi", 0, TEDFFormat::BDF, false, true},
-               {"EDF's version", "0", 0, TEDFFormat::EDF, true, false},
-               {"another first byte", "\xFE" "BIOSEMI", 0, TEDFFormat::EDF, false, false},
-               {"BDF cut to 10 bytes", "\xFF" "BIOSEMI", 10, TEDFFormat::BDF, false, false}};
-  for (const auto& c : Cases) {
-    SCOPED_TRACE(c.What);
-    TempDir dir;
-    EdfBytes edf = EdfBytes::ValidBdf(1, 10, 1);
-    edf.General[0] = c.Version;
-    std::string bytes = edf.Bytes();
-    if (c.Cut) bytes.resize(c.Cut);
-    testkit::WriteFileBytes(dir.File("t.edf"), bytes);
-    auto file = OpenEdf(dir.File("t.edf"));
-    EXPECT_EQ(file->Format(), c.Format);
-    EXPECT_EQ(file->SampleBytes(), c.Format == TEDFFormat::BDF ? 3 : 2);
-    EXPECT_EQ(file->FileInfo()->FieldValid()[gfVersion], c.VersionValid);
-    EXPECT_EQ(file->SignalCount() == 1 && file->GetSignal(0)->GetFieldValid(sfDigimin), c.DigitalValid);
-  }
-}
-
 TEST(UEDFRead, RecordIndexChecks) {
   TempDir dir;
   auto file = OpenEdf(WriteEdf(dir, EdfBytes::Valid(2, 100, 3)));
