@@ -41,7 +41,7 @@ struct TEDFFormatRules {
   int32_t DigitalMax;
 };
 
-inline constexpr TEDFFormatRules EDFRules{"EDF", "0", 2, -32768, 32767};
+inline constexpr TEDFFormatRules EDFRules{"EDF", "0", EDFSampleBytes, -32768, 32767};
 inline constexpr TEDFFormatRules BDFRules{"BDF", "\xFF" "BIOSEMI", 3, -8388608, 8388607};
 
 constexpr const TEDFFormatRules& EDFFormatRules(TEDFFormat Format) {
