@@ -34,6 +34,8 @@ public:
     Dialog.setAcceptMode(QFileDialog::AcceptOpen);
     Dialog.setFileMode(QFileDialog::ExistingFile);
     Dialog.setFilter(Dialog.filter() | QDir::Hidden);
+    Dialog.setNameFilters(OpenFileFilters());
+    Dialog.selectNameFilter(OpenFileFilters().first());
     if (Dialog.exec() != QDialog::Accepted) return std::nullopt;
     const QStringList Files = Dialog.selectedFiles();
     if (Files.isEmpty()) return std::nullopt;
@@ -49,6 +51,10 @@ TRealDialogs RealDialogs;
 IDialogs* Current = &RealDialogs;
 
 }  // namespace
+
+QStringList OpenFileFilters() {
+  return {QStringLiteral("All files (*)"), QStringLiteral("EDF and BDF files (*.edf *.bdf)")};
+}
 
 IDialogs& Dialogs() { return *Current; }
 

@@ -7,6 +7,7 @@
 #include <optional>
 
 #include <QString>
+#include <QStringList>
 
 class QDialog;
 class QUrl;
@@ -21,8 +22,9 @@ public:
   // A modal message box without owner window and with one OK button.
   virtual void ShowMessage(const QString& Text, const QString& Caption, TMsgIcon Icon) = 0;
 
-  // The file-open dialog: an existing file, hidden files shown, no filter and
-  // no title of its own. Empty when the user cancels.
+  // The file-open dialog: an existing file, hidden files shown, no title of
+  // its own; the filters OpenFileFilters(), all files first and chosen.
+  // Empty when the user cancels.
   virtual std::optional<QString> GetOpenFileName(QWidget* Parent) = 0;
 
   // Shows Dialog modally and gives its result code.
@@ -31,6 +33,11 @@ public:
   // Hands Url to the desktop's handler; false when that failed.
   virtual bool OpenUrl(const QUrl& Url) = 0;
 };
+
+// The open dialog's name filters: "All files (*)" (the default: the format
+// is the file's first byte, not its name) and "EDF and BDF files (*.edf
+// *.bdf)", which Qt matches in any letter case.
+QStringList OpenFileFilters();
 
 // The implementation in force: the real one unless a test replaced it.
 IDialogs& Dialogs();

@@ -1,4 +1,5 @@
-// A file dropped on the main window is opened just as File / Open opens it.
+// A file dropped on the main window is opened just as File / Open opens it:
+// EDF or BDF, whatever its name, as its first byte says.
 #include <optional>
 
 #include <QDragEnterEvent>

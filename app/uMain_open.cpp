@@ -23,7 +23,7 @@ void TForm1::OpenFileContinue(const QString& FileName) {
     ShowJudgement(Judgement);
     Dialogs().ShowMessage(QString::fromLatin1(ReadErrorText),
                           QStringLiteral("File open error"), TMsgIcon::Error);
-    RzLabel21->setText(QString::fromLatin1(VerdictInvalidText));
+    RzLabel21->setText(QString::fromLatin1(VerdictText(Judgement.Format, false)));
     RzLabel21->SetBlinking(true);
     return;
   }

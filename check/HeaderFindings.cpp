@@ -48,6 +48,7 @@ std::string Shown(const std::string& Raw) {
 struct TContext {
   const TEDFRawHeader& Raw;
   int32_t NrSignals = 0;  // general header: the signal count read
+  TEDFFormat Format = TEDFFormat::EDF;
 };
 
 std::string Sentence(bool SignalField, int Field, TEDFFieldFault Fault, const TContext& C) {
@@ -56,16 +57,21 @@ std::string Sentence(bool SignalField, int Field, TEDFFieldFault Fault, const TC
   switch (Fault) {
     case ffNotLeftJustified: return Head + " is not left-justified";
     case ffNotPrintable: return Head + " holds bytes outside printable ASCII";
-    case ffNotVersion: return Head + " must read 0";
+    case ffNotVersion:
+      return C.Format == TEDFFormat::BDF ? Head + " must be byte 0xFF followed by BIOSEMI"
+                                         : Head + " must read 0";
     case ffBadLayout:
       return Head + " is not laid out as " + (D.Kind == TEDFFieldKind::Date ? "dd.mm.yy" : "hh.nn.ss");
     case ffNoCalendarDate: return Head + " is not a calendar date";
     case ffNoClockTime: return Head + " is not a time of day";
     case ffNotInteger: return Head + " is not an integer";
     case ffNotNumber: return Head + " is not a decimal number";
-    case ffOutOfRange:
-      return D.Kind == TEDFFieldKind::Digital ? Head + " is outside -32768..32767"
+    case ffOutOfRange: {
+      const TEDFFormatRules& Rules = EDFFormatRules(C.Format);
+      return D.Kind == TEDFFieldKind::Digital ? Head + " is outside " + std::to_string(Rules.DigitalMin) +
+                                                    ".." + std::to_string(Rules.DigitalMax)
                                               : Head + " is beyond the range of a number";
+    }
     case ffTooSmall:
       if (!SignalField && Field == gfNrDataRecords) return Head + " must be -1 or more";
       if ((!SignalField && Field == gfSampleRecDuration) || (SignalField && Field == sfNrSamples))
@@ -112,7 +118,11 @@ void AddFieldFindings(TFindings& Out, bool SignalField, int Field, TEDFFieldFaul
   // the number test; signal fields show the text reasons alone.
   const bool SeparatorTest = !SignalField && (D.Kind == TEDFFieldKind::Date || D.Kind == TEDFFieldKind::Time);
   const bool NumberTest = !SignalField && (D.Kind == TEDFFieldKind::Integer || D.Kind == TEDFFieldKind::Number);
-  const TTipReasons Tips = FieldTips(Raw, SeparatorTest, NumberTest);
+  // BDF's version starts with byte 0xFF, the format's mark: the text
+  // reasons are about what follows it.
+  const bool BdfMark = !SignalField && Field == gfVersion && C.Format == TEDFFormat::BDF && !Raw.empty() &&
+                       static_cast<unsigned char>(Raw[0]) == 0xFF;
+  const TTipReasons Tips = FieldTips(BdfMark ? Raw.substr(1) : Raw, SeparatorTest, NumberTest);
   TTipReasons Covered = trNone;
   for (uint32_t Bit = 1; Bit <= 0x8000u; Bit <<= 1) {
     if ((Faults & Bit) == 0) continue;
@@ -193,7 +203,7 @@ std::string TipText(TTipReasons Tips) {
 
 TFindings GeneralHeaderFindings(const TCustomEDFFileInfo& Info) {
   TFindings Out;
-  const TContext C{Info.OriginalHeader(), Info.NrSignals()};
+  const TContext C{Info.OriginalHeader(), Info.NrSignals(), Info.Format()};
   for (int Field = 0; Field < EDFFieldCount; ++Field) {
     const TWhere Where{TWhereKind::GeneralHeader, -1, -1, Field};
     AddFieldFindings(Out, false, Field, Info.FieldFaults(Field), Where, EDFGeneralFieldOffset(Field), C);
@@ -209,7 +219,7 @@ TFindings GeneralHeaderFindings(const TCustomEDFFileInfo& Info) {
 
 TFindings SignalHeaderFindings(const TCustomEDFSignalInfo& Signal, int Index, int Ns) {
   TFindings Out;
-  const TContext C{Signal.RawHeader(), 0};
+  const TContext C{Signal.RawHeader(), 0, Signal.Format()};
   for (int Field = 0; Field < EDFFieldCount; ++Field) {
     const TWhere Where{TWhereKind::SignalHeader, Index, -1, Field};
     AddFieldFindings(Out, true, Field, Signal.FieldFaults(Field), Where,
@@ -237,6 +247,12 @@ TFindings LayoutFindings(TEDFFile& F, int64_t DataBlockBytes) {
     Out.push_back(MakeFinding("layout.record.size", TWhere{}, Info.HeaderBytes(), DataBlockBytes, "",
                               "a data record holds " + std::to_string(DataBlockBytes) +
                                   " bytes, above the limit of " + std::to_string(MaxDataBlockBytes)));
+  }
+  if (Errors.Contains(heRecordBeyondCap)) {
+    Out.push_back(MakeFinding("layout.record.cap", TWhere{}, Info.HeaderBytes(), DataBlockBytes, "",
+                              "a data record holds " + std::to_string(DataBlockBytes) + " bytes, above the " +
+                                  std::to_string(MaxBdfDataBlockBytes) +
+                                  " bytes this checker reads into memory at once"));
   }
   if (Errors.Contains(heRecordTooShort)) {
     FieldFinding("layout.record.duration", gfSampleRecDuration,

@@ -79,23 +79,42 @@ TFindings JudgeRecordLayout(TEDFFile& F, THeaderJudgement& Out) {
   // The planned length rather than the buffer's: the buffer is only allocated
   // when a record is read, and a crafted header's absurd record must still be
   // reported with its size. 64-bit, as a crafted header can exceed 32 bits.
-  Out.DataBlockBytes = 2 * F.PlannedBufferLength();
+  Out.DataBlockBytes = F.SampleBytes() * F.PlannedBufferLength();
   return LayoutFindings(F, *Out.DataBlockBytes);
 }
 
 // The remarks beside the boxes and under them, from the layout findings.
 void DeriveRemarks(THeaderJudgement& Out) {
   Out.DataBlockLine.clear();
-  Out.DataBlockTooLarge = HasRule(Out.Findings, "layout.record.size");
+  const bool BeyondLimit = HasRule(Out.Findings, "layout.record.size");
+  const bool BeyondCap = HasRule(Out.Findings, "layout.record.cap");
+  Out.DataBlockTooLarge = BeyondLimit || BeyondCap;
   if (Out.DataBlockBytes) {
     Out.DataBlockLine = "Datablock size = " + std::to_string(*Out.DataBlockBytes) + " bytes";
-    if (Out.DataBlockTooLarge) Out.DataBlockLine += ", exceeds " + std::to_string(MaxDataBlockBytes);
+    if (BeyondLimit) Out.DataBlockLine += ", exceeds " + std::to_string(MaxDataBlockBytes);
+    if (BeyondCap)
+      Out.DataBlockLine +=
+          ", exceeds the " + std::to_string(MaxBdfDataBlockBytes) + "-byte limit this checker reads";
   }
   Out.DurationRemark = HasRule(Out.Findings, "layout.record.duration") ? DurationRemarkText : "";
   Out.SizeRemark = HasRule(Out.Findings, "layout.filesize") ? SizeRemarkText : "";
 }
 
 }  // namespace
+
+static_assert(MaxBdfDataBlockBytes == TCustomEDFFile::MaxBufferSamples * BDFRules.SampleBytes);
+
+const char* VerdictText(TEDFFormat Format, bool Valid) {
+  if (Format == TEDFFormat::BDF) return Valid ? BdfVerdictValidText : BdfVerdictInvalidText;
+  return Valid ? VerdictValidText : VerdictInvalidText;
+}
+
+std::string FormatName(const TCustomEDFFile& F) {
+  const TEDFFormatRules& Rules = EDFFormatRules(F.Format());
+  const std::string Plus = std::string(Rules.Name) + "+";
+  const bool Structured = F.FileInfo() && F.FileInfo()->Reserved().rfind(Plus, 0) == 0;
+  return Structured ? Plus : Rules.Name;
+}
 
 std::string DescribeFieldFaults(const std::string& Raw, bool SeparatorTest, bool NumberTest) {
   return TipText(FieldTips(Raw, SeparatorTest, NumberTest));
@@ -140,6 +159,8 @@ void JudgeOpenFile(TEDFFile& F, THeaderJudgement& Out) {
   F.SetReadOnly(true);
   F.SetStrict(true);
   F.SetActive(true);
+  Out.Format = F.Format();
+  Out.FormatName = FormatName(F);
   // Under strict rules this also records the whole-file faults in the header errors.
   F.IsValid();
   Out.Findings = GeneralHeaderFindings(*F.FileInfo());
@@ -170,5 +191,5 @@ void JudgeOpenFile(TEDFFile& F, THeaderJudgement& Out) {
   DeriveRemarks(Out);
 
   Out.Verdict = !HasErrors(Out.Findings);
-  Out.VerdictText = Out.Verdict ? VerdictValidText : VerdictInvalidText;
+  Out.VerdictText = VerdictText(Out.Format, Out.Verdict);
 }

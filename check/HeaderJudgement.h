@@ -20,6 +20,9 @@ class TEDFFile;
 inline constexpr const char* VerdictValidText =
     "File has a valid EDF fileheader.\nUse Tools menu for further checking.";
 inline constexpr const char* VerdictInvalidText = "File is not a valid EDF file";
+inline constexpr const char* BdfVerdictValidText =
+    "File has a valid BDF fileheader.\nUse Tools menu for further checking.";
+inline constexpr const char* BdfVerdictInvalidText = "File is not a valid BDF file";
 inline constexpr const char* DurationRemarkText = "should be > 1s";
 inline constexpr const char* SizeRemarkText = "does not fit filesize";
 inline constexpr const char* CalibrationRemarkText = "Signal is not calibrated";
@@ -27,7 +30,18 @@ inline constexpr const char* ReadErrorText = "Error while reading file data";
 inline constexpr const char* MinMaxErrorText =
     "There was an error during the digital min/max+ values check.\r\n\r\n"
     "Possible cause is a file read error. Please check for file-locking.";
-inline constexpr int64_t MaxDataBlockBytes = 61440;
+inline constexpr int64_t MaxDataBlockBytes = 61440;  // EDF's recommendation; not BDF's
+// The largest BDF data record the checker reads into memory (the file
+// object's buffer cap at 3 bytes a sample); BDF itself has no limit.
+inline constexpr int64_t MaxBdfDataBlockBytes = int64_t{64} * 1024 * 1024 * 3;
+
+// The verdict label's text for a file of this format.
+const char* VerdictText(TEDFFormat Format, bool Valid);
+
+// "EDF", "EDF+", "BDF" or "BDF+": the format of F's first byte, with "+"
+// when its Reserved field starts with "EDF+" (EDF) or "BDF+" (BDF). F's
+// general header has been read.
+std::string FormatName(const TCustomEDFFile& F);
 
 // The reasons why a raw header field breaks the text rules, "" when none:
 // "Not left justified", "Not ASCII printable", "Separators should be '.'",
@@ -64,12 +78,17 @@ struct THeaderJudgement {
   TFindings Findings;
   std::array<TFieldView, EDFFieldCount> General;
   std::optional<int64_t> DataBlockBytes;  // bytes of one data record, once the headers tell
-  std::string DataBlockLine;  // "Datablock size = %d bytes"[", exceeds 61440"], or ""
+  // "Datablock size = %d bytes"[", exceeds 61440"] (EDF), with BDF's cap remark
+  // instead when a BDF record is beyond it, or ""
+  std::string DataBlockLine;
   bool DataBlockTooLarge = false;
   std::string DurationRemark;  // beside SampleRecDuration: DurationRemarkText or ""
   std::string SizeRemark;      // beside NrDataRecords: SizeRemarkText or ""
   bool Verdict = false;
   std::string VerdictText;  // "" until the judgement completed
+  // The file's format, once its general header was read (FormatName() "" before).
+  TEDFFormat Format = TEDFFormat::EDF;
+  std::string FormatName;
   int ShownSignal = -1;     // the signal shown after the open; -1 when none was chosen
   TSignalView Signal;       // the signal pane after the open
 };

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <exception>
 #include <memory>
+#include <type_traits>
 
 #include "check/Rules.h"
 #include "edf/uEDF.h"
@@ -29,6 +30,35 @@ void FoldMinMax(const int16_t* Samples, int32_t Count, int32_t& Min, int32_t& Ma
   Max = std::max<int32_t>(Max, Hi);
 }
 
+void FoldMinMax32(const int32_t* Samples, int32_t Count, int32_t& Min, int32_t& Max) {
+  if (Count <= 0) return;
+  int32_t Lo = INT32_MAX;
+  int32_t Hi = INT32_MIN;
+  for (int32_t i = 0; i < Count; ++i) {
+    Lo = std::min(Lo, Samples[i]);
+    Hi = std::max(Hi, Samples[i]);
+  }
+  Min = std::min(Min, Lo);
+  Max = std::max(Max, Hi);
+}
+
+// Each sample is compared as V x 256: its three bytes in the top of a 32-bit
+// word, which keeps the order and the sign, so the sign extension (the shift
+// back) is done once per call instead of once per sample.
+void FoldMinMax24(const uint8_t* Bytes, int64_t Count, int32_t& Min, int32_t& Max) {
+  if (Count <= 0) return;
+  int32_t Lo = INT32_MAX;
+  int32_t Hi = INT32_MIN;
+  for (int64_t i = 0; i < Count; ++i) {
+    const uint8_t* P = Bytes + 3 * i;
+    const auto W = static_cast<int32_t>((uint32_t{P[0]} << 8) | (uint32_t{P[1]} << 16) | (uint32_t{P[2]} << 24));
+    Lo = std::min(Lo, W);
+    Hi = std::max(Hi, W);
+  }
+  Min = std::min(Min, Lo >> 8);
+  Max = std::max(Max, Hi >> 8);
+}
+
 int ProgressPercent(int64_t r, int64_t N) {
   if (N <= 0) return 0;
   // Extended precision as the percentage was always computed; the rounding is
@@ -49,17 +79,26 @@ TMinMaxFold::TMinMaxFold(const TRecordLayout& Layout) : FLayout(Layout) {
 }
 
 void TMinMaxFold::OnRecord(int64_t Index, int64_t /*Position*/, const uint8_t* Bytes) {
+  const bool Bdf = FLayout.SampleBytes == BDFRules.SampleBytes;
   for (size_t j = 0; j < FLayout.Signals.size(); ++j) {
     const TSignalSpan& S = FLayout.Signals[j];
     if (S.Samples <= 0) continue;
     const uint8_t* P = Bytes + S.Offset;
-    // Little-endian on disk, whatever the host.
-    int16_t Lo = INT16_MAX;
-    int16_t Hi = INT16_MIN;
-    for (int64_t i = 0; i < S.Samples; ++i) {
-      const auto V = static_cast<int16_t>(P[2 * i] | (P[2 * i + 1] << 8));
-      Lo = std::min(Lo, V);
-      Hi = std::max(Hi, V);
+    int32_t Lo = FoundMinStart;
+    int32_t Hi = FoundMaxStart;
+    if (Bdf) {
+      FoldMinMax24(P, S.Samples, Lo, Hi);
+    } else {
+      // Little-endian on disk, whatever the host.
+      int16_t Lo16 = INT16_MAX;
+      int16_t Hi16 = INT16_MIN;
+      for (int64_t i = 0; i < S.Samples; ++i) {
+        const auto V = static_cast<int16_t>(P[2 * i] | (P[2 * i + 1] << 8));
+        Lo16 = std::min(Lo16, V);
+        Hi16 = std::max(Hi16, V);
+      }
+      Lo = Lo16;
+      Hi = Hi16;
     }
     if (Lo < FResult.FoundMin[j]) {
       FResult.FoundMin[j] = Lo;
@@ -72,6 +111,36 @@ void TMinMaxFold::OnRecord(int64_t Index, int64_t /*Position*/, const uint8_t* B
   }
   ++FResult.RecordsScanned;
 }
+
+namespace {
+
+// Every signal's samples of the record in Buffer (16-bit EDF or 32-bit BDF)
+// folded into R.
+template <class TBuffer>
+void FoldRecord(TCustomEDFFile& F, const TBuffer& Buffer, int32_t Record, TMinMaxResult& R) {
+  const int64_t Length = static_cast<int64_t>(Buffer.size());
+  for (int j = 0; j < static_cast<int>(R.FoundMin.size()); ++j) {
+    const TCustomEDFSignalInfo& S = *F.GetSignal(j);
+    const int64_t Offset = S.BufferOffset();
+    const int32_t Count = S.NrSamples();
+    // Never read outside the record buffer, whatever the plan says.
+    VASSERT(Count <= 0 || (Offset >= 0 && Offset + Count <= Length),
+            "Signal samples outside the record buffer");
+    if (Count > 0) {
+      const auto J = static_cast<size_t>(j);
+      const int32_t Min = R.FoundMin[J];
+      const int32_t Max = R.FoundMax[J];
+      if constexpr (std::is_same_v<typename TBuffer::value_type, int16_t>)
+        FoldMinMax(Buffer.data() + Offset, Count, R.FoundMin[J], R.FoundMax[J]);
+      else
+        FoldMinMax32(Buffer.data() + Offset, Count, R.FoundMin[J], R.FoundMax[J]);
+      if (R.FoundMin[J] < Min) R.MinRecord[J] = Record;
+      if (R.FoundMax[J] > Max) R.MaxRecord[J] = Record;
+    }
+  }
+}
+
+}  // namespace
 
 TMinMaxResult ScanDigitalMinMax(TCustomEDFFile& F, const TMinMaxProgress& AfterLoad) {
   const TCustomEDFFileInfo& Info = *F.FileInfo();
@@ -92,24 +161,10 @@ TMinMaxResult ScanDigitalMinMax(TCustomEDFFile& F, const TMinMaxProgress& AfterL
     }
     // Fetched per record: the file object owns the buffer and could replace it
     // when its plan is rebuilt; this is a shared reference, not a copy.
-    const std::shared_ptr<TDynSmallIntArray> Buffer = F.GetBuffer();
-    const int64_t Length = static_cast<int64_t>(Buffer->size());
-    for (int j = 0; j < Ns; ++j) {
-      const TCustomEDFSignalInfo& S = *F.GetSignal(j);
-      const int64_t Offset = S.BufferOffset();
-      const int32_t Count = S.NrSamples();
-      // Never read outside the record buffer, whatever the plan says.
-      VASSERT(Count <= 0 || (Offset >= 0 && Offset + Count <= Length),
-              "Signal samples outside the record buffer");
-      if (Count > 0) {
-        const auto J = static_cast<size_t>(j);
-        const int32_t Min = R.FoundMin[J];
-        const int32_t Max = R.FoundMax[J];
-        FoldMinMax(Buffer->data() + Offset, Count, R.FoundMin[J], R.FoundMax[J]);
-        if (R.FoundMin[J] < Min) R.MinRecord[J] = Record;
-        if (R.FoundMax[J] > Max) R.MaxRecord[J] = Record;
-      }
-    }
+    if (F.Format() == TEDFFormat::BDF)
+      FoldRecord(F, *F.GetBuffer32(), Record, R);
+    else
+      FoldRecord(F, *F.GetBuffer(), Record, R);
     ++R.RecordsScanned;
   }
   return R;
@@ -144,6 +199,7 @@ TFindings MinMaxFindings(TCustomEDFFile& F, const TMinMaxResult& R) {
   TFindings Out;
   const int Ns = static_cast<int>(R.FoundMin.size());
   const int64_t HeaderBytes = F.FileInfo()->HeaderBytes();
+  const int SampleBytes = F.SampleBytes();
   // The first sample of record Record of signal j that equals Value; its
   // absolute byte offset, or -1 when the record can no longer be read.
   auto Locate = [&](int j, int32_t Record, int32_t Value) -> int64_t {
@@ -154,13 +210,15 @@ TFindings MinMaxFindings(TCustomEDFFile& F, const TMinMaxResult& R) {
       return -1;
     }
     const TCustomEDFSignalInfo& S = *F.GetSignal(j);
-    const TDynSmallIntArray& B = *F.GetBuffer();
-    for (int32_t i = 0; i < S.NrSamples(); ++i) {
-      if (B[static_cast<size_t>(S.BufferOffset() + i)] == Value)
-        return EDFRecordPosition(HeaderBytes, Record, F.RecordSamples()) +
-               int64_t{EDFSampleBytes} * (S.RecordOffset() + i);
-    }
-    return -1;
+    const auto Find = [&](const auto& B) -> int64_t {
+      for (int32_t i = 0; i < S.NrSamples(); ++i) {
+        if (B[static_cast<size_t>(S.BufferOffset() + i)] == Value)
+          return EDFRecordPosition(HeaderBytes, Record, F.RecordSamples(), SampleBytes) +
+                 int64_t{SampleBytes} * (S.RecordOffset() + i);
+      }
+      return -1;
+    };
+    return F.Format() == TEDFFormat::BDF ? Find(*F.GetBuffer32()) : Find(*F.GetBuffer());
   };
   for (int j = 0; j < Ns; ++j) {
     const TCustomEDFSignalInfo& S = *F.GetSignal(j);
@@ -169,7 +227,7 @@ TFindings MinMaxFindings(TCustomEDFFile& F, const TMinMaxResult& R) {
     const auto Add = [&](const char* Rule, int32_t Record, int32_t Value, const std::string& Text) {
       const int64_t Offset = Locate(j, Record, Value);
       Out.push_back(MakeFinding(Rule, TWhere{TWhereKind::DataRecord, j, Record, -1}, Offset,
-                                Offset < 0 ? 0 : EDFSampleBytes, "", Head + Text));
+                                Offset < 0 ? 0 : SampleBytes, "", Head + Text));
     };
     if (R.FoundMin[J] < S.Digimin())
       Add("samples.digimin", R.MinRecord[J], R.FoundMin[J],

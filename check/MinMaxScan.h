@@ -1,6 +1,7 @@
 // The digital min/max check without its windows: reads every data record of
-// an open EDF file, finds the smallest and largest stored sample of each
-// signal, and reports the values outside the range the signal header declares.
+// an open EDF or BDF file, finds the smallest and largest stored sample of
+// each signal, and reports the values outside the range the signal header
+// declares.
 #pragma once
 
 #include <cstdint>
@@ -14,8 +15,8 @@
 class TCustomEDFFile;
 
 struct TMinMaxResult {
-  // Per signal (0-based); they start beyond every 16-bit sample so that a
-  // signal without samples never reports.
+  // Per signal (0-based); they start beyond every 16-bit and 24-bit sample so
+  // that a signal without samples never reports.
   std::vector<int32_t> FoundMin;
   std::vector<int32_t> FoundMax;
   // The data record where each extreme was first met, -1 while none.
@@ -63,5 +64,11 @@ TFindings MinMaxFindings(TCustomEDFFile& F, const TMinMaxResult& R);
 int ProgressPercent(int64_t r, int64_t N);
 
 // The per-signal work of one record: folds the samples into the running
-// extremes (unchanged when Count is 0 or less).
+// extremes (unchanged when Count is 0 or less). EDF samples from the file
+// object's buffer; FoldMinMax32 for BDF samples from its 32-bit buffer.
 void FoldMinMax(const int16_t* Samples, int32_t Count, int32_t& Min, int32_t& Max);
+void FoldMinMax32(const int32_t* Samples, int32_t Count, int32_t& Min, int32_t& Max);
+// The same for Count BDF samples as stored: 3 bytes each, little-endian two's
+// complement (FF FF FF is -1). The block scan's 24-bit work, in one place so
+// that a faster version can replace it.
+void FoldMinMax24(const uint8_t* Bytes, int64_t Count, int32_t& Min, int32_t& Max);

@@ -13,7 +13,7 @@ TRecordLayout RecordLayoutOf(const TCustomEDFFile& F) {
   TRecordLayout L;
   const TCustomEDFFileInfo& Info = *F.FileInfo();
   L.HeaderBytes = Info.HeaderBytes();
-  L.SampleBytes = EDFSampleBytes;
+  L.SampleBytes = F.SampleBytes();
   L.NrRecords = std::max<int64_t>(Info.NrDataRecords(), 0);
   int64_t Offset = 0;
   for (int i = 0; i < F.SignalCount(); ++i) {

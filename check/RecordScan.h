@@ -23,7 +23,7 @@ struct TRecordLayout {
   int64_t HeaderBytes = 0;
   int64_t RecordBytes = 0;
   int64_t NrRecords = 0;  // the records to scan: the complete records present
-  int SampleBytes = 2;    // 2 for EDF
+  int SampleBytes = 2;    // 2 for EDF, 3 for BDF
   std::vector<TSignalSpan> Signals;
 };
 

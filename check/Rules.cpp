@@ -4,6 +4,7 @@
 #include <array>
 #include <utility>
 
+#include "check/HeaderJudgement.h"
 #include "edf/uEDFLayout.h"
 #include "support/uSysUtils.h"
 
@@ -75,7 +76,7 @@ std::string Expectation(bool SignalField, int Field, TEDFFieldFault Fault) {
     case ffNotLeftJustified:
       return Name + " must be left-justified: no blank or control byte before the text";
     case ffNotPrintable: return Name + " must hold printable ASCII only (bytes 32..126)";
-    case ffNotVersion: return "Version must read 0";
+    case ffNotVersion: return "Version must read 0 (EDF) or be byte 0xFF followed by BIOSEMI (BDF)";
     case ffBadLayout:
       return Name + " must be laid out as " + (D.Kind == TEDFFieldKind::Date ? "dd.mm.yy" : "hh.nn.ss");
     case ffNoCalendarDate:
@@ -84,8 +85,10 @@ std::string Expectation(bool SignalField, int Field, TEDFFieldFault Fault) {
     case ffNotInteger: return Name + " must be a decimal integer";
     case ffNotNumber: return Name + " must be a decimal number with \".\" as decimal separator";
     case ffOutOfRange:
-      return D.Kind == TEDFFieldKind::Digital ? Name + " must lie in -32768..32767, the 16-bit sample range"
-                                              : Name + " must be a finite number";
+      return D.Kind == TEDFFieldKind::Digital
+                 ? Name + " must lie in the format's sample range: -32768..32767 (EDF, 16 bits) or "
+                          "-8388608..8388607 (BDF, 24 bits)"
+                 : Name + " must be a finite number";
     case ffTooSmall:
       if (Field == gfSampleRecDuration && !SignalField) return Name + " must be above 0";
       if (Field == gfNrDataRecords && !SignalField) return Name + " must be -1 (unknown) or more";
@@ -131,13 +134,20 @@ std::vector<TRule> BuildRules() {
                "DigiMin != DigiMax, else the signal is not calibrated (a warning: the samples can still be read)"});
   R.push_back({"field.invalid", E, "a header field that its record rejects for a reason no other rule names"});
 
-  R.push_back({"layout.record.size", E, "a data record must not exceed 61440 bytes (the EDF recommendation the window enforces)"});
+  R.push_back({"layout.record.size", E,
+               "an EDF data record must not exceed 61440 bytes (the EDF recommendation the window enforces; not "
+               "applied to BDF)"});
   R.push_back({"layout.record.duration", E,
-               "SampleRecDuration below 1 s only when a 1 s record would exceed 61440 bytes"});
+               "SampleRecDuration of an EDF file below 1 s only when a 1 s record would exceed 61440 bytes (not "
+               "applied to BDF)"});
+  R.push_back({"layout.record.cap", E,
+               "a BDF data record must not exceed " + std::to_string(MaxBdfDataBlockBytes) +
+                   " bytes, the most this checker reads into memory at once (BDF itself sets no limit)"});
   R.push_back({"layout.nrdatarecords.unknown", E,
                "NrDataRecords -1 (unknown, left by a recorder that did not finish) makes the record count a guess"});
   R.push_back({"layout.filesize", E,
-               "the file must hold exactly HeaderBytes + NrDataRecords x record size bytes"});
+               "the file must hold exactly HeaderBytes + NrDataRecords x record size bytes (2 bytes a sample "
+               "in EDF, 3 in BDF)"});
   R.push_back({"file.read", E, "the file could not be read to the end of its judgement"});
   R.push_back({"file.changed", E,
                "the file must keep its size while it is checked; a file still being written gives results that may not describe it"});

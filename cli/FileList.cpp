@@ -1,12 +1,7 @@
 #include "cli/FileList.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
 #include <filesystem>
 #include <system_error>
 
@@ -35,7 +30,7 @@ void Walk(const fs::path& Folder, std::vector<TFileListEntry>& Files,
     const bool realFolder = !e.is_symlink(sec) && e.is_directory(sec);
     if (realFolder) {
       Walk(e.path(), Files, Errors);
-    } else if (HasEdfExtension(e.path().filename().string()) && !e.is_directory(sec)) {
+    } else if (HasRecordingExtension(e.path().filename().string()) && !e.is_directory(sec)) {
       // The type comes with the folder listing: a FIFO named x.edf is
       // skipped without being opened (opening one would wait for a writer).
       // Files are only opened once, by the check itself.
@@ -47,12 +42,24 @@ void Walk(const fs::path& Folder, std::vector<TFileListEntry>& Files,
 
 }  // namespace
 
-bool HasEdfExtension(const std::string& Name) {
-  if (Name.size() < 4) return false;
+namespace {
+
+// The last four characters in lower case; "" for a shorter name.
+std::string Extension(const std::string& Name) {
+  if (Name.size() < 4) return "";
   std::string ext = Name.substr(Name.size() - 4);
   std::transform(ext.begin(), ext.end(), ext.begin(),
                  [](unsigned char c) { return static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c); });
-  return ext == ".edf";
+  return ext;
+}
+
+}  // namespace
+
+bool HasEdfExtension(const std::string& Name) { return Extension(Name) == ".edf"; }
+
+bool HasRecordingExtension(const std::string& Name) {
+  const std::string ext = Extension(Name);
+  return ext == ".edf" || ext == ".bdf";
 }
 
 std::vector<TFileListEntry> ExpandPaths(const std::vector<std::string>& Paths, bool Recursive) {

@@ -1,13 +1,13 @@
 // Turns the PATH arguments into the list of files to check: a named path as
-// given, a folder (only with -r) as its .edf files. What the listing already
-// tells is kept in place as the reason a path cannot be read; everything
-// else is found out by the check's own single open.
+// given, a folder (only with -r) as its .edf and .bdf files. What the listing
+// already tells is kept in place as the reason a path cannot be read;
+// everything else is found out by the check's own single open.
 #pragma once
 
 #include <string>
 #include <vector>
 
-inline constexpr const char* NoFilesError = "no .edf files in this folder";
+inline constexpr const char* NoFilesError = "no .edf or .bdf files in this folder";
 
 struct TFileListEntry {
   std::string Path;
@@ -19,10 +19,13 @@ struct TFileListEntry {
 // One entry per file to check, in argument order; a folder's files are sorted
 // by path so repeated runs print the same order. Folders are only walked when
 // Recursive is set; without it a folder is an entry of its own (its open
-// fails with "Is a directory"). A folder that holds no .edf file is an entry
-// with the error NoFilesError; a non-regular x.edf in it one with
+// fails with "Is a directory"). A folder that holds no .edf or .bdf file is
+// an entry with the error NoFilesError; a non-regular x.edf in it one with
 // "not a regular file".
 std::vector<TFileListEntry> ExpandPaths(const std::vector<std::string>& Paths, bool Recursive);
 
 // True for names ending in ".edf" in any letter case.
 bool HasEdfExtension(const std::string& Name);
+// True for names ending in ".edf" or ".bdf" in any letter case: the files a
+// folder walk collects (which format a file is, its first byte tells).
+bool HasRecordingExtension(const std::string& Name);

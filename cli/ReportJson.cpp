@@ -121,6 +121,8 @@ std::string FormatReportJson(const TFileReport& R) {
   PutFileName(O, R.Path);
   O["valid"] = R.Valid();
   O["verdict"] = Text(VerdictLine(R));
+  // "EDF", "EDF+", "BDF" or "BDF+"; null when the header could not be read.
+  O["format"] = R.Judgement.FormatName.empty() ? QJsonValue(QJsonValue::Null) : QJsonValue(Text(R.Judgement.FormatName));
   O["general"] = Fields(J.General, R.Findings, TWhereKind::GeneralHeader, -1);
   O["signals"] = Signals(R.Signals, R.Findings);
   QJsonObject Remarks;

@@ -80,7 +80,7 @@ std::string DisplayName(const std::string& Path) {
 
 std::string VerdictLine(const TFileReport& R) {
   const std::string& Text = R.OpenFailed || R.Judgement.VerdictText.empty()
-                                ? std::string(VerdictInvalidText)
+                                ? std::string(VerdictText(R.Judgement.Format, false))
                                 : R.Judgement.VerdictText;
   return Text.substr(0, Text.find('\n'));
 }
@@ -110,6 +110,7 @@ std::string FindingLine(const TFileReport& R, const TFinding& F) {
 
 std::string FormatReportText(const TFileReport& R) {
   std::string Out = DisplayName(R.Path) + ": " + VerdictLine(R) + "\n";
+  if (!R.Judgement.FormatName.empty()) Out += "  format: " + R.Judgement.FormatName + "\n";
   for (const TFinding& F : R.Findings) Out += FindingLine(R, F);
   if (!R.Judgement.DataBlockLine.empty()) Out += "  " + R.Judgement.DataBlockLine + "\n";
   if (R.MinMaxRun) Out += "  digital min/max: " + MinMaxHeading(R.MinMaxLines) + "\n";

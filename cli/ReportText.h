@@ -14,7 +14,7 @@ class TSummary;
 std::string DisplayName(const std::string& Path);
 
 // The window's verdict on one line: its first line ("File has a valid EDF
-// fileheader."), the invalid text after a failed open.
+// fileheader.", or BDF's), the format's invalid text after a failed open.
 std::string VerdictLine(const TFileReport& R);
 
 // Where a finding is, as a reader names it: "general header",
@@ -24,8 +24,9 @@ std::string WhereText(const TFileReport& R, const TWhere& Where);
 // One finding: "  error [rule.id] where, byte N: sentence".
 std::string FindingLine(const TFileReport& R, const TFinding& F);
 
-// "PATH: verdict", then one line per finding, the data block line and the
-// min/max heading ("digital min/max: No errors found"). Ends with a line feed.
+// "PATH: verdict", the format ("  format: EDF+") once the header was read,
+// then one line per finding, the data block line and the min/max heading
+// ("digital min/max: No errors found"). Ends with a line feed.
 std::string FormatReportText(const TFileReport& R);
 
 // The summary of a run: the files by verdict, then each rule with its

@@ -14,7 +14,8 @@
 #include "support/udDisk.h"
 #include "support/uSysUtils.h"
 
-TCustomEDFFile::TCustomEDFFile() : FBuffer(std::make_shared<TDynSmallIntArray>()) {}
+TCustomEDFFile::TCustomEDFFile()
+    : FBuffer(std::make_shared<TDynSmallIntArray>()), FBuffer32(std::make_shared<TDynIntegerArray>()) {}
 
 TCustomEDFFile::~TCustomEDFFile() {
   // Closing writes pending header changes; a destructor cannot report a
@@ -46,6 +47,17 @@ void TCustomEDFFile::SetStrict(bool Value) {
   if (FFileInfo) FFileInfo->SetStrict(Value);
   for (auto& signal : FSignals) signal->SetStrict(Value);
   FValid = HeaderValid() && SignalHeadersValid();
+}
+
+void TCustomEDFFile::SetFormat(TEDFFormat Value) {
+  if (FActive || FCreating) throw ErrDataFileIsOpen();
+  FFormat = Value;
+}
+
+std::unique_ptr<TCustomEDFFileInfo> TCustomEDFFile::NewFileInfo() {
+  std::unique_ptr<TCustomEDFFileInfo> info = CreateFileInfo();
+  info->SetFormat(FFormat);
+  return info;
 }
 
 void TCustomEDFFile::SetActive(bool Value) {
@@ -113,6 +125,7 @@ int64_t TCustomEDFFile::FileSize() const { return FStream ? FStream->Size() : -1
 
 void TCustomEDFFile::AppendSignal() {
   std::unique_ptr<TCustomEDFSignalInfo> signal = CreateSignalInfo();
+  signal->SetFormat(FFormat);
   signal->SetStrict(FStrict);
   signal->SetOnSelectedChange([this](TCustomEDFSignalInfo* Sender) { UpdateChunks(Sender); });
   FSignals.push_back(std::move(signal));
@@ -150,13 +163,14 @@ void TCustomEDFFile::Open() {
     FRecordSamples = 0;
     FFileInfo->StoreNrDataRecords(0);
     FChunks.clear();
-    FBuffer = std::make_shared<TDynSmallIntArray>();
+    DropBuffers();
     FPlannedBufferLength = 0;
     return;
   }
   ComputeRecordSamples();
   // The complete records present, whatever the header says.
-  const int64_t records = EDFCompleteRecords(FileSize(), FFileInfo->HeaderBytes(), FRecordSamples);
+  const int64_t records =
+      EDFCompleteRecords(FileSize(), FFileInfo->HeaderBytes(), FRecordSamples, SampleBytes());
   FFileInfo->StoreNrDataRecords(
       static_cast<int32_t>(std::min<int64_t>(records, std::numeric_limits<int32_t>::max())));
   UpdateChunks(nullptr);
@@ -172,12 +186,16 @@ void TCustomEDFFile::Close() {
 void TCustomEDFFile::ReadHeader() {
   VASSERT(FStream != nullptr, "Data file is not open");
   FFileInfo.reset();
-  FFileInfo = CreateFileInfo();
+  const int64_t size = FileSize();
+  // The format is the first byte's, also in a file too short for a header.
+  char first = 0;
+  FFormat = size > 0 && FStream->ReadAt(0, &first, 1) == 1 ? EDFFormatOf(std::string(1, first))
+                                                          : TEDFFormat::EDF;
+  FFileInfo = NewFileInfo();
   // SetStrict re-parses the still empty record; skipped when it already agrees.
   if (FFileInfo->Strict() != FStrict) FFileInfo->SetStrict(FStrict);
   FCurrentRecord = -1;
   TEDFRawFileHeader raw{};
-  const int64_t size = FileSize();
   if (size >= EDFGeneralHeaderBytes) {
     FStream->Seek(0);
     for (int f = 0; f < EDFFieldCount; ++f)
@@ -225,20 +243,54 @@ void TCustomEDFFile::ReadDataRecord(int32_t Index) {
   if (Index == FCurrentRecord) return;
   if (!FActive) throw ErrInvalidHeader();
   if (Index < 0 || Index >= FFileInfo->NrDataRecords() || FPlanTooLarge) throw ErrReadingData();
+  const int64_t base =
+      EDFRecordPosition(FFileInfo->HeaderBytes(), Index, FRecordSamples, SampleBytes());
+  if (FFormat == TEDFFormat::BDF)
+    ReadChunks24(base);
+  else
+    ReadChunks16(base);
+  FCurrentRecord = Index;
+}
+
+void TCustomEDFFile::ReadChunks16(int64_t Base) {
   int16_t* buffer = GetBuffer()->data();  // the first record read allocates it
-  const int64_t base = EDFRecordPosition(FFileInfo->HeaderBytes(), Index, FRecordSamples);
   for (const TReadWriteDataChunk& chunk : FChunks) {
     const int64_t bytes = int64_t{2} * chunk.Count;
     // A short read (a file cut while open, a read error) must not leave
     // samples of another record in the buffer unnoticed.
-    if (FStream->ReadAt(base + int64_t{2} * chunk.RecordOffset, buffer + chunk.BufferOffset,
+    if (FStream->ReadAt(Base + int64_t{2} * chunk.RecordOffset, buffer + chunk.BufferOffset,
                         bytes) != bytes) {
       FCurrentRecord = -1;
       throw ErrReadingData();
     }
     LE16ToHost(buffer + chunk.BufferOffset, static_cast<size_t>(chunk.Count));
   }
-  FCurrentRecord = Index;
+}
+
+namespace {
+
+// Count samples of 3 bytes each, read into the first 3 x Count bytes of
+// Samples, widened in place to sign-extended 32-bit values, so a record needs
+// no second buffer. Walking down from the last sample, each value is written
+// at or beyond the bytes it came from and never over a sample still to come.
+void Widen24InPlace(int32_t* Samples, int64_t Count) {
+  const auto* bytes = reinterpret_cast<const uint8_t*>(Samples);
+  for (int64_t i = Count - 1; i >= 0; --i) Samples[i] = LoadLE24(bytes + 3 * i);
+}
+
+}  // namespace
+
+void TCustomEDFFile::ReadChunks24(int64_t Base) {
+  int32_t* buffer = GetBuffer32()->data();  // the first record read allocates it
+  for (const TReadWriteDataChunk& chunk : FChunks) {
+    const int64_t bytes = int64_t{3} * chunk.Count;
+    if (FStream->ReadAt(Base + int64_t{3} * chunk.RecordOffset, buffer + chunk.BufferOffset,
+                        bytes) != bytes) {
+      FCurrentRecord = -1;
+      throw ErrReadingData();
+    }
+    Widen24InPlace(buffer + chunk.BufferOffset, chunk.Count);
+  }
 }
 
 std::unique_ptr<TCustomEDFSignalInfo> TEDFFile::CreateSignalInfo() {

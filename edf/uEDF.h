@@ -1,8 +1,8 @@
-// The EDF file object: opens an EDF file by name, reads its general header
-// and signal headers into records, judges the header as a whole, and moves
-// data records one at a time through a sample buffer that holds only the
-// samples of the selected signals. It also creates new files and writes
-// headers and data records.
+// The EDF file object: opens an EDF or BDF file by name, reads its general
+// header and signal headers into records, judges the header as a whole, and
+// moves data records one at a time through a sample buffer that holds only
+// the samples of the selected signals. It also creates new files and writes
+// headers and data records, in either format.
 #pragma once
 
 #include <cstdint>
@@ -11,20 +11,25 @@
 #include <string>
 #include <vector>
 
+#include "edf/uEDFLayout.h"
 #include "support/udroot.h"
 
 class TCustomEDFFileInfo;
 class TCustomEDFSignalInfo;
 class TFileStream;
 
-// Whole-file header problems; element i is bit i (1, 2, 4, 8, 16, 32).
+// BDF samples in memory: 24-bit values sign-extended to 32 bits.
+using TDynIntegerArray = std::vector<int32_t>;
+
+// Whole-file header problems; element i is bit i (1, 2, 4, 8, 16, 32, 64).
 enum TEDFHeaderError : uint8_t {
   heGeneralHeader,
   heSignalHeader,
   heRecordCountUnknown,
-  heRecordTooLarge,
-  heRecordTooShort,
-  heFileSizeMismatch
+  heRecordTooLarge,   // EDF: a record above 61440 bytes
+  heRecordTooShort,   // EDF: a record below 1 s that 61440 bytes do not force
+  heFileSizeMismatch,
+  heRecordBeyondCap   // BDF: a record beyond MaxBufferSamples, more than is read into memory
 };
 
 class TEDFHeaderErrors {
@@ -58,7 +63,8 @@ public:
   // A record's sample buffer is refused beyond this many samples, so that a
   // crafted header cannot make the program allocate gigabytes. Real EDF
   // records stay below 61440 bytes; this leaves a wide margin for EDF-like
-  // files that exceed the limit.
+  // files that exceed the limit. BDF has no record limit of its own, so for
+  // BDF this cap is the limit (heRecordBeyondCap).
   static constexpr int64_t MaxBufferSamples = int64_t{64} * 1024 * 1024;
 
   TCustomEDFFile();
@@ -73,6 +79,10 @@ public:
   void SetActive(bool Value);
   void SetDecimalSeparator(char Value);
   void SetThousandSeparator(char Value);
+  // The format of a new file, chosen before CreateNew; Open replaces it with
+  // the format the file's first byte says. EDataFileIsOpen while open or
+  // creating.
+  void SetFormat(TEDFFormat Value);
 
   // Queries.
   bool HeaderValid() const;
@@ -86,7 +96,10 @@ public:
   // The shared buffer itself, never a copy; allocated on first use (so a
   // header alone never reserves a record's memory) and rebuilt as a new
   // array by UpdateChunks, so an older reference keeps the older samples.
+  // Each format has its own: GetBuffer holds EDF's 16-bit samples and
+  // GetBuffer32 BDF's 24-bit ones; the other format's stays empty.
   std::shared_ptr<TDynSmallIntArray> GetBuffer();
+  std::shared_ptr<TDynIntegerArray> GetBuffer32();
   virtual bool IsValid();
 
   // The read/write plan; also the target of every signal's OnSelectedChange.
@@ -123,6 +136,9 @@ public:
   bool Strict() const { return FStrict; }
   bool InValidation() const { return FInValidation; }
   bool IsCompressed() const { return FIsCompressed; }
+  TEDFFormat Format() const { return FFormat; }
+  // Bytes of one sample on disk: 2 for EDF, 3 for BDF.
+  int SampleBytes() const { return EDFSampleBytesOf(FFormat); }
   TEDFHeaderErrors HeaderErrors() const { return FHeaderErrors; }
   const std::string& FileName() const { return FFileName; }
   char DecimalSeparator() const { return FDecimalSeparator; }
@@ -168,18 +184,32 @@ protected:
   int64_t FPlannedBufferLength = 0;
   // The last plan was refused: its buffer or record offsets exceed the caps.
   bool FPlanTooLarge = false;
+  TEDFFormat FFormat = TEDFFormat::EDF;
   std::shared_ptr<TDynSmallIntArray> FBuffer;
+  std::shared_ptr<TDynIntegerArray> FBuffer32;
   std::unique_ptr<TFileStream> FStream;
   std::unique_ptr<TCustomEDFFileInfo> FFileInfo;
   std::vector<TReadWriteDataChunk> FChunks;
   std::vector<std::unique_ptr<TCustomEDFSignalInfo>> FSignals;
 
+  // A general header record of this object's format.
+  std::unique_ptr<TCustomEDFFileInfo> NewFileInfo();
+  // The buffer of this object's format: empty, or filled with Length zeros.
+  bool BufferEmpty() const;
+  void AllocateBuffer(int64_t Length);
+  // Both buffers dropped (new empty arrays).
+  void DropBuffers();
+
 private:
-  void WriteZeros(int64_t Position, int64_t Count, std::vector<int16_t>& Scratch);
+  void ReadChunks16(int64_t Base);
+  void ReadChunks24(int64_t Base);
+  void WriteChunk(int64_t Position, int64_t BufferOffset, int64_t Count);
+  void WriteZeros(int64_t Position, int64_t Count, std::vector<uint8_t>& Scratch);
 };
 
 // The concrete EDF file: the record factories, the completion of a new file,
-// and the whole-file checks (record size, record duration, file size).
+// and the whole-file checks (record size and duration for EDF, the memory
+// cap for BDF, file size for both).
 class TEDFFile : public TCustomEDFFile {
 public:
   TEDFFile() = default;

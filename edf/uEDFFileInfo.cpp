@@ -23,7 +23,8 @@ void TCustomEDFFileInfo::SetVersion(const std::string& Text) {
   if (Text != FVersion) FModified = true;
   FVersion = TrimRight(Text);
   // " 0" is the right version behind a wrong start; anything else is another version.
-  SetField(gfVersion, FVersion == "0", Trim(Text) == "0" ? ffNotLeftJustified : ffNotVersion);
+  const std::string Expected = EDFFormatRules(FFormat).VersionText;
+  SetField(gfVersion, FVersion == Expected, Trim(Text) == Expected ? ffNotLeftJustified : ffNotVersion);
 }
 
 void TCustomEDFFileInfo::SetPatient(const std::string& Text) {

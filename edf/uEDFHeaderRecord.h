@@ -1,7 +1,7 @@
 // What the general header record and the signal header record share: the
 // ten raw texts as read, a validity flag per field with the faults that
-// cleared it, strictness, the read-only guard, the modified mark, the
-// separators of the number fields, and re-parsing.
+// cleared it, the format whose rules apply, strictness, the read-only guard,
+// the modified mark, the separators of the number fields, and re-parsing.
 #pragma once
 
 #include <cstdint>
@@ -22,7 +22,7 @@ enum TEDFFieldFault : uint16_t {
   ffNoClockTime = 1u << 5,       // 25.00.00
   ffNotInteger = 1u << 6,
   ffNotNumber = 1u << 7,
-  ffOutOfRange = 1u << 8,        // beyond the field's type (a 16-bit digital value, 32-bit sizes)
+  ffOutOfRange = 1u << 8,        // beyond the field's type (the format's sample range, 32-bit sizes)
   ffTooSmall = 1u << 9,          // below the field's minimum
   ffHeaderSize = 1u << 10,       // HeaderBytes differs from 256 x (NrSignals + 1)
   ffNoSignalCount = 1u << 11,    // HeaderBytes cannot be checked: NrSignals is invalid
@@ -51,6 +51,12 @@ public:
   bool GetFieldValid(int Index) const { return FFieldValid.at(static_cast<size_t>(Index)); }
   // The faults behind a false flag; ffNone while the flag is true.
   TEDFFieldFaults FieldFaults(int Index) const { return FFieldFaults.at(static_cast<size_t>(Index)); }
+
+  // The format whose rules the fields follow (the version text, the range of
+  // the digital limits); set by the file object, takes effect at the next
+  // Reparse.
+  TEDFFormat Format() const { return FFormat; }
+  void SetFormat(TEDFFormat Value) { FFormat = Value; }
 
   bool Strict() const { return FStrict; }
   bool ReadOnly() const { return FReadOnly; }
@@ -95,6 +101,7 @@ protected:
 
   TDynBooleanArray FFieldValid;
   std::array<TEDFFieldFaults, EDFFieldCount> FFieldFaults{};
+  TEDFFormat FFormat = TEDFFormat::EDF;
   bool FStrict = true;
   bool FReadOnly = false;
   bool FModified = false;

@@ -35,8 +35,8 @@ int64_t EDFRecordSamples(std::span<const int32_t> NrSamples) {
   return Sum;
 }
 
-int64_t EDFRecordBytes(int64_t RecordSamples) {
-  return SaturatingMul(RecordSamples, EDFSampleBytes);
+int64_t EDFRecordBytes(int64_t RecordSamples, int SampleBytes) {
+  return SaturatingMul(RecordSamples, SampleBytes);
 }
 
 int64_t EDFSampleOffset(std::span<const int32_t> NrSamples, int64_t Signal) {
@@ -45,20 +45,22 @@ int64_t EDFSampleOffset(std::span<const int32_t> NrSamples, int64_t Signal) {
   return EDFRecordSamples(NrSamples.first(static_cast<size_t>(Signal)));
 }
 
-int64_t EDFRecordPosition(int64_t HeaderBytes, int64_t Index, int64_t RecordSamples) {
-  return SaturatingAdd(HeaderBytes, SaturatingMul(Index, EDFRecordBytes(RecordSamples)));
+int64_t EDFRecordPosition(int64_t HeaderBytes, int64_t Index, int64_t RecordSamples, int SampleBytes) {
+  return SaturatingAdd(HeaderBytes, SaturatingMul(Index, EDFRecordBytes(RecordSamples, SampleBytes)));
 }
 
-int64_t EDFExpectedFileSize(int64_t HeaderBytes, int64_t NrRecords, int64_t RecordSamples) {
-  return EDFRecordPosition(HeaderBytes, NrRecords, RecordSamples);
+int64_t EDFExpectedFileSize(int64_t HeaderBytes, int64_t NrRecords, int64_t RecordSamples,
+                            int SampleBytes) {
+  return EDFRecordPosition(HeaderBytes, NrRecords, RecordSamples, SampleBytes);
 }
 
-int64_t EDFCompleteRecords(int64_t FileSize, int64_t HeaderBytes, int64_t RecordSamples) {
-  if (RecordSamples <= 0) return 0;
+int64_t EDFCompleteRecords(int64_t FileSize, int64_t HeaderBytes, int64_t RecordSamples,
+                           int SampleBytes) {
+  if (RecordSamples <= 0 || SampleBytes <= 0) return 0;
   const int64_t DataBytes = SaturatingSub(FileSize, HeaderBytes);
   // A file shorter than its header holds no records, not a negative count.
   if (DataBytes <= 0) return 0;
-  return (DataBytes / RecordSamples) / EDFSampleBytes;
+  return (DataBytes / RecordSamples) / SampleBytes;
 }
 
 std::string ReadFieldFrom(const std::string& Bytes, int64_t Offset, int Width) {

@@ -17,7 +17,7 @@
 inline constexpr int EDFFieldCount = 10;
 inline constexpr int64_t EDFGeneralHeaderBytes = 256;
 inline constexpr int64_t EDFSignalHeaderBytes = 256;  // per signal
-inline constexpr int EDFSampleBytes = 2;              // 16-bit little-endian
+inline constexpr int EDFSampleBytes = 2;              // 16-bit little-endian (EDF)
 
 // The two members of the family: EDF (16-bit samples) and BDF (24-bit,
 // version byte 0xFF followed by "BIOSEMI"). EDF+ and BDF+ are the same
@@ -29,6 +29,37 @@ enum class TEDFFormat : uint8_t { EDF, BDF };
 inline TEDFFormat EDFFormatOf(const std::string& VersionRaw) {
   return !VersionRaw.empty() && static_cast<unsigned char>(VersionRaw[0]) == 0xFF ? TEDFFormat::BDF
                                                                                   : TEDFFormat::EDF;
+}
+
+// What the format fixes: the version text, the bytes of one sample and the
+// range a sample (and so a digital limit) can take.
+struct TEDFFormatRules {
+  const char* Name;         // "EDF", "BDF"
+  const char* VersionText;  // the whole version field without its padding
+  int SampleBytes;
+  int32_t DigitalMin;
+  int32_t DigitalMax;
+};
+
+inline constexpr TEDFFormatRules EDFRules{"EDF", "0", EDFSampleBytes, -32768, 32767};
+inline constexpr TEDFFormatRules BDFRules{"BDF", "\xFF" "BIOSEMI", 3, -8388608, 8388607};
+
+constexpr const TEDFFormatRules& EDFFormatRules(TEDFFormat Format) {
+  return Format == TEDFFormat::BDF ? BDFRules : EDFRules;
+}
+constexpr int EDFSampleBytesOf(TEDFFormat Format) { return EDFFormatRules(Format).SampleBytes; }
+
+// The 24-bit sample at Bytes (low byte first), sign-extended: FF FF FF is -1.
+constexpr int32_t LoadLE24(const uint8_t* Bytes) {
+  const uint32_t U = uint32_t{Bytes[0]} | (uint32_t{Bytes[1]} << 8) | (uint32_t{Bytes[2]} << 16);
+  return static_cast<int32_t>(U << 8) >> 8;
+}
+// The low 24 bits of Value at Bytes, low byte first.
+constexpr void StoreLE24(uint8_t* Bytes, int32_t Value) {
+  const auto U = static_cast<uint32_t>(Value);
+  Bytes[0] = static_cast<uint8_t>(U & 0xFF);
+  Bytes[1] = static_cast<uint8_t>((U >> 8) & 0xFF);
+  Bytes[2] = static_cast<uint8_t>((U >> 16) & 0xFF);
 }
 
 // Field indices: the order in the file and the index of the validity flag.
@@ -48,7 +79,7 @@ enum class TEDFFieldKind : uint8_t {
   Time,     // hh.nn.ss
   Integer,  // decimal integer
   Number,   // decimal number, "." as decimal separator
-  Digital   // a sample value: 16-bit integer
+  Digital   // a sample value: an integer in the format's sample range
 };
 
 // One field of a header: the library's name, the caption the window shows
@@ -140,17 +171,21 @@ int64_t EDFHeaderBytes(int64_t Ns);
 
 // Samples in one data record: the sum of NrSamples over the signals.
 int64_t EDFRecordSamples(std::span<const int32_t> NrSamples);
-// Bytes in one data record.
-int64_t EDFRecordBytes(int64_t RecordSamples);
 // Sample offset of signal Signal inside a record (the samples of the signals before it).
 int64_t EDFSampleOffset(std::span<const int32_t> NrSamples, int64_t Signal);
+// SampleBytes is the format's (EDFSampleBytesOf); the default is EDF's.
+// Bytes in one data record.
+int64_t EDFRecordBytes(int64_t RecordSamples, int SampleBytes = EDFSampleBytes);
 // File position of data record Index.
-int64_t EDFRecordPosition(int64_t HeaderBytes, int64_t Index, int64_t RecordSamples);
+int64_t EDFRecordPosition(int64_t HeaderBytes, int64_t Index, int64_t RecordSamples,
+                          int SampleBytes = EDFSampleBytes);
 // Size of a complete file of NrRecords records.
-int64_t EDFExpectedFileSize(int64_t HeaderBytes, int64_t NrRecords, int64_t RecordSamples);
-// Complete records present: ((FileSize - HeaderBytes) div RecordSamples) div 2,
-// never negative; 0 when RecordSamples is not positive.
-int64_t EDFCompleteRecords(int64_t FileSize, int64_t HeaderBytes, int64_t RecordSamples);
+int64_t EDFExpectedFileSize(int64_t HeaderBytes, int64_t NrRecords, int64_t RecordSamples,
+                            int SampleBytes = EDFSampleBytes);
+// Complete records present: ((FileSize - HeaderBytes) div RecordSamples) div
+// SampleBytes, never negative; 0 when RecordSamples is not positive.
+int64_t EDFCompleteRecords(int64_t FileSize, int64_t HeaderBytes, int64_t RecordSamples,
+                           int SampleBytes = EDFSampleBytes);
 
 
 // Width characters of Bytes from Offset (fewer when the bytes end earlier).

@@ -80,20 +80,25 @@ void TCustomEDFSignalInfo::SetPhysimax(double Value) {
   Calibrate();
 }
 
-void TCustomEDFSignalInfo::SetDigimin(int16_t Value) {
+void TCustomEDFSignalInfo::SetDigimin(int32_t Value) {
   CheckWritable();
   if (Value != FDigimin) FModified = true;
   FDigimin = Value;
-  SetField(sfDigimin, true, ffNone);
+  SetField(sfDigimin, InDigitalRange(Value), ffOutOfRange);
   Calibrate();
 }
 
-void TCustomEDFSignalInfo::SetDigimax(int16_t Value) {
+void TCustomEDFSignalInfo::SetDigimax(int32_t Value) {
   CheckWritable();
   if (Value != FDigimax) FModified = true;
   FDigimax = Value;
-  SetField(sfDigimax, true, ffNone);
+  SetField(sfDigimax, InDigitalRange(Value), ffOutOfRange);
   Calibrate();
+}
+
+bool TCustomEDFSignalInfo::InDigitalRange(int64_t Value) const {
+  const TEDFFormatRules& Rules = EDFFormatRules(FFormat);
+  return Value >= Rules.DigitalMin && Value <= Rules.DigitalMax;
 }
 
 bool TCustomEDFSignalInfo::SetNrSamples(int32_t Value) {
@@ -115,17 +120,17 @@ void TCustomEDFSignalInfo::Calibrate() {
   FCalibrated = FFieldValid[sfPhysimin] && FFieldValid[sfPhysimax] && FFieldValid[sfDigimin] &&
                 FFieldValid[sfDigimax] && FDigimin != FDigimax && FPhysimin != FPhysimax;
   if (FCalibrated) {
-    const int32_t digital = static_cast<int32_t>(FDigimax) - static_cast<int32_t>(FDigimin);
+    const int64_t digital = int64_t{FDigimax} - int64_t{FDigimin};
     FGain = (static_cast<long double>(FPhysimax) - static_cast<long double>(FPhysimin)) /
             static_cast<long double>(digital);
   }
 }
 
-TEDFFieldFaults TCustomEDFSignalInfo::ParseDigital(const std::string& Text, int16_t& Value) const {
+TEDFFieldFaults TCustomEDFSignalInfo::ParseDigital(const std::string& Text, int32_t& Value) const {
   int64_t n = 0;
   const bool integer = TryStrToInt64(Text, n);
-  if (integer && n >= INT16_MIN && n <= INT16_MAX) {
-    Value = static_cast<int16_t>(n);
+  if (integer && InDigitalRange(n)) {
+    Value = static_cast<int32_t>(n);
     return ffNone;
   }
   if (integer) return ffOutOfRange;
@@ -135,8 +140,9 @@ TEDFFieldFaults TCustomEDFSignalInfo::ParseDigital(const std::string& Text, int1
   if (ParseFloatField(Text, FDecimalSeparator, FThousandSeparator, v) != ffNone ||
       v != std::trunc(v))
     return ffNotInteger;
-  if (v < INT16_MIN || v > INT16_MAX) return ffOutOfRange;
-  Value = static_cast<int16_t>(v);
+  const TEDFFormatRules& Rules = EDFFormatRules(FFormat);
+  if (v < Rules.DigitalMin || v > Rules.DigitalMax) return ffOutOfRange;
+  Value = static_cast<int32_t>(v);
   return ffNone;
 }
 
@@ -158,7 +164,7 @@ void TCustomEDFSignalInfo::LoadFromRaw(const TEDFRawSignalHeader& Raw) {
   else
     Fail(sfPhysimax, f);
 
-  int16_t d = 0;
+  int32_t d = 0;
   if (const TEDFFieldFaults f = ParseDigital(Raw[sfDigimin], d); f == ffNone)
     SetDigimin(d);
   else

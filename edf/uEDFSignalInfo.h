@@ -22,8 +22,9 @@ public:
   // Valid when every flag is set except the physical range: a signal without
   // a usable physical range is still a valid signal, just not calibrated.
   virtual bool IsValid() const;
-  virtual void SetDigimax(int16_t Value);
-  virtual void SetDigimin(int16_t Value);
+  // A limit outside the format's sample range clears the flag (ffOutOfRange).
+  virtual void SetDigimax(int32_t Value);
+  virtual void SetDigimin(int32_t Value);
   virtual void SetPhysidim(const std::string& Text);
   virtual void SetPhysimax(double Value);
   virtual void SetPhysimin(double Value);
@@ -45,8 +46,8 @@ public:
   double Physimax() const { return FPhysimax; }
   double Physimin() const { return FPhysimin; }
   const std::string& Reserved() const { return FReserved; }
-  int16_t Digimin() const { return FDigimin; }
-  int16_t Digimax() const { return FDigimax; }
+  int32_t Digimin() const { return FDigimin; }
+  int32_t Digimax() const { return FDigimax; }
   const std::string& SignalLabel() const { return FSignalLabel; }
   const std::string& Prefilter() const { return FPrefilter; }
   const std::string& Physidim() const { return FPhysidim; }
@@ -67,15 +68,18 @@ public:
 protected:
   // A text setter: the read-only guard, the modified mark, then the text rule.
   void SetText(std::string& Field, int Index, const std::string& Text);
-  // Digital limit text -> value, or the fault when the text is no 16-bit integer.
-  TEDFFieldFaults ParseDigital(const std::string& Text, int16_t& Value) const;
+  // Digital limit text -> value, or the fault when the text is no integer in
+  // the format's sample range.
+  TEDFFieldFaults ParseDigital(const std::string& Text, int32_t& Value) const;
+  // Whether Value is a sample the format can store.
+  bool InDigitalRange(int64_t Value) const;
 
   bool FCalibrated = false;
   double FPhysimax = 0.0;
   double FPhysimin = 0.0;
   std::string FReserved;
-  int16_t FDigimin = 0;
-  int16_t FDigimax = 0;
+  int32_t FDigimin = 0;
+  int32_t FDigimax = 0;
   std::string FSignalLabel;
   std::string FPrefilter;
   std::string FPhysidim;

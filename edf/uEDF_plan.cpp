@@ -19,8 +19,24 @@ int32_t ClampToInt32(int64_t Value) {
 
 }  // namespace
 
-void TCustomEDFFile::ComputeRecordSamples() {
+void TCustomEDFFile::DropBuffers() {
   FBuffer = std::make_shared<TDynSmallIntArray>();
+  FBuffer32 = std::make_shared<TDynIntegerArray>();
+}
+
+bool TCustomEDFFile::BufferEmpty() const {
+  return FFormat == TEDFFormat::BDF ? FBuffer32->empty() : FBuffer->empty();
+}
+
+void TCustomEDFFile::AllocateBuffer(int64_t Length) {
+  if (FFormat == TEDFFormat::BDF)
+    FBuffer32->assign(static_cast<size_t>(Length), 0);
+  else
+    FBuffer->assign(static_cast<size_t>(Length), 0);
+}
+
+void TCustomEDFFile::ComputeRecordSamples() {
+  DropBuffers();
   FPlannedBufferLength = 0;
   int64_t sum = 0;
   for (const auto& signal : FSignals) sum += signal->NrSamples();
@@ -31,7 +47,7 @@ void TCustomEDFFile::UpdateChunks(TCustomEDFSignalInfo* /*Sender*/) {
   FCurrentRecord = -1;
   // A new array rather than a cleared one: callers holding the old buffer
   // keep the samples they were given.
-  FBuffer = std::make_shared<TDynSmallIntArray>();
+  DropBuffers();
   FPlannedBufferLength = 0;
   FPlanTooLarge = false;
   FChunks.clear();
@@ -86,15 +102,22 @@ void TCustomEDFFile::UpdateChunks(TCustomEDFSignalInfo* /*Sender*/) {
   // hold: without a whole record the buffer waits for its first user
   // (GetBuffer, and through it reading and writing a record).
   if (FStream && FFileInfo &&
-      FileSize() >= EDFRecordPosition(FFileInfo->HeaderBytes(), 1, FRecordSamples))
-    FBuffer->assign(static_cast<size_t>(t), 0);
+      FileSize() >= EDFRecordPosition(FFileInfo->HeaderBytes(), 1, FRecordSamples, SampleBytes()))
+    AllocateBuffer(t);
 }
 
 std::shared_ptr<TDynSmallIntArray> TCustomEDFFile::GetBuffer() {
-  if (FBuffer->empty()) {
+  if (FFormat == TEDFFormat::EDF && FBuffer->empty()) {
     UpdateChunks(nullptr);
-    if (FBuffer->empty() && !FPlanTooLarge)
-      FBuffer->assign(static_cast<size_t>(FPlannedBufferLength), 0);
+    if (FBuffer->empty() && !FPlanTooLarge) AllocateBuffer(FPlannedBufferLength);
   }
   return FBuffer;
+}
+
+std::shared_ptr<TDynIntegerArray> TCustomEDFFile::GetBuffer32() {
+  if (FFormat == TEDFFormat::BDF && FBuffer32->empty()) {
+    UpdateChunks(nullptr);
+    if (FBuffer32->empty() && !FPlanTooLarge) AllocateBuffer(FPlannedBufferLength);
+  }
+  return FBuffer32;
 }

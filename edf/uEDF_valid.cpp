@@ -1,5 +1,5 @@
-// Judging a file: the header verdict, the whole-file checks of plain EDF, and
-// the guess of the separators of a file written under another locale.
+// Judging a file: the header verdict, the whole-file checks of EDF and BDF,
+// and the guess of the separators of a file written under another locale.
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -103,11 +103,16 @@ void TEDFFile::CheckWholeFile(bool& Result) {
   };
   // The plan, not the buffer: judging a header must not allocate a record
   // the file may not even hold, and a plan refused as too large has none.
-  if (FBuffer->empty()) UpdateChunks(nullptr);
+  if (BufferEmpty()) UpdateChunks(nullptr);
   const int64_t b = FPlannedBufferLength;
-  if (2 * b > MaxRecordBytes) fail(heRecordTooLarge);
-
-  if (RecordTooShort(*FFileInfo, b)) fail(heRecordTooShort);
+  if (FFormat == TEDFFormat::EDF) {
+    if (2 * b > MaxRecordBytes) fail(heRecordTooLarge);
+    if (RecordTooShort(*FFileInfo, b)) fail(heRecordTooShort);
+  } else if (FRecordSamples > MaxBufferSamples || FPlanTooLarge) {
+    // BDF records are often far beyond 61440 bytes (many channels at high
+    // rates); only the memory a record would take limits them.
+    fail(heRecordBeyondCap);
+  }
 
   int64_t n = 0;
   if (TryStrToInt64(Trim(FFileInfo->OriginalHeader()[gfNrDataRecords]), n)) {
@@ -116,7 +121,7 @@ void TEDFFile::CheckWholeFile(bool& Result) {
       // size overflows any fixed width, and then it certainly mismatches.
       int64_t expected = 0;
       const bool overflow = __builtin_mul_overflow(n, FRecordSamples, &expected) ||
-                            __builtin_mul_overflow(expected, int64_t{2}, &expected) ||
+                            __builtin_mul_overflow(expected, int64_t{SampleBytes()}, &expected) ||
                             __builtin_add_overflow(expected, int64_t{FFileInfo->HeaderBytes()},
                                                    &expected);
       if (overflow || FileSize() != expected) fail(heFileSizeMismatch);

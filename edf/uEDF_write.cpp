@@ -61,6 +61,13 @@ void WriteSamples(TFileStream& Stream, int64_t Position, const int16_t* Samples,
   }
 }
 
+// BDF samples: the low 24 bits of each value, three bytes each.
+void WriteSamples(TFileStream& Stream, int64_t Position, const int32_t* Samples, int64_t Count) {
+  std::vector<uint8_t> bytes(static_cast<size_t>(3 * Count));
+  for (int64_t i = 0; i < Count; ++i) StoreLE24(&bytes[static_cast<size_t>(3 * i)], Samples[i]);
+  Stream.WriteAt(Position, bytes.data(), 3 * Count);
+}
+
 }  // namespace
 
 void TCustomEDFFile::WriteField(bool Valid, const std::string& Text, int Width) {
@@ -79,7 +86,7 @@ void TCustomEDFFile::CreateNew(int NrSignals, bool Overwrite) {
       throw EFCreateError("Cannot create file \"" + FFileName + "\". " + error.message());
   }
   FReadOnly = false;
-  FFileInfo = CreateFileInfo();
+  FFileInfo = NewFileInfo();
   FSignals.clear();
   SetCreating(true);
 }
@@ -94,7 +101,7 @@ void TEDFFile::CreateNew(int NrSignals, bool Overwrite) {
     SetCreating(false);  // no file to compose: back to Closed
     throw;
   }
-  FFileInfo->SetVersion("0");
+  FFileInfo->SetVersion(EDFFormatRules(FFormat).VersionText);
   FFileInfo->SetNrSignals(NrSignals);
   FFileInfo->SetNrDataRecords(-1);
 }
@@ -181,14 +188,22 @@ void TCustomEDFFile::WriteSignalHeaders() {
   for (int64_t s = 0; s < ns; ++s) FSignals[static_cast<size_t>(s)]->SetModified(false);
 }
 
-void TCustomEDFFile::WriteZeros(int64_t Position, int64_t Count, std::vector<int16_t>& Scratch) {
+void TCustomEDFFile::WriteZeros(int64_t Position, int64_t Count, std::vector<uint8_t>& Scratch) {
+  const int64_t sampleBytes = SampleBytes();
   while (Count > 0) {
-    const int64_t piece = std::min(Count, ZeroPieceSamples);
-    if (static_cast<int64_t>(Scratch.size()) < piece) Scratch.assign(static_cast<size_t>(piece), 0);
-    FStream->WriteAt(Position, Scratch.data(), 2 * piece);
-    Position += 2 * piece;
-    Count -= piece;
+    const int64_t bytes = sampleBytes * std::min(Count, ZeroPieceSamples);
+    if (static_cast<int64_t>(Scratch.size()) < bytes) Scratch.assign(static_cast<size_t>(bytes), 0);
+    FStream->WriteAt(Position, Scratch.data(), bytes);
+    Position += bytes;
+    Count -= bytes / sampleBytes;
   }
+}
+
+void TCustomEDFFile::WriteChunk(int64_t Position, int64_t BufferOffset, int64_t Count) {
+  if (FFormat == TEDFFormat::BDF)
+    WriteSamples(*FStream, Position, FBuffer32->data() + BufferOffset, Count);
+  else
+    WriteSamples(*FStream, Position, FBuffer->data() + BufferOffset, Count);
 }
 
 void TCustomEDFFile::WriteDataRecord(int32_t Index) {
@@ -199,24 +214,27 @@ void TCustomEDFFile::WriteDataRecord(int32_t Index) {
   if (Index == count && count == std::numeric_limits<int32_t>::max()) throw ErrReadingData();
 
   // A new file has no record yet, so its buffer may not exist before this.
-  const int16_t* buffer = GetBuffer()->data();
-  const int64_t base = EDFRecordPosition(FFileInfo->HeaderBytes(), Index, FRecordSamples);
+  if (FFormat == TEDFFormat::BDF)
+    GetBuffer32();
+  else
+    GetBuffer();
+  const int64_t sampleBytes = SampleBytes();
+  const int64_t base =
+      EDFRecordPosition(FFileInfo->HeaderBytes(), Index, FRecordSamples, SampleBytes());
   if (Index < count) {
     // Overwrite in place: the unselected signals' samples in the file stay.
     for (const TReadWriteDataChunk& chunk : FChunks)
-      WriteSamples(*FStream, base + int64_t{2} * chunk.RecordOffset, buffer + chunk.BufferOffset,
-                   chunk.Count);
+      WriteChunk(base + sampleBytes * chunk.RecordOffset, chunk.BufferOffset, chunk.Count);
   } else {
     // Append the whole record: zeros wherever no chunk covers it.
-    std::vector<int16_t> scratch;
+    std::vector<uint8_t> scratch;
     int64_t at = 0;
     for (const TReadWriteDataChunk& chunk : FChunks) {
-      WriteZeros(base + 2 * at, chunk.RecordOffset - at, scratch);
-      WriteSamples(*FStream, base + int64_t{2} * chunk.RecordOffset, buffer + chunk.BufferOffset,
-                   chunk.Count);
+      WriteZeros(base + sampleBytes * at, chunk.RecordOffset - at, scratch);
+      WriteChunk(base + sampleBytes * chunk.RecordOffset, chunk.BufferOffset, chunk.Count);
       at = int64_t{chunk.RecordOffset} + chunk.Count;
     }
-    WriteZeros(base + 2 * at, FRecordSamples - at, scratch);
+    WriteZeros(base + sampleBytes * at, FRecordSamples - at, scratch);
     FFileInfo->StoreNrDataRecords(count + 1);
     FFileInfo->SetModified(true);
   }

@@ -76,6 +76,11 @@ TEST(UDialogs, FileDialogAsksForAnExistingFileShowingHiddenOnes) {
       EXPECT_EQ(Dialog->fileMode(), QFileDialog::ExistingFile);
       EXPECT_EQ(Dialog->acceptMode(), QFileDialog::AcceptOpen);
       EXPECT_TRUE(Dialog->filter().testFlag(QDir::Hidden));
+      // All files first and chosen; EDF and BDF names in any letter case.
+      EXPECT_EQ(Dialog->nameFilters(), (QStringList{QStringLiteral("All files (*)"),
+                                                    QStringLiteral("EDF and BDF files (*.edf *.bdf)")}));
+      EXPECT_EQ(Dialog->selectedNameFilter(), QStringLiteral("All files (*)"));
+      EXPECT_FALSE(Dialog->filter().testFlag(QDir::CaseSensitive));
       if (Confirm) {
         Dialog->selectFile(Name);
         static_cast<QDialog*>(Dialog)->accept();  // as the Open button does

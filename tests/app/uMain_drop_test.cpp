@@ -31,14 +31,26 @@ bool Drop(QWidget& Form, const QList<QUrl>& Urls) {
 TEST(UMainDrop, ASingleDroppedFileIsOpenedAsByFileOpen) {
   testkit::TempDir Folder;
   TDialogRecorder Recorder;
-  const QString Path = WriteEdf(Folder, "dropped.edf", EdfBytes::Valid(2, 10, 1));
-  TCountingForm Form{QStringList()};
-  ShowAndSettle(Form);
-  EXPECT_TRUE(Form.acceptDrops());
-  EXPECT_TRUE(Drop(Form, {QUrl::fromLocalFile(Path)}));
-  EXPECT_EQ(Form.Opened, QStringList{Path});
-  EXPECT_EQ(Form.windowTitle(), QStringLiteral("Vellicor - ") + Path);
-  EXPECT_TRUE(ToolsEnabled(Form));
+  // EDF and BDF alike, each judged by its first byte whatever its name.
+  const struct {
+    const char* Name;
+    EdfBytes Bytes;
+    const char* Verdict;
+  } Cases[] = {{"dropped.edf", EdfBytes::Valid(2, 10, 1), "File has a valid EDF fileheader.\nUse Tools menu for further checking."},
+               {"dropped.BDF", EdfBytes::ValidBdf(2, 10, 1), "File has a valid BDF fileheader.\nUse Tools menu for further checking."},
+               {"bdf-inside.edf", EdfBytes::ValidBdf(1, 10, 1), "File has a valid BDF fileheader.\nUse Tools menu for further checking."}};
+  for (const auto& C : Cases) {
+    SCOPED_TRACE(C.Name);
+    const QString Path = WriteEdf(Folder, C.Name, C.Bytes);
+    TCountingForm Form{QStringList()};
+    ShowAndSettle(Form);
+    EXPECT_TRUE(Form.acceptDrops());
+    EXPECT_TRUE(Drop(Form, {QUrl::fromLocalFile(Path)}));
+    EXPECT_EQ(Form.Opened, QStringList{Path});
+    EXPECT_EQ(Form.windowTitle(), QStringLiteral("Vellicor - ") + Path);
+    EXPECT_EQ(FindVerdict(Form)->text(), QString::fromLatin1(C.Verdict));
+    EXPECT_TRUE(ToolsEnabled(Form));
+  }
   EXPECT_TRUE(Recorder.Messages.empty());
 }
 

@@ -29,6 +29,9 @@ EdfBytes Signal(int S, int Field, const std::string& Text) {
   return E;
 }
 int64_t S(int Field, int Signal) { return EDFSignalFieldOffset(Field, Signal, 2); }
+EdfBytes Bdf(const std::function<void(EdfBytes&)>& Change) {
+  return testkit::With(EdfBytes::ValidBdf(2, 200, 3), Change);
+}
 
 struct TRow {
   const char* Name;
@@ -140,6 +143,26 @@ const std::vector<TRow>& Rows() {
          return B;
        },
        "layout.filesize", E, 236, "file holds 9.5 records of 800 bytes, header says 10"},
+      // BDF: the same rules with the format's version and 24-bit range.
+      {"BdfVersionLowerCase", [] { return Bdf([](EdfBytes& B) { B.General[gfVersion] = "\xFF" "biosemi"; }); },
+       "header.version.value", E, 0, "Version \"\\xFFbiosemi\" must be byte 0xFF followed by BIOSEMI"},
+      {"BdfDigiMinBelow24Bits", [] { return Bdf([](EdfBytes& B) { B.Signals[0][sfDigimin] = "-8388609"; }); },
+       "signal.digimin.range", E, S(sfDigimin, 0), "DigiMin -8388609 is outside -8388608..8388607"},
+      {"BdfDigiMaxAbove24Bits", [] { return Bdf([](EdfBytes& B) { B.Signals[1][sfDigimax] = "8388608"; }); },
+       "signal.digimax.range", E, S(sfDigimax, 1), "DigiMax 8388608 is outside -8388608..8388607"},
+      // Two records of 3-byte samples are three records' worth of 2-byte ones.
+      {"BdfCountFitsOnlyTwoByteSamples", [] { return Bdf([](EdfBytes& B) { B.Records = 2; }); },
+       "layout.filesize", E, 236, "file holds 2 records of 1200 bytes, header says 3"},
+      {"BdfRecordBeyondTheCap",
+       [] {
+         return Bdf([](EdfBytes& B) {
+           B.Signals[0][sfNrSamples] = "67108865";
+           B.General[gfNrDataRecords] = "0";
+           B.Records = 0;
+         });
+       },
+       "layout.record.cap", E, 768,
+       "a data record holds 201327195 bytes, above the 201326592 bytes this checker reads into memory at once"},
   };
   return R;
 }

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <ostream>
 #include <string>
@@ -358,5 +359,101 @@ TEST(HeaderJudgement, AllSignalsAreDescribedUnderStrictRulesAfterTheOpen) {
   EXPECT_EQ(All[1].PaneCaption, "Signal Header for signal 2");
   EXPECT_EQ(All[2].Fields[8].Mark, None);
 }
+
+// ---------------------------------------------------------------- formats
+
+// The format of the first byte decides the rules, the texts and the name: the
+// window's view of BDF files and of files that only look like BDF.
+struct TFormatCase {
+  const char* Name;
+  std::function<EdfBytes()> Make;
+  size_t Cut;  // bytes kept; 0 for all
+  std::string FormatName;
+  std::string VersionReason;
+  TFieldMark VersionMark;
+  std::string DataBlockLine;
+  bool TooLarge;
+  std::string VerdictText;
+  std::string FirstError = "";  // the rule of the first error finding, and its byte
+  int64_t FirstErrorOffset = -1;
+};
+
+void PrintTo(const TFormatCase& C, std::ostream* Os) { *Os << C.Name; }
+
+class FormatTest : public testing::TestWithParam<TFormatCase> {};
+
+TEST_P(FormatTest, GivesTheFormatsVersionViewLayoutAndVerdict) {
+  const TFormatCase& C = GetParam();
+  std::string Bytes = C.Make().Bytes();
+  if (C.Cut) Bytes.resize(C.Cut);
+  TJudgedFile T(Bytes);
+  EXPECT_EQ(T.J.FormatName, C.FormatName);
+  EXPECT_EQ(T.J.General[0].Reason, C.VersionReason);
+  EXPECT_EQ(T.J.General[0].Mark, C.VersionMark);
+  EXPECT_EQ(T.J.DataBlockLine, C.DataBlockLine);
+  EXPECT_EQ(T.J.DataBlockTooLarge, C.TooLarge);
+  EXPECT_EQ(T.J.DurationRemark, "");
+  EXPECT_EQ(T.J.VerdictText, C.VerdictText);
+  EXPECT_EQ(T.J.Verdict, C.VerdictText == VerdictValidText || C.VerdictText == BdfVerdictValidText);
+  const auto Error = std::find_if(T.J.Findings.begin(), T.J.Findings.end(),
+                                  [](const TFinding& F) { return F.Severity == TSeverity::Error; });
+  EXPECT_EQ(Error == T.J.Findings.end() ? "" : Error->Rule, C.FirstError);
+  EXPECT_EQ(Error == T.J.Findings.end() ? -1 : Error->Offset, C.FirstErrorOffset);
+}
+
+EdfBytes Bdf(const std::function<void(EdfBytes&)>& Change = [](EdfBytes&) {}) {
+  return testkit::With(EdfBytes::ValidBdf(2, 200, 3), Change);
+}
+
+const std::string BdfValid = BdfVerdictValidText;
+const std::string BdfInvalid = BdfVerdictInvalidText;
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, FormatTest,
+    testing::Values(
+        // Byte 0xFF is BDF's mark, not a byte outside printable ASCII.
+        TFormatCase{"PlainBdf", [] { return Bdf(); }, 0, "BDF", "", None, "Datablock size = 1200 bytes", false,
+                    BdfValid},
+        TFormatCase{"BdfVersionInLowerCase", [] { return Bdf([](EdfBytes& E) { E.General[0] = "\xFF" "biosemi"; }); },
+                    0, "BDF", "", Error, "", false, BdfInvalid, "header.version.value", 0},
+        TFormatCase{"FirstByteOtherThanFF",
+                    [] { return Bdf([](EdfBytes& E) { E.General[0] = "\xFE" "BIOSEMI"; }); }, 0, "EDF",
+                    "Not ASCII printable", Error, "", false, VerdictInvalidText, "header.version.value", 0},
+        TFormatCase{"BdfCutInsideItsHeader", [] { return Bdf(); }, 10, "BDF", "", Error, "", false, BdfInvalid,
+                    "header.version.value", 0},
+        // EDF by its first byte: 24-bit limits are beyond EDF's range.
+        TFormatCase{"EdfVersionWith24BitLimits", [] { return Bdf([](EdfBytes& E) { E.General[0] = "0"; }); }, 0,
+                    "EDF", "", None, "", false, VerdictInvalidText, "signal.digimin.range",
+                    EDFSignalFieldOffset(sfDigimin, 0, 2)},
+        // EDF's 61440-byte and 1 s recommendations do not apply to BDF.
+        TFormatCase{"BdfRecordAboveEdfLimit", [] { return EdfBytes::ValidBdf(1, 30721, 1); }, 0, "BDF", "", None,
+                    "Datablock size = 92163 bytes", false, BdfValid},
+        TFormatCase{"BdfShortRecord",
+                    [] { return testkit::With(EdfBytes::ValidBdf(1, 100, 2), [](EdfBytes& E) { E.General[8] = "0.5"; }); },
+                    0, "BDF", "", None, "Datablock size = 300 bytes", false, BdfValid},
+        TFormatCase{"BdfRecordBeyondTheCap",
+                    [] {
+                      return testkit::With(EdfBytes::ValidBdf(1, 67108865, 0), [](EdfBytes& E) { E.General[7] = "0"; });
+                    },
+                    0, "BDF", "", None,
+                    "Datablock size = 201326595 bytes, exceeds the 201326592-byte limit this checker reads", true,
+                    BdfInvalid, "layout.record.cap", 512},
+        // An annotation signal: its bytes are text, three to a "sample".
+        TFormatCase{"BdfPlusWithAnnotations",
+                    [] {
+                      return Bdf([](EdfBytes& E) {
+                        E.General[6] = "BDF+C";
+                        E.Signals[1] = {"BDF Annotations", "", "", "-1", "1", "-8388608", "8388607", "", "20", ""};
+                        E.Text = [](int r, int s) {
+                          return s == 1 ? "+" + std::to_string(r) + std::string("\x14\x14\0+0.5\x14" "beep\x14\0", 14)
+                                        : std::string();
+                        };
+                      });
+                    },
+                    0, "BDF+", "", None, "Datablock size = 660 bytes", false, BdfValid},
+        TFormatCase{"EdfPlus",
+                    [] { return testkit::With(EdfBytes::Valid(2, 200, 3), [](EdfBytes& E) { E.General[6] = "EDF+C"; }); },
+                    0, "EDF+", "", None, "Datablock size = 800 bytes", false, VerdictValidText}),
+    [](const testing::TestParamInfo<TFormatCase>& I) { return std::string(I.param.Name); });
 
 }  // namespace

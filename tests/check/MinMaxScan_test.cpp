@@ -5,9 +5,11 @@
 #include <algorithm>
 #include <filesystem>
 #include <ostream>
+#include <utility>
 #include <string>
 #include <vector>
 
+#include "check/RecordScan.h"
 #include "edf/uDataFileErrors.h"
 #include "edf/uEDF.h"
 #include "testkit/EdfBytes.h"
@@ -202,6 +204,126 @@ TEST(MinMaxScan, FoldFindsTheExtremesAtEveryPositionAndLength) {
   Min = -10;
   Max = 10;
   FoldMinMax(Few, 2, Min, Max);
+  EXPECT_EQ(Min, -10);
+  EXPECT_EQ(Max, 10);
+}
+
+}  // namespace
+
+namespace {
+
+// ---------------------------------------------------------------- BDF
+
+// Samples planted in a BDF file of 2 signals x 5 samples x 3 records whose
+// digital range is narrower than 24 bits.
+struct TPlant {
+  int Record, Signal, Index;
+  int32_t Value;
+};
+struct TBdfCase {
+  const char* Name;
+  const char* DigiMin;
+  const char* DigiMax;
+  std::vector<TPlant> Plants;
+  Lines Expected;
+  std::vector<std::pair<std::string, int64_t>> Findings;  // rule, byte of the first extreme
+};
+void PrintTo(const TBdfCase& C, std::ostream* Os) { *Os << C.Name; }
+
+// The byte of sample (r, s, i): 768 header bytes, records of 2 x 5 x 3 bytes.
+int64_t At(int r, int s, int i) { return 768 + 30 * r + 15 * s + 3 * i; }
+
+class MinMaxBdfTest : public testing::TestWithParam<TBdfCase> {};
+
+TEST_P(MinMaxBdfTest, WindowAndBlockScanFindTheSame24BitExtremes) {
+  const TBdfCase& C = GetParam();
+  EdfBytes E = EdfBytes::ValidBdf(2, 5, 3);
+  for (auto& Signal : E.Signals) {
+    Signal[5] = C.DigiMin;
+    Signal[6] = C.DigiMax;
+  }
+  const std::vector<TPlant> Plants = C.Plants;
+  E.Sample = [Plants](int r, int s, int i) {
+    for (const TPlant& P : Plants)
+      if (P.Record == r && P.Signal == s && P.Index == i) return P.Value;
+    return int32_t{0};
+  };
+  TOpenFile T(E);
+  const TMinMaxResult Window = ScanDigitalMinMax(T.F);
+  const TRecordLayout Layout = RecordLayoutOf(T.F);
+  EXPECT_EQ(Layout.SampleBytes, 3);
+  TMinMaxFold Fold(Layout);
+  TRecordVisitor* Visitors[] = {&Fold};
+  EXPECT_FALSE(ScanRecords(*T.F.Stream(), Layout, Visitors).ReadFailed);
+  EXPECT_EQ(Fold.Result().FoundMin, Window.FoundMin);
+  EXPECT_EQ(Fold.Result().FoundMax, Window.FoundMax);
+  EXPECT_EQ(Fold.Result().MinRecord, Window.MinRecord);
+  EXPECT_EQ(Fold.Result().MaxRecord, Window.MaxRecord);
+
+  EXPECT_EQ(BuildMinMaxReport(T.F, Window), C.Expected);
+  std::vector<std::pair<std::string, int64_t>> Found;
+  for (const TFinding& F : MinMaxFindings(T.F, Fold.Result())) {
+    EXPECT_EQ(F.Length, 3);
+    Found.emplace_back(F.Rule, F.Offset);
+  }
+  EXPECT_EQ(Found, C.Findings);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, MinMaxBdfTest,
+    testing::Values(
+        // FF FF FF is -1, not 16777215.
+        TBdfCase{"MinusOneBelowZero", "0", "8388607", {{1, 0, 2, -1}},
+                 {"Found 1 errors:\r\n", "Signal 1 (Signal 1): found DigitalMin value=-1 (headerinfo DigiMin=0)"},
+                 {{"samples.digimin", At(1, 0, 2)}}},
+        // 00 00 80 is -8388608.
+        TBdfCase{"MostNegativeBelowANarrowerRange", "-8388607", "8388607", {{2, 1, 4, -8388608}},
+                 {"Found 1 errors:\r\n",
+                  "Signal 2 (Signal 2): found DigitalMin value=-8388608 (headerinfo DigiMin=-8388607)"},
+                 {{"samples.digimin", At(2, 1, 4)}}},
+        TBdfCase{"BothEndsFirstRecordOfEachCounts", "-100", "100",
+                 {{0, 0, 1, 8388607}, {2, 0, 3, 8388607}, {1, 1, 0, -8388608}, {1, 1, 4, -101}, {2, 1, 2, 101}},
+                 {"Found 3 errors:\r\n",
+                  "Signal 1 (Signal 1): found DigitalMax value=8388607 (headerinfo DigiMax=100)",
+                  "Signal 2 (Signal 2): found DigitalMin value=-8388608 (headerinfo DigiMin=-100)",
+                  "Signal 2 (Signal 2): found DigitalMax value=101 (headerinfo DigiMax=100)"},
+                 {{"samples.digimax", At(0, 0, 1)}, {"samples.digimin", At(1, 1, 0)}, {"samples.digimax", At(2, 1, 2)}}},
+        TBdfCase{"TheWholeRangeIsNoFinding", "-8388608", "8388607", {{0, 0, 0, -8388608}, {2, 1, 4, 8388607}},
+                 {"No errors found"}, {}}),
+    [](const testing::TestParamInfo<TBdfCase>& I) { return std::string(I.param.Name); });
+
+// The 24-bit fold of the block scan, to be replaced by a faster one: every
+// length and position of the extremes, sign extension, and the running
+// extremes kept.
+TEST(MinMaxScan, Fold24FindsTheExtremesAtEveryPositionAndLength) {
+  const auto Store = [](std::vector<uint8_t>& B, int32_t i, int32_t V) {
+    const auto U = static_cast<uint32_t>(V);
+    for (int k = 0; k < 3; ++k) B[static_cast<size_t>(3 * i + k)] = static_cast<uint8_t>(U >> (8 * k));
+  };
+  for (int32_t Count = 1; Count <= 70; ++Count) {
+    for (int32_t AtIndex = 0; AtIndex < Count; ++AtIndex) {
+      std::vector<uint8_t> B(static_cast<size_t>(3 * Count));
+      for (int32_t i = 0; i < Count; ++i) Store(B, i, i % 7 - 3);
+      Store(B, AtIndex, -8388608);
+      const int32_t MaxAt = Count > 1 ? (AtIndex + 1) % Count : AtIndex;
+      if (Count > 1) Store(B, MaxAt, 8388607);
+      int32_t Min = FoundMinStart, Max = FoundMaxStart;
+      FoldMinMax24(B.data(), Count, Min, Max);
+      ASSERT_EQ(Min, -8388608) << Count << " " << AtIndex;
+      ASSERT_EQ(Max, Count > 1 ? 8388607 : -8388608) << Count << " " << AtIndex;
+    }
+  }
+  const uint8_t MinusOnes[] = {0xFF, 0xFF, 0xFF, 0xFE, 0xFF, 0xFF};  // -1, -2
+  int32_t Min = FoundMinStart, Max = FoundMaxStart;
+  FoldMinMax24(MinusOnes, 0, Min, Max);
+  EXPECT_EQ(Min, FoundMinStart);
+  EXPECT_EQ(Max, FoundMaxStart);
+  FoldMinMax24(MinusOnes, 2, Min, Max);
+  EXPECT_EQ(Min, -2);
+  EXPECT_EQ(Max, -1);
+  Min = -10;
+  Max = 10;
+  FoldMinMax24(MinusOnes, 2, Min, Max);
   EXPECT_EQ(Min, -10);
   EXPECT_EQ(Max, 10);
 }

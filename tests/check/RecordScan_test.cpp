@@ -41,18 +41,22 @@ struct TOpenFile {
 };
 
 TEST(RecordScan, BlockFoldGivesTheExtremesOfTheRecordByRecordScan) {
-  // Records larger than a block, odd counts, one-sample signals, the 16-bit limits.
+  // Records larger than a block, odd counts, one-sample signals, the 16-bit
+  // and the 24-bit limits.
   const struct {
     int Ns, Samples, Records;
-  } Shapes[] = {{1, 1, 7}, {3, 333, 5}, {2, 600000, 3}, {5, 17, 2000}};
+    bool Bdf = false;
+  } Shapes[] = {{1, 1, 7}, {3, 333, 5}, {2, 600000, 3}, {5, 17, 2000}, {3, 333, 5, true}, {2, 400000, 3, true}};
   for (const auto& Shape : Shapes) {
-    EdfBytes E = EdfBytes::Valid(Shape.Ns, Shape.Samples, Shape.Records);
-    E.Signals[0][5] = "-32768";
-    E.Signals[0][6] = "32767";
-    E.Sample = [](int R, int S, int I) {
-      if (R == 1 && I == 0) return static_cast<int16_t>(S == 0 ? -32768 : -3000);
-      if (R == 2 && I == 0) return static_cast<int16_t>(S == 0 ? 32767 : 3000);
-      return static_cast<int16_t>((R * 31 + S * 7 + I) % 4000 - 2000);
+    EdfBytes E = Shape.Bdf ? EdfBytes::ValidBdf(Shape.Ns, Shape.Samples, Shape.Records)
+                           : EdfBytes::Valid(Shape.Ns, Shape.Samples, Shape.Records);
+    const int32_t Lowest = Shape.Bdf ? -8388608 : -32768;
+    E.Signals[0][5] = std::to_string(Lowest);
+    E.Signals[0][6] = std::to_string(-Lowest - 1);
+    E.Sample = [Lowest](int R, int S, int I) -> int32_t {
+      if (R == 1 && I == 0) return S == 0 ? Lowest : -3000;
+      if (R == 2 && I == 0) return S == 0 ? -Lowest - 1 : 3000;
+      return (R * 31 + S * 7 + I) % 4000 - 2000;
     };
     TOpenFile O(E);
     const TMinMaxResult ByRecord = ScanDigitalMinMax(O.F);

@@ -19,6 +19,13 @@ TEST(FileList, EdfExtensionInAnyLetterCase) {
   for (const auto& [name, expected] : cases) EXPECT_EQ(HasEdfExtension(name), expected) << name;
 }
 
+TEST(FileList, RecordingExtensionIsEdfOrBdfInAnyLetterCase) {
+  const std::vector<std::pair<std::string, bool>> cases = {
+      {"a.edf", true}, {"a.BDF", true}, {"a.Bdf", true}, {".bdf", true},
+      {"a.bdf.txt", false}, {"abdf", false}, {"a.gdf", false}, {"bdf", false}};
+  for (const auto& [name, expected] : cases) EXPECT_EQ(HasRecordingExtension(name), expected) << name;
+}
+
 // a/ with nested folders, mixed case, and files that must not be taken.
 void MakeTree(const TempDir& Dir) {
   namespace fs = std::filesystem;
@@ -78,11 +85,30 @@ TEST(FileList, RecursiveRunChecksUpperAndLowerCaseNames) {
   TempDir scratch;
   const auto r = clitest::RunCli({"-r", dir.File("a")}, scratch.Path());
   EXPECT_EQ(r.Exit, 0) << r.Err;
-  const std::string v = ": File has a valid EDF fileheader.";
+  const std::string v = ": File has a valid EDF fileheader.\n  format: EDF";
   EXPECT_EQ(r.Out, dir.File("a/B.EDF") + v + "\n  Datablock size = 20 bytes\n" +
                        dir.File("a/sub/c.Edf") + v + "\n  Datablock size = 20 bytes\n" +
                        dir.File("a/sub/deeper/d.edf") + v + "\n  Datablock size = 20 bytes\n" +
                        dir.File("a/z.edf") + v + "\n  Datablock size = 20 bytes\n");
+}
+
+// BDF files are collected too, and judged by their first byte, not their name.
+TEST(FileList, RecursiveRunAlsoChecksBdfFiles) {
+  TempDir dir;
+  std::filesystem::create_directories(dir.File("m/sub"));
+  const std::string bdf = EdfBytes::ValidBdf(1, 10, 1).Bytes();
+  const std::string edf = EdfBytes::Valid(1, 10, 1).Bytes();
+  testkit::WriteFileBytes(dir.File("m/x.bdf"), bdf);
+  testkit::WriteFileBytes(dir.File("m/sub/Y.BDF"), bdf);
+  testkit::WriteFileBytes(dir.File("m/edf-named.bdf"), edf);
+  testkit::WriteFileBytes(dir.File("m/notes.bdf.txt"), bdf);
+  TempDir scratch;
+  const auto r = clitest::RunCli({"-r", dir.File("m")}, scratch.Path());
+  EXPECT_EQ(r.Exit, 0) << r.Err;
+  const std::string b = ": File has a valid BDF fileheader.\n  format: BDF\n  Datablock size = 30 bytes\n";
+  EXPECT_EQ(r.Out, dir.File("m/edf-named.bdf") +
+                       ": File has a valid EDF fileheader.\n  format: EDF\n  Datablock size = 20 bytes\n" +
+                       dir.File("m/sub/Y.BDF") + b + dir.File("m/x.bdf") + b);
 }
 
 }  // namespace

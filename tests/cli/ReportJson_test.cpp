@@ -1,10 +1,16 @@
 #include "cli/ReportJson.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 
 #include <gtest/gtest.h>
+
+#include <iterator>
 
 #include "check/MinMaxScan.h"
 #include "edf/uEDF.h"
@@ -69,6 +75,51 @@ TEST(ReportJson, OneParsableObjectPerFileWithTheVerdictsOfTheTextForm) {
   }
   EXPECT_FALSE(Parse(lines[1])["valid"].toBool());
   EXPECT_TRUE(Parse(lines[2])["valid"].toBool());
+}
+
+// The format comes from the first byte and the Reserved field; a file whose
+// header could not be read has none.
+TEST(ReportJson, FormatIsTheFamilyMemberOrNullWithoutAHeader) {
+  TempDir dir;
+  const struct {
+    EdfBytes Bytes;
+    const char* Format;
+    const char* Verdict;
+  } Cases[] = {
+      {EdfBytes::Valid(1, 10, 1), "EDF", "File has a valid EDF fileheader."},
+      {testkit::With(EdfBytes::Valid(1, 10, 1), [](EdfBytes& E) { E.General[6] = "EDF+D"; }), "EDF+",
+       "File has a valid EDF fileheader."},
+      {EdfBytes::ValidBdf(1, 10, 1), "BDF", "File has a valid BDF fileheader."},
+      {testkit::With(EdfBytes::ValidBdf(1, 10, 1), [](EdfBytes& E) { E.General[6] = "BDF+D"; }), "BDF+",
+       "File has a valid BDF fileheader."},
+      // "EDF+" in a BDF file does not make it BDF+, nor EDF.
+      {testkit::With(EdfBytes::ValidBdf(1, 10, 1), [](EdfBytes& E) { E.General[6] = "EDF+C"; }), "BDF",
+       "File has a valid BDF fileheader."},
+      // The first byte decides: EDF's version makes the 24-bit limits faults.
+      {testkit::With(EdfBytes::ValidBdf(1, 10, 1), [](EdfBytes& E) { E.General[0] = "0"; }), "EDF",
+       "File is not a valid EDF file"}};
+  std::vector<std::string> args = {"--json"};
+  for (size_t i = 0; i < std::size(Cases); ++i) {
+    args.push_back(dir.File("f" + std::to_string(i) + ".bdf"));
+    testkit::WriteFileBytes(args.back(), Cases[i].Bytes.Bytes());
+  }
+  const std::vector<std::string> lines = SplitLines(RunCli(args, dir.Path()).Out);
+  ASSERT_EQ(lines.size(), std::size(Cases));
+  for (size_t i = 0; i < lines.size(); ++i) {
+    const QJsonObject o = Parse(lines[i]);
+    EXPECT_EQ(Str(o["format"]), Cases[i].Format) << i;
+    EXPECT_EQ(Str(o["verdict"]), Cases[i].Verdict) << i;
+  }
+
+  // Locked by a writer: the open fails before the header is read.
+  const int fd = open(args[1].c_str(), O_RDWR);
+  ASSERT_GE(fd, 0);
+  ASSERT_EQ(flock(fd, LOCK_EX | LOCK_NB), 0);
+  const auto locked = RunCli({"--json", args[1]}, dir.Path());
+  const auto text = RunCli({args[1]}, dir.Path());
+  close(fd);
+  EXPECT_TRUE(Parse(locked.Out)["format"].isNull()) << locked.Out;
+  EXPECT_EQ(text.Out.find("  format:"), std::string::npos) << text.Out;
 }
 
 TEST(ReportJson, FieldsCarryRawShownReasonMarkAndSeverity) {

@@ -69,6 +69,27 @@ TEST(ReportText, MinMaxFindingsPointAtTheFirstSampleOfEachExtreme) {
   EXPECT_EQ(clitest::RunCli({"--minmax", "--fail-on-samples", path}, dir.Path()).Exit, 1);
 }
 
+// A BDF+ file: its verdict and format lines, and a finding at the first byte
+// of the 3-byte sample FF FF FF, which is -1.
+TEST(ReportText, BdfReportNamesItsFormatAndPointsAtThreeByteSamples) {
+  TempDir dir;
+  const std::string path = dir.File("mm.bdf");
+  EdfBytes e = EdfBytes::ValidBdf(2, 5, 3);
+  e.General[6] = "BDF+C";
+  e.Signals[0][5] = "0";
+  e.Sample = [](int record, int signal, int i) { return record == 1 && signal == 0 && i == 2 ? -1 : i; };
+  testkit::WriteFileBytes(path, e.Bytes());
+  const auto r = clitest::RunCli({"--minmax", path}, dir.Path());
+  EXPECT_EQ(r.Exit, 0) << r.Err;
+  // 768 header bytes, records of 2 x 5 x 3 bytes: record 2, sample 3 of signal 1.
+  EXPECT_EQ(r.Out, path + ": File has a valid BDF fileheader.\n"
+                   "  format: BDF+\n"
+                   "  error [samples.digimin] data record 2, signal 1 (Signal 1), byte 804: "
+                   "Signal 1 (Signal 1) holds -1, below DigiMin 0\n"
+                   "  Datablock size = 30 bytes\n"
+                   "  digital min/max: Found 1 errors:\n");
+}
+
 TEST(ReportText, ReadmeRulesTableIsTheRegistry) {
   const std::string Readme = testkit::ReadFileBytes(std::string(VELLICOR_SOURCE_DIR) + "/README.md");
   const std::string Begin = "<!-- rules:begin -->\n";

@@ -230,3 +230,33 @@ TEST(UEDFSignalInfo, SelectedNotifiesOnEveryCall) {
   EXPECT_EQ(senders[0], &s);
   EXPECT_FALSE(s.Selected());
 }
+
+// The digital limits follow the record's format: 16 bits for EDF, 24 for BDF,
+// read from the text and set through the setters alike.
+TEST(UEDFSignalInfo, DigitalLimitsLieInTheFormatsSampleRange) {
+  const struct {
+    TEDFFormat Format;
+    int32_t Value;
+    bool Valid;
+  } Cases[] = {{TEDFFormat::EDF, -32768, true},    {TEDFFormat::EDF, 32767, true},
+               {TEDFFormat::EDF, -32769, false},   {TEDFFormat::EDF, 32768, false},
+               {TEDFFormat::BDF, -8388608, true},  {TEDFFormat::BDF, 8388607, true},
+               {TEDFFormat::BDF, -8388609, false}, {TEDFFormat::BDF, 8388608, false}};
+  for (const auto& c : Cases) {
+    SCOPED_TRACE(std::to_string(c.Value) + (c.Format == TEDFFormat::BDF ? " BDF" : " EDF"));
+    const bool low = c.Value < 0;
+    TEDFSignalInfo read;
+    read.SetFormat(c.Format);
+    read.LoadFromRaw(RawSignal({{low ? sfDigimin : sfDigimax, std::to_string(c.Value)}}));
+    EXPECT_EQ(read.GetFieldValid(low ? sfDigimin : sfDigimax), c.Valid);
+    EXPECT_EQ(read.FieldFaults(low ? sfDigimin : sfDigimax), c.Valid ? ffNone : ffOutOfRange);
+    if (c.Valid) {
+      EXPECT_EQ(low ? read.Digimin() : read.Digimax(), c.Value);
+    }
+
+    TEDFSignalInfo set;
+    set.SetFormat(c.Format);
+    low ? set.SetDigimin(c.Value) : set.SetDigimax(c.Value);
+    EXPECT_EQ(set.GetFieldValid(low ? sfDigimin : sfDigimax), c.Valid);
+  }
+}

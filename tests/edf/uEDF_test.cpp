@@ -120,6 +120,7 @@ struct WholeFileCase {
   uint8_t ExpectedErrors;
   bool ExpectedStrict;
   bool ExpectedLenient;
+  bool Bdf = false;
 };
 void PrintTo(const WholeFileCase& Case, std::ostream* Out) { *Out << Case.Name; }
 
@@ -128,7 +129,7 @@ class UEDFWholeFile : public ::testing::TestWithParam<WholeFileCase> {};
 TEST_P(UEDFWholeFile, IsValidAddsTheFileProblems) {
   const WholeFileCase& c = GetParam();
   TempDir dir;
-  EdfBytes edf = EdfBytes::Valid(1, c.Samples, c.Records);
+  EdfBytes edf = c.Bdf ? EdfBytes::ValidBdf(1, c.Samples, c.Records) : EdfBytes::Valid(1, c.Samples, c.Records);
   edf.General[7] = c.RecordsText;
   edf.General[8] = c.Duration;
   edf.Tail = std::string(static_cast<size_t>(c.TailBytes), '\0');
@@ -144,7 +145,7 @@ TEST_P(UEDFWholeFile, IsValidAddsTheFileProblems) {
   }
 }
 
-constexpr uint8_t kCountUnknown = 4, kTooLarge = 8, kTooShort = 16, kMismatch = 32;
+constexpr uint8_t kCountUnknown = 4, kTooLarge = 8, kTooShort = 16, kMismatch = 32, kBeyondCap = 64;
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, UEDFWholeFile,
@@ -162,7 +163,12 @@ INSTANTIATE_TEST_SUITE_P(
         WholeFileCase{"ExactLimitAt04625", 14208, "0.4625", "1", 1, 0, 0, true, true},
         WholeFileCase{"HairBelowTheLimit", 8448, "0.275001", "1", 1, 0, kTooShort, false, true},
         WholeFileCase{"ExponentForm", 10000, "5E-1", "1", 1, 0, kTooShort, false, true},
-        WholeFileCase{"OneSecondNeverShort", 10, "1", "1", 1, 0, 0, true, true}),
+        WholeFileCase{"OneSecondNeverShort", 10, "1", "1", 1, 0, 0, true, true},
+        // BDF: 3 bytes a sample, and EDF's 61440-byte recommendation does not apply.
+        WholeFileCase{"BdfSound", 200, "1", "3", 3, 0, 0, true, true, true},
+        WholeFileCase{"BdfHalfRecordMore", 200, "1", "10", 10, 300, kMismatch, false, true, true},
+        WholeFileCase{"BdfRecordOverEdfLimit", 30721, "1", "1", 1, 0, 0, true, true, true},
+        WholeFileCase{"BdfHalfSecond", 10000, "0.5", "1", 1, 0, 0, true, true, true}),
     [](const auto& info) { return std::string(info.param.Name); });
 
 TEST(UEDFIsValid, OnAClosedObjectOpensJudgesAndClosesAgain) {
@@ -194,6 +200,34 @@ TEST(UEDFRead, LoadsTheSamplesOfEachRecord) {
         ASSERT_EQ((*buffer)[static_cast<size_t>(signal->BufferOffset() + i)], Pattern(r, s, i))
             << "record " << r << " signal " << s << " sample " << i;
     }
+  }
+}
+
+// 3-byte samples sign-extended into the 32-bit buffer, through two chunks
+// around an unselected signal; the 16-bit buffer stays empty.
+TEST(UEDFRead, LoadsBdfSamplesSignExtended) {
+  const int32_t Corners[] = {-1, -8388608, 8388607, 0, 1, -2, 65536};
+  const auto pattern = [&](int r, int s, int i) { return i < 7 ? Corners[(i + r) % 7] : r * 100000 - s * 1000 - i; };
+  TempDir dir;
+  EdfBytes edf = EdfBytes::ValidBdf(3, 9, 2);
+  edf.Signals[1][8] = "4";
+  edf.Sample = pattern;
+  edf.Tail = std::string(30, '\xFF');  // part of a third record
+  auto file = OpenEdf(WriteEdf(dir, edf));
+  EXPECT_EQ(file->Format(), TEDFFormat::BDF);
+  EXPECT_EQ(file->FileInfo()->NrDataRecords(), 2);
+  ASSERT_TRUE(file->Valid());
+  file->GetSignal(1)->SetSelected(false);
+  EXPECT_EQ(file->Chunks().size(), 2u);
+  auto buffer = file->GetBuffer32();
+  ASSERT_EQ(buffer->size(), 18u);
+  EXPECT_TRUE(file->GetBuffer()->empty());
+  for (int r = 0; r < 2; ++r) {
+    file->ReadDataRecord(r);
+    for (int s : {0, 2})
+      for (int i = 0; i < 9; ++i)
+        ASSERT_EQ((*buffer)[static_cast<size_t>(file->GetSignal(s)->BufferOffset() + i)], pattern(r, s, i))
+            << "record " << r << " signal " << s << " sample " << i;
   }
 }
 
@@ -509,6 +543,7 @@ struct CraftedCase {
   int64_t ExpectedRecordSamples;
   uint8_t ExpectedErrors;
   size_t ExpectedBufferLength;  // asked for; 0 when the plan is refused
+  bool Bdf = false;
 };
 void PrintTo(const CraftedCase& Case, std::ostream* Out) { *Out << Case.Name; }
 
@@ -517,7 +552,7 @@ class UEDFCrafted : public ::testing::TestWithParam<CraftedCase> {};
 TEST_P(UEDFCrafted, EndsAsAVerdictWithoutAllocating) {
   const CraftedCase& c = GetParam();
   TempDir dir;
-  EdfBytes edf = EdfBytes::Valid(c.Signals, 1, 0);
+  EdfBytes edf = c.Bdf ? EdfBytes::ValidBdf(c.Signals, 1, 0) : EdfBytes::Valid(c.Signals, 1, 0);
   for (auto& signal : edf.Signals) signal[8] = c.Samples;
   edf.General[7] = c.RecordsText;
   edf.Tail = std::string(1000, '\0');
@@ -528,7 +563,7 @@ TEST_P(UEDFCrafted, EndsAsAVerdictWithoutAllocating) {
   EXPECT_FALSE(file->IsValid());
   EXPECT_EQ(file->HeaderErrors().Bits(), c.ExpectedErrors);
   EXPECT_EQ(file->PlannedBufferLength(), c.ExpectedRecordSamples);
-  EXPECT_EQ(file->GetBuffer()->size(), c.ExpectedBufferLength);
+  EXPECT_EQ(c.Bdf ? file->GetBuffer32()->size() : file->GetBuffer()->size(), c.ExpectedBufferLength);
   EXPECT_THROW(file->ReadDataRecord(0), EDataFileReadData);
 }
 
@@ -543,7 +578,12 @@ INSTANTIATE_TEST_SUITE_P(
                       // Under the cap: no record in the file, yet asked for,
                       // the buffer has the length of one.
                       CraftedCase{"UnderTheCapWithoutARecord", 1, "40000000", "1", 40000000,
-                                  kTooLarge | kMismatch, 40000000}),
+                                  kTooLarge | kMismatch, 40000000},
+                      // BDF has no record limit of its own: the cap is the limit.
+                      CraftedCase{"BdfOverTheBufferCap", 2, "99999999", "1", 199999998,
+                                  kBeyondCap | kMismatch, 0, true},
+                      CraftedCase{"BdfUnderTheCapWithoutARecord", 1, "40000000", "1", 40000000,
+                                  kMismatch, 40000000, true}),
     [](const auto& info) { return std::string(info.param.Name); });
 
 TEST(UEDFCrafted, RecordCountFarBeyondTheFileIsAMismatch) {
@@ -746,7 +786,7 @@ TEST(UEDFReadOnly, SampleFileStaysUnchangedAndIsValid) {
 TEST(UEDFReadOnly, RealFilesGetTheirVerdictAndStayUnchanged) {
   const std::string dir = testkit::RealTestDataDir();
   if (dir.empty()) GTEST_SKIP() << "no real test data folder";
-  for (const testkit::RealFile& real : testkit::RealFiles()) {
+  for (const testkit::RealFile& real : testkit::AllRealFiles()) {
     const std::string path = dir + "/" + real.Name;
     SCOPED_TRACE(path);
     if (!std::filesystem::is_regular_file(path)) {
@@ -756,15 +796,16 @@ TEST(UEDFReadOnly, RealFilesGetTheirVerdictAndStayUnchanged) {
     CheckReadOnlyUse(path, true);
     CheckReadOnlyUse(path, false);
     auto file = OpenEdf(path);
+    EXPECT_EQ(file->Format(), real.Bdf() ? TEDFFormat::BDF : TEDFFormat::EDF);
     EXPECT_EQ(file->IsValid(), real.Valid);
-    EXPECT_EQ(2 * file->PlannedBufferLength(), real.DataBlockBytes);
+    EXPECT_EQ(file->SampleBytes() * file->PlannedBufferLength(), real.DataBlockBytes);
     const TCustomEDFFileInfo& info = *file->FileInfo();
     for (int f = 0; f < EDFFieldCount; ++f)
       EXPECT_EQ(info.FieldValid()[static_cast<size_t>(f)], !real.Faulty(f)) << "field " << f;
     for (const testkit::RealFault& fault : real.Faults)
       EXPECT_EQ(Trim(info.OriginalHeader()[static_cast<size_t>(fault.Field)]), fault.Raw);
   }
-  for (const std::string& path : testkit::UntabledRealFiles(dir)) {
+  for (const std::string& path : testkit::UntabledRealFiles(dir, true)) {
     SCOPED_TRACE(path);
     CheckReadOnlyUse(path, true);
     CheckReadOnlyUse(path, false);

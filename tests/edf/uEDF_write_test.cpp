@@ -394,3 +394,121 @@ TEST(UEDFWrite, CloseStoresHeaderChangesOnlyWhenWritable) {
 }
 
 }  // namespace
+
+namespace {
+
+// BDF samples from every corner of the 24-bit range, and a spread between.
+int32_t Pattern24(int record, int signal, int index) {
+  static constexpr int32_t Corners[] = {-8388608, 8388607, -1, 0, 1, 32768, -32769};
+  if (index < 7) return Corners[(index + record + signal) % 7];
+  const int64_t k = record * 1000 + signal * 100 + index;
+  return static_cast<int32_t>((k * 2654435761) % 16777216) - 8388608;
+}
+
+}  // namespace
+
+// BDF+ written by our writer and read back: every field and sample, the
+// 3-byte samples of selected signals overwritten in place, zeros appended for
+// the others.
+TEST(UEDFWrite, BdfRoundTripKeepsEveryFieldAndSample) {
+  TempDir dir;
+  const std::string path = dir.File("round.bdf");
+  const int samples[3] = {9, 20, 4};
+  // Records 0..2 hold the pattern; then only signal 1 is selected, record 1
+  // gets new samples there and record 3 is appended with zeros elsewhere.
+  const auto expected = [](int r, int s, int i) -> int32_t {
+    if (s == 1 && (r == 1 || r == 3)) return -Pattern24(r, s, i) / 2;
+    return r == 3 ? 0 : Pattern24(r, s, i);
+  };
+  {
+    TEDFFile file;
+    file.SetFileName(path);
+    file.SetFormat(TEDFFormat::BDF);
+    file.CreateNew(3, false);
+    TCustomEDFFileInfo& info = *file.FileInfo();
+    info.SetPatient("X F X X");
+    info.SetRecording("Startdate 07-DEC-2026 X X X");
+    info.SetStartDate(EncodeDate(2026, 12, 7));
+    info.SetStartTime(EncodeTime(8, 0, 0, 0));
+    info.SetSampleRecDuration(1);
+    info.SetReserved("BDF+C");
+    for (int s = 0; s < 3; ++s) {
+      TCustomEDFSignalInfo& signal = *file.GetSignal(s);
+      ComposeSignal(signal, s, samples[s]);
+      signal.SetDigimin(-8388608);
+      signal.SetDigimax(8388607);
+    }
+    TCustomEDFSignalInfo& annotations = *file.GetSignal(2);
+    annotations.SetSignalLabel("BDF Annotations");
+    annotations.SetTransducertype("");
+    annotations.SetPhysidim("");
+    annotations.SetPrefilter("");
+    file.WriteHeaders();
+    ASSERT_TRUE(file.Valid());
+    EXPECT_TRUE(file.GetBuffer()->empty());
+    for (int r = 0; r < 3; ++r) {
+      auto buffer = file.GetBuffer32();
+      for (int s = 0; s < 3; ++s)
+        for (int i = 0; i < samples[s]; ++i)
+          (*buffer)[static_cast<size_t>(file.GetSignal(s)->BufferOffset() + i)] = Pattern24(r, s, i);
+      file.WriteDataRecord(r);
+    }
+    file.GetSignal(0)->SetSelected(false);
+    file.GetSignal(2)->SetSelected(false);
+    for (const int r : {1, 3}) {
+      auto buffer = file.GetBuffer32();
+      ASSERT_EQ(buffer->size(), 20u);
+      for (int i = 0; i < 20; ++i) (*buffer)[static_cast<size_t>(i)] = expected(r, 1, i);
+      file.WriteDataRecord(r);
+    }
+  }
+
+  const std::string bytes = testkit::ReadFileBytes(path);
+  ASSERT_EQ(bytes.size(), 1024u + 4 * 3 * 33);
+  EXPECT_EQ(bytes.substr(0, 8), "\xFF" "BIOSEMI");
+  EXPECT_EQ(bytes.substr(192, 6), "BDF+C ");
+  EXPECT_EQ(bytes.substr(256 + 32, 16), "BDF Annotations ");
+  // -8388608 and -1, the first and third sample of the first record.
+  EXPECT_EQ(bytes.substr(1024, 3), std::string("\x00\x00\x80", 3));
+  EXPECT_EQ(bytes.substr(1024 + 6, 3), "\xFF\xFF\xFF");
+
+  TEDFFile file;
+  file.SetFileName(path);
+  file.SetReadOnly(true);
+  file.SetActive(true);
+  EXPECT_EQ(file.Format(), TEDFFormat::BDF);
+  EXPECT_TRUE(file.IsValid());
+  EXPECT_TRUE(file.HeaderErrors().Empty());
+  const TCustomEDFFileInfo& info = *file.FileInfo();
+  EXPECT_EQ(info.Version(), "\xFF" "BIOSEMI");
+  EXPECT_EQ(info.Patient(), "X F X X");
+  EXPECT_EQ(info.Recording(), "Startdate 07-DEC-2026 X X X");
+  EXPECT_EQ(info.StartDate(), EncodeDate(2026, 12, 7));
+  EXPECT_NEAR(info.StartTime(), EncodeTime(8, 0, 0, 0), 1e-9);
+  EXPECT_EQ(info.HeaderBytes(), 1024);
+  EXPECT_EQ(info.Reserved(), "BDF+C");
+  EXPECT_EQ(info.NrDataRecords(), 4);
+  EXPECT_EQ(static_cast<double>(info.SampleRecDuration()), 1.0);
+  for (int s = 0; s < 3; ++s) {
+    const TCustomEDFSignalInfo& signal = *file.GetSignal(s);
+    EXPECT_EQ(signal.SignalLabel(), s == 2 ? "BDF Annotations" : "EEG " + std::to_string(s));
+    EXPECT_EQ(signal.Transducertype(), s == 2 ? "" : "AgAgCl electrode");
+    EXPECT_EQ(signal.Physidim(), s == 2 ? "" : "uV");
+    EXPECT_EQ(signal.Physimin(), -500);
+    EXPECT_EQ(signal.Physimax(), 500.5);
+    EXPECT_EQ(signal.Digimin(), -8388608);
+    EXPECT_EQ(signal.Digimax(), 8388607);
+    EXPECT_EQ(signal.Prefilter(), s == 2 ? "" : "HP:0.1Hz");
+    EXPECT_EQ(signal.NrSamples(), samples[s]);
+    EXPECT_EQ(signal.Reserved(), "");
+  }
+  auto buffer = file.GetBuffer32();
+  EXPECT_TRUE(file.GetBuffer()->empty());
+  for (int r = 0; r < 4; ++r) {
+    file.ReadDataRecord(r);
+    for (int s = 0; s < 3; ++s)
+      for (int i = 0; i < samples[s]; ++i)
+        ASSERT_EQ((*buffer)[static_cast<size_t>(file.GetSignal(s)->BufferOffset() + i)], expected(r, s, i))
+            << "record " << r << " signal " << s << " sample " << i;
+  }
+}

@@ -35,6 +35,18 @@ EdfBytes EdfBytes::Valid(int ns, int samples, int records) {
   return e;
 }
 
+EdfBytes EdfBytes::ValidBdf(int ns, int samples, int records) {
+  EdfBytes e = Valid(ns, samples, records);
+  e.Bdf = true;
+  e.General[0] = "\xFF" "BIOSEMI";
+  e.General[6] = "24BIT";
+  for (auto& sig : e.Signals) {
+    sig[5] = "-8388608";
+    sig[6] = "8388607";
+  }
+  return e;
+}
+
 int EdfBytes::SamplesOf(int s) const {
   try {
     return std::stoi(Signals[static_cast<size_t>(s)][8]);
@@ -56,11 +68,15 @@ std::string EdfBytes::Bytes() const {
   for (int r = 0; r < Records; ++r) {
     for (int s = 0; s < static_cast<int>(Signals.size()); ++s) {
       const int n = SamplesOf(s);
+      if (const std::string text = Text ? Text(r, s) : std::string(); !text.empty()) {
+        std::string bytes = text.substr(0, static_cast<size_t>(n * SampleBytes()));
+        bytes.resize(static_cast<size_t>(n * SampleBytes()), '\0');
+        out += bytes;
+        continue;
+      }
       for (int i = 0; i < n; ++i) {
-        const int16_t v = Sample ? Sample(r, s, i) : 0;
-        const auto u = static_cast<uint16_t>(v);
-        out.push_back(static_cast<char>(u & 0xFF));
-        out.push_back(static_cast<char>(u >> 8));
+        const auto u = static_cast<uint32_t>(Sample ? Sample(r, s, i) : 0);
+        for (int b = 0; b < SampleBytes(); ++b) out.push_back(static_cast<char>((u >> (8 * b)) & 0xFF));
       }
     }
   }
