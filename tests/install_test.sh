@@ -18,6 +18,7 @@ line() { grep -qxF "$2" "$prefix/$1" 2>/dev/null || fail "$1 lacks the line '$2'
 executable bin/vellicor
 # The command-line checker is installed whenever the build has it.
 if [ -e "$build/cli/vellicor-check" ]; then executable bin/vellicor-check; fi
+if [ -e "$build/repair/vellicor-repair" ]; then executable bin/vellicor-repair; fi
 
 desktop=share/applications/vellicor.desktop
 present "$desktop"
@@ -25,7 +26,7 @@ line "$desktop" "[Desktop Entry]"
 line "$desktop" "Type=Application"
 line "$desktop" "Exec=vellicor %f"
 line "$desktop" "Icon=vellicor"
-line "$desktop" "MimeType=application/edf;"
+line "$desktop" "MimeType=application/edf;application/x-bdf;"
 
 mime=share/mime/packages/vellicor-edf.xml
 present "$mime"
@@ -48,6 +49,8 @@ if command -v update-mime-database >/dev/null; then
   # Globs are matched without regard to case, so *.EDF is folded into *.edf.
   grep -qxF "application/edf:*.edf" "$prefix/share/mime/globs" 2>/dev/null ||
     fail "no glob *.edf for application/edf"
+  grep -qxF "application/x-bdf:*.bdf" "$prefix/share/mime/globs" 2>/dev/null ||
+    fail "no glob *.bdf for application/x-bdf"
 fi
 if command -v desktop-file-validate >/dev/null; then
   desktop-file-validate "$prefix/$desktop" || fail "desktop-file-validate rejects $desktop"

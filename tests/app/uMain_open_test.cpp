@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <functional>
 
@@ -19,6 +20,7 @@
 #include "DialogRecorder.h"
 #include "WindowProbe.h"
 #include "app/uMain.h"
+#include "check/HeaderJudgement.h"
 #include "check/uFormResults.h"
 #include "testkit/RealFiles.h"
 
@@ -250,7 +252,7 @@ TEST_F(UMainOpen, RealFilesGetTheirVerdictAndStayUntouched) {
     }
     const TRealFileSeen Seen = OpenAndCheck(File, Recorder);
     EXPECT_EQ(Seen.Title, "Vellicor - " + File);
-    EXPECT_EQ(Seen.Verdict, (Real.Valid ? ValidVerdict : InvalidVerdict).toStdString());
+    EXPECT_EQ(Seen.Verdict, VerdictText(Real.Bdf() ? TEDFFormat::BDF : TEDFFormat::EDF, Real.Valid));
     EXPECT_EQ(Seen.ToolsOn, Real.Valid);
     std::vector<int> RedBoxes;
     for (const testkit::RealFault& Fault : Real.Faults) {
@@ -268,8 +270,9 @@ TEST_F(UMainOpen, RealFilesGetTheirVerdictAndStayUntouched) {
   for (const std::string& File : testkit::UntabledRealFiles(Dir)) {
     SCOPED_TRACE(File);
     const TRealFileSeen Seen = OpenAndCheck(File, Recorder);
-    EXPECT_TRUE(Seen.Verdict == ValidVerdict.toStdString() || Seen.Verdict == InvalidVerdict.toStdString())
-        << Seen.Verdict;
+    const std::string Texts[] = {VerdictText(TEDFFormat::EDF, true), VerdictText(TEDFFormat::EDF, false),
+                                 VerdictText(TEDFFormat::BDF, true), VerdictText(TEDFFormat::BDF, false)};
+    EXPECT_NE(std::find(std::begin(Texts), std::end(Texts), Seen.Verdict), std::end(Texts)) << Seen.Verdict;
     EXPECT_EQ(Seen.Reports, Seen.ToolsOn ? 1 : 0);
     EXPECT_TRUE(Seen.Unchanged) << "the file was changed";
   }

@@ -42,7 +42,7 @@ void ExtremesOfTheBytes(const std::string& Bytes, const TRecordLayout& L, std::v
 TEST(RealFiles, VerdictFormatAndTheExtremesOfTheirBytes) {
   const std::string Dir = testkit::RealTestDataDir();
   if (Dir.empty()) GTEST_SKIP() << "no real test data folder (../shared/testdata/real)";
-  for (const testkit::RealFile& Real : testkit::AllRealFiles()) {
+  for (const testkit::RealFile& Real : testkit::RealFiles()) {
     const std::string Path = Dir + "/" + Real.Name;
     SCOPED_TRACE(Path);
     if (!std::filesystem::is_regular_file(Path)) {

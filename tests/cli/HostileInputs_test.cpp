@@ -149,7 +149,7 @@ TEST(HostileInputs, ThreadsThatCannotStartLeaveTheRunToTheOnesThatDid) {
   };
   const auto One = Run(1, 0);
   EXPECT_EQ(One.first, 0);
-  EXPECT_EQ(clitest::SplitLines(One.second).size(), 16u);
+  EXPECT_EQ(clitest::SplitLines(One.second).size(), 24u);  // verdict, format, data block
   EXPECT_EQ(Run(200, 0), One);  // no thread at all: the calling thread does it all
   EXPECT_EQ(Run(200, 2), One);  // some threads only
 }

@@ -786,7 +786,7 @@ TEST(UEDFReadOnly, SampleFileStaysUnchangedAndIsValid) {
 TEST(UEDFReadOnly, RealFilesGetTheirVerdictAndStayUnchanged) {
   const std::string dir = testkit::RealTestDataDir();
   if (dir.empty()) GTEST_SKIP() << "no real test data folder";
-  for (const testkit::RealFile& real : testkit::AllRealFiles()) {
+  for (const testkit::RealFile& real : testkit::RealFiles()) {
     const std::string path = dir + "/" + real.Name;
     SCOPED_TRACE(path);
     if (!std::filesystem::is_regular_file(path)) {
@@ -805,7 +805,7 @@ TEST(UEDFReadOnly, RealFilesGetTheirVerdictAndStayUnchanged) {
     for (const testkit::RealFault& fault : real.Faults)
       EXPECT_EQ(Trim(info.OriginalHeader()[static_cast<size_t>(fault.Field)]), fault.Raw);
   }
-  for (const std::string& path : testkit::UntabledRealFiles(dir, true)) {
+  for (const std::string& path : testkit::UntabledRealFiles(dir)) {
     SCOPED_TRACE(path);
     CheckReadOnlyUse(path, true);
     CheckReadOnlyUse(path, false);

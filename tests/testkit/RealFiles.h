@@ -38,7 +38,7 @@ struct RealFile {
 };
 
 // Every file of the table, EDF and BDF.
-inline const std::vector<RealFile>& AllRealFiles() {
+inline const std::vector<RealFile>& RealFiles() {
   static const std::vector<RealFile> Files = {
       {"edfio_short_psg.edf", true, 18240, {}, "EDF"},
       {"edfio_test_subsecond.edf", true, 296, {}, "EDF+"},
@@ -55,21 +55,9 @@ inline const std::vector<RealFile>& AllRealFiles() {
   return Files;
 }
 
-// The EDF files of the table alone, for the tests that compare with EDF's
-// verdict texts (the window's and the command line's real-file tests).
-inline const std::vector<RealFile>& RealFiles() {
-  static const std::vector<RealFile> Files = [] {
-    std::vector<RealFile> Edf;
-    for (const RealFile& File : AllRealFiles())
-      if (!File.Bdf()) Edf.push_back(File);
-    return Edf;
-  }();
-  return Files;
-}
-
-// Paths of the .edf files (with WithBdf also the .bdf files) in the folder
-// that the table does not know (added later): they still get a verdict and
-// stay untouched. Sorted by name.
-std::vector<std::string> UntabledRealFiles(const std::string& Dir, bool WithBdf = false);
+// Paths of the .edf and .bdf files in the folder that the table does not
+// know (added later): they still get a verdict and stay untouched. Sorted by
+// name.
+std::vector<std::string> UntabledRealFiles(const std::string& Dir);
 
 }  // namespace testkit
