@@ -92,7 +92,7 @@ int Run(const TOptions& O) {
   } catch (const std::exception& e) {
     Plan.Path = In;
     if (O.Json) Write(stdout, FormatPlanJson(Plan, TRepairOutcome::Failed, Out, e.what()));
-    Write(stderr, std::string(kProgram) + ": cannot read '" + DisplayPath(In) + "': " + e.what() + "\n");
+    Write(stderr, std::string(kProgram) + ": cannot repair '" + DisplayPath(In) + "': " + e.what() + "\n");
     return ExitRepairError;
   }
 
