@@ -60,12 +60,28 @@ int64_t ReadFull(int Fd, char* Buffer, int64_t Count, int64_t Offset) {
   return Done;
 }
 
-void WriteFull(int Fd, const char* Buffer, int64_t Count, const std::string& Name) {
+void WriteFull(int Fd, const char* Buffer, int64_t Count, int64_t Offset, const std::string& Name) {
   for (int64_t Done = 0; Done < Count;) {
-    const ssize_t N = ::write(Fd, Buffer + Done, static_cast<size_t>(Count - Done));
+    const ssize_t N = ::pwrite(Fd, Buffer + Done, static_cast<size_t>(Count - Done), static_cast<off_t>(Offset + Done));
     if (N < 0 && errno == EINTR) continue;
     if (N < 0) throw ERepairWrite("cannot write '" + Name + "': " + Reason());
     Done += N;
+  }
+}
+
+// Bytes [From, To) of the original into the copy, through a buffer, with
+// the plan's field changes in place.
+void CopyBlocks(int In, int Copy, int64_t From, int64_t To, const TRepairPlan& Plan, const std::string& Out) {
+  if (From >= To) return;
+  ::posix_fadvise(In, From, To - From, POSIX_FADV_SEQUENTIAL);
+  std::vector<char> Block(static_cast<size_t>(std::min(RepairCopyBlockBytes, To - From)));
+  for (int64_t Offset = From; Offset < To;) {
+    const int64_t Count = std::min(static_cast<int64_t>(Block.size()), To - Offset);
+    if (ReadFull(In, Block.data(), Count, Offset) != Count)
+      throw ERepairWrite("'" + Plan.Path + "' ended or could not be read at byte " + std::to_string(Offset));
+    ApplyFieldChanges(Plan, Offset, Block.data(), Count);
+    WriteFull(Copy, Block.data(), Count, Offset, Out);
+    Offset += Count;
   }
 }
 
@@ -118,15 +134,28 @@ void WriteRepairedCopy(const TRepairPlan& Plan, const std::string& Out) {
   if (Temp.Fd() < 0) throw ERepairWrite("cannot create a file in '" + FolderOf(Out) + "': " + Reason());
   TTemporary Remove(TempName);
 
-  ::posix_fadvise(In.Fd(), 0, 0, POSIX_FADV_SEQUENTIAL);
-  std::vector<char> Block(static_cast<size_t>(std::min(RepairCopyBlockBytes, std::max<int64_t>(Plan.OutputSize, 1))));
-  for (int64_t Offset = 0; Offset < Plan.OutputSize;) {
-    const int64_t Count = std::min(static_cast<int64_t>(Block.size()), Plan.OutputSize - Offset);
-    if (ReadFull(In.Fd(), Block.data(), Count, Offset) != Count)
-      throw ERepairWrite("'" + Plan.Path + "' ended or could not be read at byte " + std::to_string(Offset));
-    ApplyFieldChanges(Plan, Offset, Block.data(), Count);
-    WriteFull(Temp.Fd(), Block.data(), Count, Out);
-    Offset += Count;
+  // The header with the changes goes through this program; the data block
+  // after it is copied as it is, by the kernel where it can.
+  int64_t HeadEnd = 0;
+  for (const TRepairChange& C : Plan.Changes)
+    if (C.Kind == TRepairChangeKind::Field) HeadEnd = std::max(HeadEnd, C.Offset + C.Length);
+  HeadEnd = std::min(HeadEnd, Plan.OutputSize);
+  CopyBlocks(In.Fd(), Temp.Fd(), 0, HeadEnd, Plan, Out);
+  int64_t Offset = HeadEnd;
+  while (Offset < Plan.OutputSize) {
+    loff_t From = Offset;
+    loff_t To = Offset;
+    const ssize_t N = ::copy_file_range(In.Fd(), &From, Temp.Fd(), &To,
+                                        static_cast<size_t>(Plan.OutputSize - Offset), 0);
+    if (N < 0 && errno == EINTR) continue;
+    // Not between these two files (other file systems, older kernels): by hand.
+    if (N < 0 && (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP)) {
+      CopyBlocks(In.Fd(), Temp.Fd(), Offset, Plan.OutputSize, Plan, Out);
+      break;
+    }
+    if (N < 0) throw ERepairWrite("cannot write '" + Out + "': " + Reason());
+    if (N == 0) throw ERepairWrite("'" + Plan.Path + "' ended at byte " + std::to_string(Offset));
+    Offset += N;
   }
   if (::fchmod(Temp.Fd(), NewFileMode()) != 0 || ::fsync(Temp.Fd()) != 0 || !Temp.Close())
     throw ERepairWrite("cannot write '" + Out + "': " + Reason());

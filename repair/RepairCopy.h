@@ -24,8 +24,9 @@ public:
 bool SameFile(const std::string& In, const std::string& Out);
 
 // Writes the copy that Plan describes to Out: the original's bytes up to the
-// plan's output size, copied in large sequential blocks, with the field
-// changes in place. The copy is written under a temporary name in Out's
+// plan's output size with the field changes in place; the data block is
+// copied byte for byte in one sequential pass (by the kernel's file-to-file
+// copy where the file systems allow it, else in large blocks). The copy is written under a temporary name in Out's
 // folder, flushed to the disk, judged (it must come out as the plan said),
 // and only then renamed to Out, replacing a file of that name. Raises
 // ERepairSameFile before anything is written when Out is the original, and
@@ -33,5 +34,5 @@ bool SameFile(const std::string& In, const std::string& Out);
 // cannot be written; then no temporary file and no Out is left.
 void WriteRepairedCopy(const TRepairPlan& Plan, const std::string& Out);
 
-// Bytes read and written per call.
+// Bytes read and written per call when a copy goes through a buffer.
 inline constexpr int64_t RepairCopyBlockBytes = int64_t{8} << 20;
