@@ -234,6 +234,7 @@ TRepairPlan PlanRepair(const std::string& Path) {
       TApplied A;
       A.Key = Key;
       A.SizeBefore = Img.Size;
+      A.Shown = QuoteIfNeeded(TrimRight(Fix.New));
       TRepairChange Base;
       for (const TFinding& F : G.Findings)
         if (Actionable(F)) Base.Rules.push_back(F.Rule);
@@ -250,7 +251,6 @@ TRepairPlan PlanRepair(const std::string& Path) {
         C.New = Fix.New;
         C.Why = Fix.Why;
         Put(Img, C.Offset, C.New);
-        A.Shown = QuoteIfNeeded(TrimRight(C.New));
         A.Changes.push_back(std::move(C));
       }
       if (Fix.DropFrom >= 0) {
