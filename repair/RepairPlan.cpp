@@ -63,6 +63,7 @@ struct TJudged {
   TFindings Findings;
   TRepairContext Context;
   std::vector<std::string> Labels;
+  bool LayoutJudged = false;
 };
 
 bool HasFault(const TFindings& Findings, const TKey& Key) {
@@ -86,6 +87,7 @@ TJudged Judge(const std::string& Path) {
     return J;
   }
   J.Findings = H.Findings;
+  J.LayoutJudged = H.DataBlockBytes.has_value();
   const TEDFRawFileHeader& Raw = F.FileInfo()->OriginalHeader();
   TRepairContext& C = J.Context;
   C.Format = EDFFormatOf(Raw[gfVersion]);
@@ -276,6 +278,7 @@ TRepairPlan PlanRepair(const std::string& Path) {
             [](const TRepairChange& A, const TRepairChange& B) { return A.Offset < B.Offset; });
   Plan.OutputSize = Img.Size;
   Plan.SignalLabels = J.Labels;
+  Plan.LayoutJudged = J.LayoutJudged;
 
   // What the repaired header is still faulted for, and the data findings of
   // the file itself, are left as found.

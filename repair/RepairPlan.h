@@ -50,6 +50,10 @@ struct TRepairPlan {
   std::vector<TRepairRefusal> Refusals;
   // Signal labels (trimmed) for naming places; index = signal.
   std::vector<std::string> SignalLabels;
+  // The record layout (NrDataRecords against the file size) is only judged
+  // once the headers are sound: while a fault left as found keeps it from
+  // that, a wrong count stays unseen in the copy too.
+  bool LayoutJudged = true;
 
   // No fault and no note to tidy: there is nothing to write.
   bool NothingToRepair() const { return Changes.empty() && Refusals.empty(); }

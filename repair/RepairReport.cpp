@@ -139,6 +139,8 @@ std::vector<std::string> FormatPlanLines(const TRepairPlan& Plan) {
                                                 Count(Plan.Refusals.size(), "fault") + " left as found"));
   for (const TRepairChange& C : Plan.Changes) Lines.push_back(ChangeLine(Plan, C));
   for (const TRepairRefusal& R : Plan.Refusals) Lines.push_back(RefusalLine(Plan, R));
+  if (!Plan.LayoutJudged && !Plan.NothingToRepair())
+    Lines.push_back("  unjudged: while these faults stay, NrDataRecords is not compared with the file size");
   return Lines;
 }
 
@@ -147,6 +149,7 @@ std::string FormatPlanJson(const TRepairPlan& Plan, TRepairOutcome Outcome, cons
   std::string O = "{\"file\":" + Json(Plan.Path) + ",\"outcome\":" + Json(OutcomeName(Outcome));
   if (Outcome == TRepairOutcome::Written) O += ",\"output\":" + Json(Out);
   if (!Error.empty()) O += ",\"error\":" + Json(Error);
+  O += std::string(",\"layoutJudged\":") + (Plan.LayoutJudged ? "true" : "false");
   O += ",\"inputBytes\":" + std::to_string(Plan.InputSize) + ",\"outputBytes\":" + std::to_string(Plan.OutputSize);
   O += ",\"changes\":[";
   for (size_t i = 0; i < Plan.Changes.size(); ++i) {

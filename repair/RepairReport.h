@@ -26,6 +26,7 @@ std::string PlaceText(const TRepairPlan& Plan, const TWhere& Where);
 //   tidy [text.printable] ...        (a field accepted as it was, tidied)
 //   drop [layout.filesize] file, bytes 2656..2755: why
 //   refuse [signal.digimin.order] signal 1 (EEG), byte 496: the finding's sentence: why it is left
+// and a last line when the faults left keep the record layout from being judged.
 std::vector<std::string> FormatPlanLines(const TRepairPlan& Plan);
 
 // The plan and its outcome as one JSON object on one line. Field bytes are
