@@ -237,9 +237,11 @@ TFieldFix FixField(const TFaultGroup& G, const TRepairContext& C) {
     if (!AllDigits(Whole) || !AllDigits(Fraction) || Fraction.empty())
       return Refuse(RefusalReason(AnsweredBy(G, rmDecimalComma)));
     // 1,000 groups thousands as often as it separates decimals.
-    if (Fraction.size() == 3 && !Whole.empty() && Whole.size() <= 3 && Whole[0] != '0')
-      return Refuse(QuoteIfNeeded(T) + " may be " + Whole + Fraction + " (a comma grouping thousands) or " + Whole +
-                    "." + Fraction + " (a decimal comma)");
+    if (Fraction.size() == 3 && !Whole.empty() && Whole.size() <= 3 && Whole[0] != '0') {
+      const std::string Sign = T.substr(0, Digits);
+      return Refuse(QuoteIfNeeded(T) + " may be " + Sign + Whole + Fraction + " (a comma grouping thousands) or " +
+                    Sign + Whole + "." + Fraction + " (a decimal comma)");
+    }
     T[Comma] = '.';
     Text = T;
     Why.push_back("a single comma that cannot group thousands is the decimal separator, and EDF numbers use '.'");
