@@ -42,6 +42,18 @@ public:
     return Files.first();
   }
 
+  std::optional<QString> GetSaveFileName(QWidget* Parent, const QString& Caption,
+                                         const QString& Suggested) override {
+    QFileDialog Dialog(Parent, Caption);
+    Dialog.setAcceptMode(QFileDialog::AcceptSave);
+    Dialog.setFileMode(QFileDialog::AnyFile);
+    Dialog.selectFile(Suggested);
+    if (Dialog.exec() != QDialog::Accepted) return std::nullopt;
+    const QStringList Files = Dialog.selectedFiles();
+    if (Files.isEmpty()) return std::nullopt;
+    return Files.first();
+  }
+
   int ExecModal(QDialog& Dialog) override { return Dialog.exec(); }
 
   bool OpenUrl(const QUrl& Url) override { return QDesktopServices::openUrl(Url); }

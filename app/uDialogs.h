@@ -27,6 +27,14 @@ public:
   // Empty when the user cancels.
   virtual std::optional<QString> GetOpenFileName(QWidget* Parent) = 0;
 
+  // The file-save dialog for a new file, titled Caption and starting at
+  // Suggested; it asks before an existing file is replaced. Empty when the
+  // user cancels, and in stand-ins that do not answer it.
+  virtual std::optional<QString> GetSaveFileName(QWidget* /*Parent*/, const QString& /*Caption*/,
+                                                 const QString& /*Suggested*/) {
+    return std::nullopt;
+  }
+
   // Shows Dialog modally and gives its result code.
   virtual int ExecModal(QDialog& Dialog) = 0;
 

@@ -107,6 +107,12 @@ public:
   void FormCreate();
   void ApplicationEvents1Idle();
   void Open1Click();
+  // File / Save repaired copy...: the repair plan, the new file's name, the
+  // copy written and then opened. The open file is only ever read.
+  void Saverepairedcopy1Click();
+  // The item is on while the open file has something with one right repair;
+  // judged afresh each time the File menu opens.
+  void UpdateRepairEnabled();
   void Exit1Click();
   void Checkdigitalminmaxvalues1Click();
   void About1Click();
@@ -145,6 +151,7 @@ private:
 
   QMenu* File1 = nullptr;
   QAction* Open1 = nullptr;
+  QAction* Saverepairedcopy1 = nullptr;
   QAction* N1 = nullptr;
   QAction* Exit1 = nullptr;
   QMenu* Tools1 = nullptr;

@@ -163,6 +163,9 @@ void TForm1::BuildMenus() {
   File1->setObjectName(QStringLiteral("File1"));
   Open1 = File1->addAction(QStringLiteral("&Open..."));
   Open1->setObjectName(QStringLiteral("Open1"));
+  Saverepairedcopy1 = File1->addAction(QStringLiteral("Save &repaired copy..."));
+  Saverepairedcopy1->setObjectName(QStringLiteral("Saverepairedcopy1"));
+  Saverepairedcopy1->setEnabled(false);
   N1 = File1->addSeparator();
   N1->setObjectName(QStringLiteral("N1"));
   Exit1 = File1->addAction(QStringLiteral("E&xit"));
@@ -180,6 +183,8 @@ void TForm1::BuildMenus() {
   About1->setObjectName(QStringLiteral("About1"));
 
   connect(Open1, &QAction::triggered, this, &TForm1::Open1Click);
+  connect(File1, &QMenu::aboutToShow, this, &TForm1::UpdateRepairEnabled);
+  connect(Saverepairedcopy1, &QAction::triggered, this, &TForm1::Saverepairedcopy1Click);
   connect(Exit1, &QAction::triggered, this, &TForm1::Exit1Click);
   connect(Checkdigitalminmaxvalues1, &QAction::triggered, this,
           &TForm1::Checkdigitalminmaxvalues1Click);

@@ -27,6 +27,19 @@ std::optional<QString> TDialogRecorder::GetOpenFileName(QWidget*) {
   return Answer;
 }
 
+std::optional<QString> TDialogRecorder::GetSaveFileName(QWidget*, const QString&, const QString& Suggested) {
+  SaveSuggestions << Suggested;
+  if (FMode == FailOnUse || SaveAnswers.empty()) {
+    ADD_FAILURE() << "unexpected file-save dialog";
+    return std::nullopt;
+  }
+  const bool HasAnswer = SaveAnswers.front().has_value();
+  const QString Answer = SaveAnswers.front().value_or(QString());
+  SaveAnswers.pop_front();
+  if (!HasAnswer) return std::nullopt;
+  return Answer;
+}
+
 int TDialogRecorder::ExecModal(QDialog& Dialog) {
   if (FMode == FailOnUse || !OnExecModal) {
     ADD_FAILURE() << "unexpected modal window " << Dialog.objectName().toStdString();

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include <QString>
+#include <QStringList>
 #include <QUrl>
 
 #include "app/uDialogs.h"
@@ -30,6 +31,8 @@ public:
 
   void ShowMessage(const QString& Text, const QString& Caption, TMsgIcon Icon) override;
   std::optional<QString> GetOpenFileName(QWidget* Parent) override;
+  std::optional<QString> GetSaveFileName(QWidget* Parent, const QString& Caption,
+                                         const QString& Suggested) override;
   int ExecModal(QDialog& Dialog) override;
   bool OpenUrl(const QUrl& Url) override;
 
@@ -37,6 +40,10 @@ public:
   // The answers of the file-open dialog, one per call; running out fails.
   std::deque<std::optional<QString>> OpenAnswers;
   int OpenCalls = 0;
+  // The answers of the file-save dialog, one per call; running out fails.
+  // The names it was started at, one per call.
+  std::deque<std::optional<QString>> SaveAnswers;
+  QStringList SaveSuggestions;
   // Stands in for the modal loop; without it a modal window fails the test.
   std::function<int(QDialog&)> OnExecModal;
   std::vector<QUrl> OpenedUrls;

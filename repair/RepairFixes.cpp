@@ -1,0 +1,299 @@
+#include "repair/RepairFixes.h"
+
+#include <string_view>
+#include <vector>
+
+#include "util/udStr.h"
+
+namespace {
+
+bool StartsWith(std::string_view S, std::string_view Prefix) { return S.substr(0, Prefix.size()) == Prefix; }
+bool EndsWith(std::string_view S, std::string_view Suffix) {
+  return S.size() >= Suffix.size() && S.substr(S.size() - Suffix.size()) == Suffix;
+}
+
+bool IsGeneral(const TWhere& W, int Field) { return W.Kind == TWhereKind::GeneralHeader && W.Field == Field; }
+
+// The class of bytes that readers trim: blanks and control bytes.
+bool Trimmed(char C) { return static_cast<unsigned char>(C) <= 32; }
+
+std::string Shown(const std::string& Raw) {
+  const size_t End = Raw.find_last_not_of(' ');
+  return QuoteIfNeeded(End == std::string::npos ? std::string() : Raw.substr(0, End + 1));
+}
+
+std::string Count(int64_t N, const char* Noun) {
+  return std::to_string(N) + " " + Noun + (N == 1 ? "" : "s");
+}
+
+// Each remedy answers a set of rules; a fault no remedy answers is left as found.
+enum TRemedy : unsigned {
+  rmNone = 0,
+  rmLeading = 1u << 0,      // leading blanks: left-justify
+  rmTrailing = 1u << 1,     // trailing control bytes: blanks
+  rmRecordCount = 1u << 2,  // NrDataRecords from the file size
+  rmHeaderSize = 1u << 3,   // HeaderBytes from NrSignals
+  rmVersion = 1u << 4,      // "0" followed by junk
+  rmSeparators = 1u << 5,   // a date or time with other separators than '.'
+  rmDecimalComma = 1u << 6, // a physical limit with a decimal comma
+  rmReserved = 1u << 7      // junk in a plain EDF file's reserved field
+};
+
+TRemedy RemedyOf(const std::string& Rule) {
+  if (EndsWith(Rule, ".justified")) return rmLeading;
+  if (Rule == "text.printable") return rmTrailing;
+  if (Rule == "layout.filesize" || Rule == "layout.nrdatarecords.unknown" ||
+      Rule == "header.nrdatarecords.integer" || Rule == "header.nrdatarecords.minimum")
+    return rmRecordCount;
+  if (Rule == "header.headerbytes.size" || Rule == "header.headerbytes.integer" ||
+      Rule == "header.headerbytes.minimum")
+    return rmHeaderSize;
+  if (Rule == "header.version.value") return rmVersion;
+  if (Rule == "header.startdate.layout" || Rule == "header.starttime.layout") return rmSeparators;
+  if (Rule == "signal.physimin.number" || Rule == "signal.physimax.number") return rmDecimalComma;
+  if (Rule == "header.reserved.printable") return rmReserved;
+  return rmNone;
+}
+
+// The first finding of the group that Remedy answers.
+const TFinding& AnsweredBy(const TFaultGroup& G, TRemedy Remedy) {
+  for (const TFinding& F : G.Findings)
+    if (RemedyOf(F.Rule) == Remedy) return F;
+  return G.Findings.front();
+}
+
+TFieldFix Refuse(std::string Reason) {
+  TFieldFix Fix;
+  Fix.Outcome = TFixOutcome::Refuse;
+  Fix.Reason = std::move(Reason);
+  return Fix;
+}
+
+TFieldFix Change(const TFaultGroup& G, const std::string& Text, std::string Why) {
+  TFieldFix Fix;
+  Fix.Outcome = TFixOutcome::Change;
+  Fix.New = FormatField(true, Text, G.Width);
+  Fix.Why = std::move(Why);
+  return Fix;
+}
+
+TFieldFix FixRecordCount(const TFaultGroup& G, const TRepairContext& C) {
+  // The data block starts where HeaderBytes says; while that is wrong, the
+  // count waits for its repair.
+  if (!C.HeaderBytesSound) {
+    TFieldFix Wait;
+    Wait.Outcome = TFixOutcome::Defer;
+    return Wait;
+  }
+  if (C.RecordBytes <= 0) return Refuse("the record size is unknown: NrSamples cannot be read for every signal");
+  const int64_t HeaderBytes = EDFHeaderBytes(C.NrSignals);
+  const int64_t Data = C.FileSize - HeaderBytes;
+  if (Data < 0) return Refuse("the file ends inside its header: there is no data block to count");
+  const int64_t R = C.RecordBytes;
+  const int64_t Whole = Data / R;
+  const int64_t Rest = Data % R;
+  if (Whole > 99999999) return Refuse("the count of whole records does not fit the 8 bytes of the field");
+  const std::string Held = Count(Whole, "whole record") + " of " + std::to_string(R) + " bytes";
+  if (Rest == 0) return Change(G, std::to_string(Whole), "the data block holds exactly " + Held);
+
+  // A recorder that stopped in the middle of a record leaves part of it; its
+  // count either took the cut record in or not. Any other count, -1 among
+  // them, says nothing about what the last bytes are.
+  int64_t Declared = 0;
+  const bool Readable = TryStrToInt64(G.Raw, Declared);
+  const std::string Stated = "NrDataRecords " + Shown(G.Raw);
+  if (!Readable || (Declared != Whole + 1 && Declared != Whole))
+    return Refuse("the data block holds " + Held + " and " + std::to_string(Rest) + " bytes more, and " + Stated +
+                  " counts neither " + std::to_string(Whole) + " nor " + std::to_string(Whole + 1) +
+                  ": whether the last bytes are a cut record or something else cannot be told");
+  TFieldFix Fix = Change(G, std::to_string(Whole),
+                         "the data block holds " + Held + " and " + std::to_string(Rest) +
+                             " bytes of one more, cut short; " + Stated +
+                             (Declared == Whole ? " counts the whole records only" : " counted the cut record"));
+  Fix.DropFrom = HeaderBytes + Whole * R;
+  Fix.DropWhy = std::to_string(Rest) + " bytes of a data record cut short (a record is " + std::to_string(R) +
+                " bytes) after the last whole record; " + Stated +
+                (Declared == Whole ? " does not count them" : " counted them as a record");
+  return Fix;
+}
+
+TFieldFix FixHeaderSize(const TFaultGroup& G, const TRepairContext& C) {
+  if (C.NrSignals < 1) return Refuse("HeaderBytes follows from NrSignals, which cannot be read");
+  const int64_t Bytes = EDFHeaderBytes(C.NrSignals);
+  const std::string Headers = Count(C.NrSignals, "signal header");
+  if (C.FileSize < Bytes) return Refuse("the file ends before its " + Headers + " do");
+  // Signal headers read at the wrong width would give nonsense sample counts:
+  // then NrSignals itself is in doubt.
+  if (C.RecordBytes <= 0)
+    return Refuse("NrSamples cannot be read for every signal, so NrSignals itself may be wrong");
+  return Change(G, std::to_string(Bytes),
+                "a header is 256 bytes and 256 more per signal: NrSignals " + std::to_string(C.NrSignals) +
+                    " makes " + std::to_string(Bytes) + ", and the file holds all " + Headers);
+}
+
+// "0" followed by junk, not by what could continue a number.
+bool VersionWithJunk(const std::string& Text) {
+  return !Text.empty() && Text[0] == '0' &&
+         (Text.size() == 1 || (!IsDigit(Text[1]) && Text[1] != '.' && Text[1] != ','));
+}
+
+// A plain EDF file: not BDF and no EDF+ mark in the reserved field.
+bool PlainEdf(const TRepairContext& C, const std::string& Reserved) {
+  return C.Format == TEDFFormat::EDF && !StartsWith(Trim(Reserved), "EDF+");
+}
+
+// dd?mm?yy (hh?nn?ss) with printable non-digit separators: the digits can
+// only be read one way.
+bool OtherSeparators(const std::string& Text) {
+  if (Text.size() != 8) return false;
+  for (size_t I : {0u, 1u, 3u, 4u, 6u, 7u})
+    if (!IsDigit(Text[I])) return false;
+  for (size_t I : {2u, 5u}) {
+    const auto C = static_cast<unsigned char>(Text[I]);
+    if (IsDigit(Text[I]) || C < 32 || C > 126) return false;
+  }
+  return true;
+}
+
+bool AllDigits(const std::string& S) {
+  for (char C : S)
+    if (!IsDigit(C)) return false;
+  return true;
+}
+
+}  // namespace
+
+bool Actionable(const TFinding& F) {
+  return F.Severity != TSeverity::Note || F.Rule == "text.justified" || F.Rule == "text.printable";
+}
+
+TFieldFix FixField(const TFaultGroup& G, const TRepairContext& C) {
+  const TFinding* FirstFault = nullptr;
+  for (const TFinding& F : G.Findings)
+    if (F.Severity != TSeverity::Note && !FirstFault) FirstFault = &F;
+  const auto LeftAsFound = [&] {
+    return FirstFault ? Refuse(RefusalReason(*FirstFault)) : TFieldFix{};
+  };
+  if (G.Where.Field < 0 || G.Width <= 0) return LeftAsFound();
+
+  unsigned Remedies = rmNone;
+  for (const TFinding& F : G.Findings) {
+    if (!Actionable(F)) continue;
+    const TRemedy R = RemedyOf(F.Rule);
+    if (R == rmNone) return Refuse(RefusalReason(F));
+    Remedies |= R;
+  }
+  if (IsGeneral(G.Where, gfVersion) && C.Format == TEDFFormat::BDF) {
+    if (!FirstFault) return TFieldFix{};
+    return Refuse("a BDF file's version (byte 0xFF, then BIOSEMI) is never rewritten");
+  }
+  // These two follow from the rest of the file and replace the whole field.
+  if (Remedies & rmRecordCount) return FixRecordCount(G, C);
+  if (Remedies & rmHeaderSize) return FixHeaderSize(G, C);
+
+  std::string Text = G.Raw;
+  std::vector<std::string> Why;
+  bool Blank = (Remedies & rmReserved) != 0;
+  if (Remedies & rmLeading) {
+    size_t First = 0;
+    while (First < Text.size() && Trimmed(Text[First])) ++First;
+    if (Text.find_first_not_of(' ') == First) {
+      Text.erase(0, First);
+      Why.push_back("only blanks stood before the text, which must start at the field's first byte");
+    } else if (IsGeneral(G.Where, gfReserved)) {
+      Blank = true;
+    } else {
+      return Refuse("control bytes stand before the text: whether they are junk or part of it cannot be told");
+    }
+  }
+  if (Blank) {
+    if (!PlainEdf(C, G.Raw))
+      return Refuse("the reserved field marks the file's type (EDF+, BDF): which of its bytes are junk cannot be told");
+    Text.clear();
+    Why = {"a plain EDF file's reserved field holds nothing, so its junk becomes blanks"};
+  }
+  if (Remedies & rmVersion) {
+    if (!VersionWithJunk(Text))
+      return Refuse("Version " + Shown(G.Raw) + " is not 0 followed by junk: another version cannot be told from a slip");
+    Text = "0";
+    Why.push_back("an EDF file's version is 0, and what followed it is junk, not another version number");
+  }
+  if (Remedies & rmSeparators) {
+    if (!OtherSeparators(Text)) return Refuse(RefusalReason(AnsweredBy(G, rmSeparators)));
+    Text[2] = Text[5] = '.';
+    Why.push_back(IsGeneral(G.Where, gfStartDate)
+                      ? "the digits stand in the places of dd, mm and yy; only the separators were not '.'"
+                      : "the digits stand in the places of hh, nn and ss; only the separators were not '.'");
+  }
+  if (Remedies & rmDecimalComma) {
+    std::string T = TrimRight(Text);
+    const size_t Comma = T.find(',');
+    const size_t Digits = !T.empty() && (T[0] == '-' || T[0] == '+') ? 1 : 0;
+    if (Comma == std::string::npos || T.find(',', Comma + 1) != std::string::npos ||
+        T.find('.') != std::string::npos || Comma < Digits)
+      return Refuse(RefusalReason(AnsweredBy(G, rmDecimalComma)));
+    const std::string Whole = T.substr(Digits, Comma - Digits);
+    const std::string Fraction = T.substr(Comma + 1);
+    if (!AllDigits(Whole) || !AllDigits(Fraction) || Fraction.empty())
+      return Refuse(RefusalReason(AnsweredBy(G, rmDecimalComma)));
+    // 1,000 groups thousands as often as it separates decimals.
+    if (Fraction.size() == 3 && !Whole.empty() && Whole.size() <= 3 && Whole[0] != '0') {
+      const std::string Sign = T.substr(0, Digits);
+      return Refuse(QuoteIfNeeded(T) + " may be " + Sign + Whole + Fraction + " (a comma grouping thousands) or " +
+                    Sign + Whole + "." + Fraction + " (a decimal comma)");
+    }
+    T[Comma] = '.';
+    Text = T;
+    Why.push_back("a single comma that cannot group thousands is the decimal separator, and EDF numbers use '.'");
+  }
+  if (Remedies & rmTrailing) {
+    // Control bytes after the last byte of text; trimming readers drop them.
+    size_t From = Text.size();
+    while (From > 0 && Trimmed(Text[From - 1])) --From;
+    bool Blanked = false;
+    for (size_t I = From; I < Text.size(); ++I) {
+      if (Text[I] != ' ') Blanked = true;
+      Text[I] = ' ';
+    }
+    if (Blanked) Why.push_back("control bytes after the text, which readers trim, become blanks");
+  }
+
+  TFieldFix Fix = Change(G, Text, "");
+  if (Fix.New == G.Raw) return LeftAsFound();
+  for (const std::string& W : Why) Fix.Why += (Fix.Why.empty() ? "" : "; ") + W;
+  return Fix;
+}
+
+std::string RefusalReason(const TFinding& F) {
+  const std::string& R = F.Rule;
+  if (F.Where.Kind == TWhereKind::DataRecord || F.Where.Kind == TWhereKind::Annotation || StartsWith(R, "samples."))
+    return "the data records are copied byte for byte: a sample is never changed";
+  if (EndsWith(R, ".order")) return "which of DigiMin and DigiMax is wrong cannot be told";
+  if (R == "header.startdate.calendar") return "it is no calendar date, and which digit is wrong cannot be told";
+  if (R == "header.starttime.clock") return "it is no time of day, and which digit is wrong cannot be told";
+  if (R == "header.startdate.layout" || R == "header.starttime.layout")
+    return "it is not two digits each for its three parts: reading it would take a guess";
+  if (StartsWith(R, "signal.nrsamples."))
+    return "the samples per record decide where every sample lies: a new count would be a guess";
+  if (StartsWith(R, "header.nrsignals."))
+    return "the number of signals decides where every field and sample lies: a new count would be a guess";
+  if (R == "header.headerbytes.nrsignals") return "HeaderBytes follows from NrSignals, which cannot be read";
+  if (EndsWith(R, ".printable"))
+    return "bytes outside printable ASCII stand inside the text: which of them are junk cannot be told";
+  if (EndsWith(R, ".justified"))
+    return "control bytes stand before the text: whether they are junk or part of it cannot be told";
+  if (StartsWith(R, "header.samplerecduration.") || R == "layout.record.duration")
+    return "the record duration is the recorder's: a new one would be a guess";
+  if (R == "layout.record.size")
+    return "the record size follows from the signals' NrSamples: changing it would change how every sample is read";
+  if (StartsWith(R, "signal.digimin.") || StartsWith(R, "signal.digimax."))
+    return "the digital range cannot be read: a new one would be a guess";
+  if (StartsWith(R, "signal.physimin.") || StartsWith(R, "signal.physimax."))
+    return "the physical range cannot be read: a new one would be a guess";
+  if (R == "signal.calibration") return "a signal's calibration is the recorder's: it cannot be made up";
+  if (R == "header.version.value") return "another version cannot be told from a slip";
+  if (R == "file.read" || R == "file.changed") return "a file that cannot be read whole cannot be repaired";
+  if (StartsWith(R, "layout.") || StartsWith(R, "header.nrdatarecords."))
+    return "the record count cannot be told from the file size";
+  return "no single right value: left as found";
+}
