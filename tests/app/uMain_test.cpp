@@ -223,7 +223,9 @@ TEST_F(UMain, MenusCarryTheirCaptionsInOrder) {
   EXPECT_EQ(Menu(Form, "Tools1")->title(), QStringLiteral("&Tools"));
   EXPECT_EQ(Menu(Form, "Help1")->title(), QStringLiteral("&Help"));
   EXPECT_EQ(Menu(Form, "File1")->actions(),
-            QList<QAction*>({Action(Form, "Open1"), Action(Form, "N1"), Action(Form, "Exit1")}));
+            QList<QAction*>({Action(Form, "Open1"), Action(Form, "Saverepairedcopy1"), Action(Form, "N1"),
+                             Action(Form, "Exit1")}));
+  EXPECT_EQ(Action(Form, "Saverepairedcopy1")->text(), QStringLiteral("Save &repaired copy..."));
   EXPECT_TRUE(Action(Form, "N1")->isSeparator());
   EXPECT_EQ(Action(Form, "Open1")->text(), QStringLiteral("&Open..."));
   EXPECT_EQ(Action(Form, "Exit1")->text(), QStringLiteral("E&xit"));
