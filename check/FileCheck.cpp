@@ -1,6 +1,8 @@
 #include "check/FileCheck.h"
 
 #include <exception>
+#include <memory>
+#include <vector>
 
 #include "check/HeaderFindings.h"
 #include "check/MinMaxScan.h"
@@ -21,31 +23,53 @@ void RecordError(TFileReport& R, const std::string& Message) {
   R.Findings.push_back(ReadFailedFinding(Message));
 }
 
+void AddReadFailed(TFileReport& R, const TScanOutcome& Outcome) {
+  R.Findings.push_back(MakeFinding("file.read", TWhere{TWhereKind::DataRecord, -1, Outcome.FailedRecord, -1},
+                                   Outcome.FailedOffset, 0, "",
+                                   std::string(ReadErrorText) + ": " + Outcome.Error));
+}
+
 // One pass over the data records for every record-level check asked for.
-void ScanData(TEDFFile& F, TFileReport& R, const TCheckProgress& Progress) {
-  const TRecordLayout Layout = RecordLayoutOf(F);
+void CheckData(TEDFFile& F, TFileReport& R, const TCheckRequest& Request, const TCheckProgress& Progress) {
+  const bool MinMax = Request.MinMax && R.Valid();
+  std::unique_ptr<TConformanceCheck> Conformance;
+  if (Request.Conformance) Conformance = std::make_unique<TConformanceCheck>(F);
+  const bool ConformanceReads = Conformance && Conformance->WantsRecords();
+
+  TScanOutcome Outcome;
+  // The conformance layout is the header's; for a file whose verdict is
+  // valid it is the layout the min/max fold expects.
+  const TRecordLayout Layout = ConformanceReads ? Conformance->Layout() : RecordLayoutOf(F);
   TMinMaxFold Fold(Layout);
-  TRecordVisitor* Visitors[] = {&Fold};
-  const TScanOutcome Outcome = ScanRecords(*F.Stream(), Layout, Visitors, [&](int64_t Done, int64_t N) {
-    if (Progress) Progress(ProgressPercent(Done, N));
-    return true;
-  });
+  if (MinMax || ConformanceReads) {
+    std::vector<TRecordVisitor*> Visitors;
+    if (ConformanceReads) Visitors.push_back(Conformance.get());
+    if (MinMax) Visitors.push_back(&Fold);
+    Outcome = ScanRecords(*F.Stream(), Layout, Visitors, [&](int64_t Done, int64_t N) {
+      if (Progress) Progress(ProgressPercent(Done, N));
+      return true;
+    });
+  }
+  if (Conformance) {
+    R.Conformance = Conformance->Finish(Outcome);
+    R.ConformanceRun = true;
+    // A read that stopped and a size change are among its findings.
+    R.Findings.insert(R.Findings.end(), R.Conformance.Findings.begin(), R.Conformance.Findings.end());
+  } else {
+    if (Outcome.ReadFailed) AddReadFailed(R, Outcome);
+    if (Outcome.FileChanged()) R.Findings.push_back(FileChangedFinding(Outcome.SizeAtStart, Outcome.SizeAtEnd));
+  }
+  R.FileChanged = Outcome.FileChanged();
+  if (!MinMax) return;
   if (Outcome.ReadFailed) {
     R.MinMaxFailed = true;
     R.MinMaxError = Outcome.Error;
-    R.Findings.push_back(MakeFinding("file.read", TWhere{TWhereKind::DataRecord, -1, Outcome.FailedRecord, -1},
-                                     Outcome.FailedOffset, 0, "",
-                                     std::string(ReadErrorText) + ": " + Outcome.Error));
-  } else {
-    R.MinMaxLines = BuildMinMaxReport(F, Fold.Result());
-    const TFindings Found = MinMaxFindings(F, Fold.Result());
-    R.Findings.insert(R.Findings.end(), Found.begin(), Found.end());
-    R.MinMaxRun = true;
+    return;
   }
-  if (Outcome.FileChanged()) {
-    R.FileChanged = true;
-    R.Findings.push_back(FileChangedFinding(Outcome.SizeAtStart, Outcome.SizeAtEnd));
-  }
+  R.MinMaxLines = BuildMinMaxReport(F, Fold.Result());
+  const TFindings Found = MinMaxFindings(F, Fold.Result());
+  R.Findings.insert(R.Findings.end(), Found.begin(), Found.end());
+  R.MinMaxRun = true;
 }
 
 }  // namespace
@@ -69,6 +93,10 @@ TFileReport CheckFile(const std::string& Path, const TCheckRequest& Request,
       JudgeOpenFile(F, R.Judgement);
       R.Signals = DescribeAllSignals(F);
       R.Findings = R.Judgement.Findings;
+      // Judged by conformance alone, the classic rules' errors are remarks.
+      if (Request.ConformanceOnly)
+        for (TFinding& Finding : R.Findings)
+          if (Finding.Severity == TSeverity::Error) Finding.Severity = TSeverity::Warning;
     } catch (const EFOpenError& e) {
       // Nothing was read, so nothing was judged: the file is not "invalid".
       if (!F.Active()) {
@@ -82,7 +110,7 @@ TFileReport CheckFile(const std::string& Path, const TCheckRequest& Request,
       RecordError(R, e.what());
       return R;
     }
-    if (Request.MinMax && R.Valid()) ScanData(F, R, Progress);
+    if ((Request.MinMax && R.Valid()) || Request.Conformance) CheckData(F, R, Request, Progress);
   } catch (const std::exception& e) {
     RecordError(R, e.what());
   } catch (...) {

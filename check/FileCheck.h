@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "check/Conformance.h"
 #include "check/Finding.h"
 #include "check/HeaderJudgement.h"
 
@@ -31,14 +32,23 @@ struct TFileReport {
   std::string MinMaxError;               // the error's own message
   // The file's size changed while its records were read.
   bool FileChanged = false;
-  // The header findings, then those of a failed open and of the scan.
+  // The EDF+ / BDF+ conformance check ran (asked for, the file open).
+  bool ConformanceRun = false;
+  TConformanceReport Conformance;
+  // The header findings, then those of a failed open, of the conformance
+  // check and of the scan.
   TFindings Findings;
 
   bool Valid() const { return !NotRead && !OpenFailed && Judgement.Verdict; }
 };
 
 struct TCheckRequest {
-  bool MinMax = false;  // scan the samples of a file whose verdict is valid
+  bool MinMax = false;       // scan the samples of a file whose verdict is valid
+  bool Conformance = false;  // the EDF+ / BDF+ conformance check, whatever the verdict
+  // Judge by conformance alone: the classic rules' errors are shown as
+  // warnings (a legal EDF+ file may break them: records of 0 s in an
+  // annotation-only file, records above 61440 bytes).
+  bool ConformanceOnly = false;
 };
 
 // Called while the data records are scanned, with the percentage done.
@@ -47,7 +57,8 @@ using TCheckProgress = std::function<void(int Percent)>;
 // The remark that a file changed size while it was checked (rule file.changed).
 TFinding FileChangedFinding(int64_t SizeAtStart, int64_t SizeAtEnd);
 
-// Opens Path read-only, judges it and, when asked and the verdict is valid,
-// scans its data records. Never raises: errors are recorded in the report.
+// Opens Path read-only, judges it and, as asked, checks its conformance and
+// (the verdict being valid) its samples, in one pass over the data records.
+// Never raises: errors are recorded in the report.
 TFileReport CheckFile(const std::string& Path, const TCheckRequest& Request,
                       const TCheckProgress& Progress = {});

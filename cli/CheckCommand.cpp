@@ -14,6 +14,7 @@
 #include <atomic>
 #include <cstdio>
 #include <fstream>
+#include <map>
 #include <mutex>
 #include <thread>
 #include <utility>
@@ -40,7 +41,7 @@ struct TOutput {
   std::string Err;  // standard error
   int Status = ExitAllValid;
   TFileStatus Verdict = TFileStatus::Unread;
-  std::vector<std::string> Rules;
+  std::map<std::string, int64_t> Rules;
 };
 
 std::string CannotRead(const std::string& Path, const std::string& Error) {
@@ -63,14 +64,20 @@ TOutput CheckEntry(const TFileListEntry& E, const TCheckOptions& O, TProgress& P
   }
   TCheckRequest Request;
   Request.MinMax = O.MinMax;
+  Request.Conformance = O.Conformance || O.ConformanceOnly;
+  Request.ConformanceOnly = O.ConformanceOnly;
   const TFileReport R = CheckFile(E.Path, Request, [&](int Percent) { Progress.Update(E.Path, Percent); });
   if (R.NotRead) return CheckEntry(TFileListEntry{E.Path, R.ReadError}, O, Progress);
   Out.Out = O.Json ? FormatReportJson(R) : FormatReportText(R);
   Out.Verdict = R.Valid() ? TFileStatus::Valid : TFileStatus::Invalid;
-  for (const TFinding& F : R.Findings) Out.Rules.push_back(F.Rule);
+  for (const TFinding& F : R.Findings) ++Out.Rules[F.Rule];
+  for (const TRuleTotal& T : R.Conformance.Totals) Out.Rules[T.Rule] += T.Total - T.Listed;
+  // Judged by conformance alone, the classic verdict does not count.
+  const bool ClassicFails = !O.ConformanceOnly && !R.Valid();
+  const bool ConformanceFails = R.ConformanceRun && R.Conformance.HasErrors();
   if (R.MinMaxFailed || R.FileChanged)
     Out.Status = ExitCannotRead;
-  else if (!R.Valid() || (O.FailOnSamples && HasSampleFindings(R.Findings)))
+  else if (ClassicFails || ConformanceFails || (O.FailOnSamples && HasSampleFindings(R.Findings)))
     Out.Status = ExitSomeInvalid;
   return Out;
 }
@@ -105,8 +112,8 @@ bool StartStdThread(std::vector<std::thread>& Threads, std::function<void()> Wor
 
 int RunChecks(const TCheckOptions& O) {
   const std::vector<TFileListEntry> Entries = ExpandPaths(O.Paths, O.Recursive);
-  // Only the data record scan takes long enough to need a bar.
-  TProgress Progress(O.MinMax && TProgress::StderrIsTerminal());
+  // Only the data record scans take long enough to need a bar.
+  TProgress Progress((O.MinMax || O.Conformance || O.ConformanceOnly) && TProgress::StderrIsTerminal());
 
   // Results are printed in list order as soon as all earlier ones are out,
   // so the output of N workers equals that of one.
@@ -232,13 +239,22 @@ int RunCheckCommand(int argc, char** argv) {
       "minmax", "For files with a valid header, also check every sample against the digital minimum and maximum.");
   const QCommandLineOption FailOnSamples(
       "fail-on-samples", "With --minmax, samples outside the declared range also make the exit status 1.");
+  const QCommandLineOption Conformance(
+      "conformance",
+      "Also check EDF+ / BDF+ conformance (annotations, time-keeping, continuity, identification subfields) of every "
+      "file whose records can be read; its errors make the exit status 1.");
+  const QCommandLineOption ConformanceOnly(
+      "conformance-only",
+      "Check conformance and judge the exit status by its findings alone; the classic rules' faults are shown as "
+      "warnings.");
   const QCommandLineOption Json("json", "Print one JSON object per file per line (JSON Lines).");
   const QCommandLineOption Summary("summary", "End with the number of files per verdict and of findings per rule.");
   const QCommandLineOption Summarize(
       "summarize", "Read the JSON Lines of earlier --json runs (the PATHs) and print their summary.");
   const QCommandLineOption ListRules("list-rules", "Print every rule with its severity and what it expects.");
   const QCommandLineOption Jobs({"j", "jobs"}, "Check N files at once (default 1).", "N", "1");
-  Parser.addOptions({Help, Version, Recursive, MinMax, FailOnSamples, Json, Summary, Summarize, ListRules, Jobs});
+  Parser.addOptions({Help, Version, Recursive, MinMax, FailOnSamples, Conformance, ConformanceOnly, Json, Summary,
+                     Summarize, ListRules, Jobs});
 
   // Latin-1 keeps every byte of a path as one character, so a file name that
   // is not valid UTF-8 is still opened by its exact bytes.
@@ -255,6 +271,8 @@ int RunCheckCommand(int argc, char** argv) {
   O.Recursive = Parser.isSet(Recursive);
   O.MinMax = Parser.isSet(MinMax);
   O.FailOnSamples = Parser.isSet(FailOnSamples);
+  O.Conformance = Parser.isSet(Conformance);
+  O.ConformanceOnly = Parser.isSet(ConformanceOnly);
   O.Json = Parser.isSet(Json);
   O.Summary = Parser.isSet(Summary);
   bool JobsOk = false;

@@ -18,6 +18,8 @@ struct TCheckOptions {
   bool Recursive = false;
   bool MinMax = false;
   bool FailOnSamples = false;  // out-of-range samples make the exit status 1
+  bool Conformance = false;    // the EDF+ / BDF+ conformance check; its errors make the exit status 1
+  bool ConformanceOnly = false;  // judge by conformance alone
   bool Json = false;
   bool Summary = false;
   int Jobs = 1;

@@ -8,7 +8,10 @@
 
 #include "check/Rules.h"
 #include "check/uQtText.h"
+#include "check/FindingText.h"
 #include "cli/ReportText.h"
+
+#include <map>
 
 namespace {
 
@@ -107,6 +110,26 @@ QJsonArray Findings(const TFindings& Findings) {
   return Out;
 }
 
+QJsonObject Conformance(const TConformanceReport& C) {
+  QJsonObject O;
+  O["scope"] = Text(ConformanceScope(C));
+  O["plus"] = C.Plus == TPlusKind::Continuous ? QJsonValue("C")
+              : C.Plus == TPlusKind::Discontinuous ? QJsonValue("D")
+                                                   : QJsonValue(QJsonValue::Null);
+  O["recordsChecked"] = C.RecordsChecked;
+  O["recordsScanned"] = static_cast<qint64>(C.RecordsScanned);
+  O["cancelled"] = C.Cancelled;
+  QJsonObject Totals;
+  for (const TRuleTotal& T : C.Totals) {
+    QJsonObject Count;
+    Count["total"] = static_cast<qint64>(T.Total);
+    Count["listed"] = static_cast<qint64>(T.Listed);
+    Totals[Text(T.Rule)] = Count;
+  }
+  O["totals"] = Totals;
+  return O;
+}
+
 QJsonArray Lines(const std::vector<std::string>& Lines) {
   QJsonArray Out;
   for (const std::string& L : Lines) Out.append(Latin1Text(L));
@@ -134,6 +157,7 @@ std::string FormatReportJson(const TFileReport& R) {
                                          : QJsonValue(QJsonValue::Null);
   O["dataBlockTooLarge"] = J.DataBlockTooLarge;
   O["findings"] = Findings(R.Findings);
+  if (R.ConformanceRun) O["conformance"] = Conformance(R.Conformance);
   if (R.MinMaxRun) O["minmax"] = Lines(R.MinMaxLines);
   if (R.MinMaxFailed) O["minmaxError"] = Text(std::string(MinMaxErrorText) + " " + R.MinMaxError);
   if (R.OpenFailed) O["error"] = Latin1Text(std::string(ReadErrorText) + ": " + R.OpenError);
@@ -185,8 +209,14 @@ bool AddJsonLineToSummary(const std::string& LineText, TSummary& S) {
   const QJsonObject O = Doc.object();
   if (O.contains("summary")) return true;
   if (!O.contains("file")) return false;
-  std::vector<std::string> RuleIds;
-  for (const QJsonValue& F : O["findings"].toArray()) RuleIds.push_back(F["rule"].toString().toStdString());
+  std::map<std::string, int64_t> RuleIds;
+  for (const QJsonValue& F : O["findings"].toArray()) ++RuleIds[F["rule"].toString().toStdString()];
+  // Findings beyond those listed are counted in the conformance totals.
+  const QJsonObject Totals = O["conformance"]["totals"].toObject();
+  for (auto It = Totals.begin(); It != Totals.end(); ++It) {
+    const QJsonObject Count = It.value().toObject();
+    RuleIds[It.key().toStdString()] += Count["total"].toInteger() - Count["listed"].toInteger();
+  }
   const TFileStatus Status = !O.contains("valid")     ? TFileStatus::Unread
                              : O["valid"].toBool()    ? TFileStatus::Valid
                                                       : TFileStatus::Invalid;

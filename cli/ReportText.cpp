@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "check/FindingText.h"
 #include "check/Rules.h"
 #include "cli/Summary.h"
 #include "util/udStr.h"
@@ -37,11 +38,14 @@ void AppendHex(std::string& Out, unsigned char C) {
   Out += Hex;
 }
 
-std::string SignalName(const TFileReport& R, int Signal) {
-  std::string Label;
-  for (const TSignalView& S : R.Signals)
-    if (S.Index == Signal) Label = S.Fields[0].Shown;
-  return "signal " + std::to_string(Signal + 1) + " (" + EscapeBytes(Label) + ")";
+std::vector<std::string> Labels(const TFileReport& R) {
+  std::vector<std::string> Out;
+  for (const TSignalView& S : R.Signals) {
+    if (S.Index < 0) continue;
+    if (Out.size() <= static_cast<size_t>(S.Index)) Out.resize(static_cast<size_t>(S.Index) + 1);
+    Out[static_cast<size_t>(S.Index)] = S.Fields[0].Shown;
+  }
+  return Out;
 }
 
 // The min/max report's heading without its line break: "Found 2 errors:" or
@@ -51,6 +55,24 @@ std::string MinMaxHeading(const std::vector<std::string>& Lines) {
   std::string H = Lines.front();
   const size_t Brk = H.find("\r\n");
   return Brk == std::string::npos ? H : H.substr(0, Brk);
+}
+
+// The rules with more findings than listed, then one line on the check.
+std::string ConformanceLines(const TConformanceReport& C) {
+  std::string Out;
+  int64_t Errors = 0, Warnings = 0;
+  for (const TRuleTotal& T : C.Totals) {
+    if (T.Total > T.Listed)
+      Out += "  [" + T.Rule + "] " + std::to_string(T.Total) + " findings in all, " + std::to_string(T.Listed) +
+             " listed\n";
+    const TRule* Rule = FindRule(T.Rule);
+    if (Rule && Rule->Severity == TSeverity::Error) Errors += T.Total;
+    if (Rule && Rule->Severity == TSeverity::Warning) Warnings += T.Total;
+  }
+  Out += "  conformance: " + ConformanceScope(C) + ": " + std::to_string(Errors) +
+         (Errors == 1 ? " error, " : " errors, ") + std::to_string(Warnings) +
+         (Warnings == 1 ? " warning\n" : " warnings\n");
+  return Out;
 }
 
 }  // namespace
@@ -85,27 +107,8 @@ std::string VerdictLine(const TFileReport& R) {
   return Text.substr(0, Text.find('\n'));
 }
 
-std::string WhereText(const TFileReport& R, const TWhere& W) {
-  switch (W.Kind) {
-    case TWhereKind::GeneralHeader: return "general header";
-    case TWhereKind::SignalHeader: return SignalName(R, W.Signal);
-    case TWhereKind::DataRecord:
-    case TWhereKind::Annotation: {
-      std::string T = std::string(WhereKindName(W.Kind));
-      if (W.Record >= 0) T += " " + std::to_string(W.Record + 1);
-      if (W.Signal >= 0) T += ", " + SignalName(R, W.Signal);
-      return T;
-    }
-    case TWhereKind::File: break;
-  }
-  return "file";
-}
-
 std::string FindingLine(const TFileReport& R, const TFinding& F) {
-  std::string Line = std::string("  ") + SeverityName(F.Severity) + " [" + F.Rule + "] " +
-                     WhereText(R, F.Where);
-  if (F.Offset >= 0) Line += ", byte " + std::to_string(F.Offset);
-  return Line + ": " + F.Message + "\n";
+  return "  " + FindingText(F, Labels(R)) + "\n";
 }
 
 std::string FormatReportText(const TFileReport& R) {
@@ -114,6 +117,7 @@ std::string FormatReportText(const TFileReport& R) {
   for (const TFinding& F : R.Findings) Out += FindingLine(R, F);
   if (!R.Judgement.DataBlockLine.empty()) Out += "  " + R.Judgement.DataBlockLine + "\n";
   if (R.MinMaxRun) Out += "  digital min/max: " + MinMaxHeading(R.MinMaxLines) + "\n";
+  if (R.ConformanceRun) Out += ConformanceLines(R.Conformance);
   return Out;
 }
 

@@ -17,10 +17,6 @@ std::string DisplayName(const std::string& Path);
 // fileheader.", or BDF's), the format's invalid text after a failed open.
 std::string VerdictLine(const TFileReport& R);
 
-// Where a finding is, as a reader names it: "general header",
-// "signal 2 (EEG Fpz)", "data record 4, signal 2 (EEG Fpz)", "file".
-std::string WhereText(const TFileReport& R, const TWhere& Where);
-
 // One finding: "  error [rule.id] where, byte N: sentence".
 std::string FindingLine(const TFileReport& R, const TFinding& F);
 

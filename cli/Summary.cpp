@@ -1,17 +1,15 @@
 #include "cli/Summary.h"
 
-#include <set>
-
-void TSummary::Add(TFileStatus Status, const std::vector<std::string>& Rules) {
+void TSummary::Add(TFileStatus Status, const std::map<std::string, int64_t>& Rules) {
   switch (Status) {
     case TFileStatus::Valid: ++FValid; break;
     case TFileStatus::Invalid: ++FInvalid; break;
     case TFileStatus::Unread: ++FUnread; break;
   }
-  std::set<std::string> Seen;
-  for (const std::string& Rule : Rules) {
+  for (const auto& [Rule, Count] : Rules) {
+    if (Count <= 0) continue;
     TRuleCount& C = FRules[Rule];
-    ++C.Findings;
-    if (Seen.insert(Rule).second) ++C.Files;
+    C.Findings += Count;
+    ++C.Files;
   }
 }

@@ -17,8 +17,8 @@ public:
     int64_t Files = 0;
   };
 
-  // One file: its status and the rule id of each of its findings.
-  void Add(TFileStatus Status, const std::vector<std::string>& Rules);
+  // One file: its status and, per rule id, how many findings it gave.
+  void Add(TFileStatus Status, const std::map<std::string, int64_t>& Rules);
 
   int64_t Files() const { return FValid + FInvalid + FUnread; }
   int64_t Valid() const { return FValid; }
