@@ -115,6 +115,8 @@ public:
   void UpdateRepairEnabled();
   void Exit1Click();
   void Checkdigitalminmaxvalues1Click();
+  // Tools / Check EDF+ conformance: a second report beside the verdict.
+  void CheckEDFconformance1Click();
   void About1Click();
   void RzButton1Click();
   void RzButton2Click();
@@ -129,6 +131,8 @@ protected:
   // loaded: shows Percent, lets the window events through (Cancel among
   // them) and says whether to go on. Virtual so that tests can watch it.
   virtual bool MinMaxRecordLoaded(TFormProgress& Progress, int Percent);
+  // The same for each block of records the conformance check reads.
+  virtual bool ConformanceBlockRead(TFormProgress& Progress, int Percent);
 
 private:
   void BuildMenus();
@@ -156,6 +160,7 @@ private:
   QAction* Exit1 = nullptr;
   QMenu* Tools1 = nullptr;
   QAction* Checkdigitalminmaxvalues1 = nullptr;
+  QAction* CheckEDFconformance1 = nullptr;
   QMenu* Help1 = nullptr;
   QAction* About1 = nullptr;
 

@@ -175,6 +175,8 @@ void TForm1::BuildMenus() {
   Tools1->setObjectName(QStringLiteral("Tools1"));
   Checkdigitalminmaxvalues1 = Tools1->addAction(QStringLiteral("Check digital min/max values"));
   Checkdigitalminmaxvalues1->setObjectName(QStringLiteral("Checkdigitalminmaxvalues1"));
+  CheckEDFconformance1 = Tools1->addAction(QStringLiteral("Check EDF+ conformance"));
+  CheckEDFconformance1->setObjectName(QStringLiteral("CheckEDFconformance1"));
   SetToolsEnabled(false);
 
   Help1 = menuBar()->addMenu(QStringLiteral("&Help"));
@@ -188,6 +190,7 @@ void TForm1::BuildMenus() {
   connect(Exit1, &QAction::triggered, this, &TForm1::Exit1Click);
   connect(Checkdigitalminmaxvalues1, &QAction::triggered, this,
           &TForm1::Checkdigitalminmaxvalues1Click);
+  connect(CheckEDFconformance1, &QAction::triggered, this, &TForm1::CheckEDFconformance1Click);
   connect(About1, &QAction::triggered, this, &TForm1::About1Click);
 }
 

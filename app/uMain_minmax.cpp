@@ -3,12 +3,9 @@
 #include <memory>
 #include <vector>
 
-#include <QApplication>
-#include <QPointer>
-#include <QProgressBar>
-
 #include "app/uDialogs.h"
 #include "app/uMain.h"
+#include "app/uProgressSession.h"
 #include "check/FileCheck.h"
 #include "check/HeaderJudgement.h"
 #include "check/MinMaxScan.h"
@@ -16,32 +13,8 @@
 #include "check/uFormResults.h"
 #include "edf/uEDF.h"
 
-namespace {
-
-// Every visible, enabled top-level window but Keep goes off while the scan
-// pumps events, so that only Cancel can be operated. The list says which
-// ones to switch on again; a window that was already off stays off.
-std::vector<QPointer<QWidget>> DisableOtherWindows(const QWidget& Keep) {
-  std::vector<QPointer<QWidget>> Disabled;
-  for (QWidget* Window : QApplication::topLevelWidgets()) {
-    if (Window == &Keep || !Window->isVisible() || !Window->isEnabled()) continue;
-    Window->setEnabled(false);
-    Disabled.emplace_back(Window);
-  }
-  return Disabled;
-}
-
-void EnableWindows(const std::vector<QPointer<QWidget>>& Windows) {
-  for (const QPointer<QWidget>& Window : Windows)
-    if (Window) Window->setEnabled(true);
-}
-
-}  // namespace
-
 bool TForm1::MinMaxRecordLoaded(TFormProgress& Progress, int Percent) {
-  Progress.ProgressBar->setValue(Percent);
-  QCoreApplication::processEvents();
-  return !Progress.Cancelled();
+  return TProgressSession::Step(Progress, Percent);
 }
 
 void TForm1::Checkdigitalminmaxvalues1Click() {
@@ -50,33 +23,16 @@ void TForm1::Checkdigitalminmaxvalues1Click() {
   if (!FEdfFile) return;
   TEDFFile& F = *FEdfFile;
 
-  std::unique_ptr<TFormProgress> Progress;
-  std::vector<QPointer<QWidget>> Disabled;
-  // The same on every way out of the scan, in this order: windows on again,
-  // progress hidden, the cancel message only after a cancel, the window freed.
-  const auto EndProgress = [&] {
-    const std::unique_ptr<TFormProgress> Form = std::move(Progress);
-    if (!Form) return;
-    EnableWindows(Disabled);
-    Disabled.clear();
-    Form->hide();
-    if (Form->Cancelled()) {
-      Dialogs().ShowMessage(
-          QStringLiteral("The digital min/max value check\r\nhas been aborted by the user"),
-          QStringLiteral("User cancelled operation"), TMsgIcon::Warning);
-    }
-  };
-
+  std::unique_ptr<TProgressSession> Session;
   try {
-    Progress = std::make_unique<TFormProgress>();
-    Progress->setWindowTitle(QStringLiteral("Checking digital values"));
-    Disabled = DisableOtherWindows(*Progress);
-    Progress->show();
+    Session = std::make_unique<TProgressSession>(
+        QStringLiteral("Checking digital values"),
+        QStringLiteral("The digital min/max value check\r\nhas been aborted by the user"));
     const int64_t SizeAtStart = F.FileSize();
     const TMinMaxResult Result = ScanDigitalMinMax(
-        F, [&](int, int, int Percent) { return MinMaxRecordLoaded(*Progress, Percent); });
+        F, [&](int, int, int Percent) { return MinMaxRecordLoaded(Session->Window(), Percent); });
     const int64_t SizeAtEnd = F.FileSize();
-    EndProgress();
+    Session->End();
     if (Result.Cancelled) return;
     std::vector<std::string> Report = BuildMinMaxReport(F, Result);
     // A file still being written may no longer fit its header: say so
@@ -84,7 +40,7 @@ void TForm1::Checkdigitalminmaxvalues1Click() {
     if (SizeAtEnd != SizeAtStart) Report.push_back(FileChangedFinding(SizeAtStart, SizeAtEnd).Message);
     ShowMinMaxReport(Report);
   } catch (...) {
-    EndProgress();
+    if (Session) Session->End();
     Dialogs().ShowMessage(
         QString::fromLatin1(MinMaxErrorText),
         QStringLiteral("Error checking Digital min/max values"), TMsgIcon::Error);
