@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "check/FileCheck.h"
 #include "check/HeaderJudgement.h"
 #include "check/MinMaxScan.h"
 #include "edf/uDataFileErrors.h"
@@ -212,9 +213,18 @@ void ExpectedExtremes(const TPlan& P, std::vector<int32_t>& Min, std::vector<int
 
 // Every check that reads the data records, in the order the faces offer
 // them. A new record-level check is added here, once, and is fuzzed from then on.
-TMinMaxResult RunRecordChecks(TEDFFile& F) {
+TMinMaxResult RunRecordChecks(TEDFFile& F, const std::string& Path) {
+  // The window's record-by-record scan.
   const TMinMaxResult Result = ScanDigitalMinMax(F);
-  (void)BuildMinMaxReport(F, Result);
+  const std::vector<std::string> Window = BuildMinMaxReport(F, Result);
+  // The command line's one block pass: min/max and conformance together.
+  TCheckRequest Request;
+  Request.MinMax = true;
+  Request.Conformance = true;
+  const TFileReport Cli = CheckFile(Path, Request);
+  if (Cli.MinMaxRun && Cli.MinMaxLines != Window) Finding("the block scan and the window's scan disagree");
+  for (const TFinding& Fi : Cli.Findings)
+    if (Fi.Rule == "field.invalid") Finding("a header fault without a rule of its own");
   return Result;
 }
 
@@ -256,8 +266,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
     JudgeOpenFile(F, J);
     (void)DescribeAllSignals(F);
     if (P.Clean && !J.Verdict) Finding("a fault-free file was judged invalid");
-    if (!J.Verdict) return 0;
-    const TMinMaxResult R = RunRecordChecks(F);
+    if (!J.Verdict) {
+      // Conformance is checked whatever the verdict.
+      TCheckRequest Request;
+      Request.Conformance = true;
+      (void)CheckFile(Scratch.Path(), Request);
+      return 0;
+    }
+    const TMinMaxResult R = RunRecordChecks(F, Scratch.Path());
     if (P.Clean) {
       std::vector<int32_t> Min, Max;
       ExpectedExtremes(P, Min, Max);
