@@ -2,32 +2,11 @@
 
 #include <sys/stat.h>
 
+#include "util/uUtf8.h"
+
 namespace {
 
 constexpr char16_t EscapeBase = 0xDC00;
-
-// Length of the valid UTF-8 sequence at P (at most End - P bytes), or 0.
-// Overlong forms, surrogates and code points beyond U+10FFFF are not valid.
-int SequenceLength(const unsigned char* P, const unsigned char* End) {
-  const auto Continues = [&](int I, unsigned char Low, unsigned char High) {
-    return P + I < End && P[I] >= Low && P[I] <= High;
-  };
-  const unsigned char B = P[0];
-  if (B < 0x80) return 1;
-  if (B >= 0xC2 && B <= 0xDF) return Continues(1, 0x80, 0xBF) ? 2 : 0;
-  if (B >= 0xE0 && B <= 0xEF) {
-    const unsigned char Low = B == 0xE0 ? 0xA0 : 0x80;
-    const unsigned char High = B == 0xED ? 0x9F : 0xBF;
-    return Continues(1, Low, High) && Continues(2, 0x80, 0xBF) ? 3 : 0;
-  }
-  if (B >= 0xF0 && B <= 0xF4) {
-    const unsigned char Low = B == 0xF0 ? 0x90 : 0x80;
-    const unsigned char High = B == 0xF4 ? 0x8F : 0xBF;
-    return Continues(1, Low, High) && Continues(2, 0x80, 0xBF) && Continues(3, 0x80, 0xBF) ? 4
-                                                                                          : 0;
-  }
-  return 0;
-}
 
 bool IsEscape(char16_t C) { return C >= EscapeBase + 0x80 && C <= EscapeBase + 0xFF; }
 
@@ -39,7 +18,7 @@ QString DecodeFileName(const QByteArray& Bytes) {
   QString Name;
   const unsigned char* Run = Begin;  // start of the valid UTF-8 not yet decoded
   for (const unsigned char* P = Begin; P < End;) {
-    const int Length = SequenceLength(P, End);
+    const int Length = static_cast<int>(Utf8SequenceLength(P, static_cast<std::size_t>(End - P)));
     if (Length > 0) {
       P += Length;
       continue;

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "util/uUtf8.h"
+
 const char* SeverityName(TSeverity Severity) {
   switch (Severity) {
     case TSeverity::Error: return "error";
@@ -48,6 +50,39 @@ std::string QuoteIfNeeded(const std::string& Text) {
     return C > 32 && C <= 126 && C != '"' && C != '\\';
   });
   return Plain ? Text : "\"" + EscapeBytes(Text) + "\"";
+}
+
+namespace {
+
+void AppendHex(std::string& Out, unsigned char C) {
+  char Hex[5];
+  std::snprintf(Hex, sizeof Hex, "\\x%02X", C);
+  Out += Hex;
+}
+
+}  // namespace
+
+std::string DisplayName(const std::string& Path) {
+  std::string Out;
+  const auto* P = reinterpret_cast<const unsigned char*>(Path.data());
+  const size_t N = Path.size();
+  for (size_t I = 0; I < N;) {
+    const unsigned char C = P[I];
+    if (C == '\\') {
+      Out += "\\\\";
+      ++I;
+    } else if (C < 32 || C == 127) {
+      AppendHex(Out, C);
+      ++I;
+    } else if (const size_t Len = Utf8SequenceLength(P + I, N - I); Len > 0) {
+      Out.append(Path, I, Len);
+      I += Len;
+    } else {
+      AppendHex(Out, C);
+      ++I;
+    }
+  }
+  return Out;
 }
 
 bool HasErrors(const TFindings& Findings) {

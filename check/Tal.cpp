@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 
+#include "util/uUtf8.h"
+
 namespace {
 
 constexpr uint8_t Nul = 0x00;
@@ -115,33 +117,6 @@ const char* NumberFaultText(TNumberFault Fault) {
 
 namespace {
 
-// The length of the UTF-8 sequence at P (at most End - P bytes), or 0 when
-// the bytes there are not UTF-8: overlong forms, surrogates and code points
-// beyond U+10FFFF are refused as the standard does.
-uint32_t Utf8Length(const uint8_t* P, const uint8_t* End) {
-  const uint8_t C = P[0];
-  if (C < 0x80) return 1;
-  uint32_t Need = 0;
-  uint8_t Lo = 0x80, Hi = 0xBF;  // the range of the second byte
-  if (C >= 0xC2 && C <= 0xDF) {
-    Need = 1;
-  } else if (C >= 0xE0 && C <= 0xEF) {
-    Need = 2;
-    if (C == 0xE0) Lo = 0xA0;
-    if (C == 0xED) Hi = 0x9F;
-  } else if (C >= 0xF0 && C <= 0xF4) {
-    Need = 3;
-    if (C == 0xF0) Lo = 0x90;
-    if (C == 0xF4) Hi = 0x8F;
-  } else {
-    return 0;
-  }
-  if (End - P <= static_cast<std::ptrdiff_t>(Need)) return 0;
-  if (P[1] < Lo || P[1] > Hi) return 0;
-  for (uint32_t k = 2; k <= Need; ++k)
-    if (P[k] < 0x80 || P[k] > 0xBF) return 0;
-  return Need + 1;
-}
 
 bool IsBadControl(uint8_t C) { return (C < 0x20 && C != '\t' && C != '\n' && C != '\r') || C == 0x7F; }
 
@@ -231,7 +206,7 @@ private:
           if (IsBadControl(C)) First[1] = std::min(First[1], P);
           ++P;
         } else {
-          const uint32_t L = Utf8Length(B + P, B + N);
+          const uint32_t L = static_cast<uint32_t>(Utf8SequenceLength(B + P, static_cast<std::size_t>(N - P)));
           if (L == 0) First[0] = std::min(First[0], P);
           P += L == 0 ? 1 : L;
         }

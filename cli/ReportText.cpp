@@ -11,32 +11,6 @@
 
 namespace {
 
-// Length of the UTF-8 sequence that starts at P (at most N bytes left), or 0
-// when it is no well-formed sequence (overlong forms and surrogates included).
-size_t Utf8Length(const unsigned char* P, size_t N) {
-  const unsigned char C = P[0];
-  size_t Len = 0;
-  uint32_t Min = 0;
-  uint32_t Code = 0;
-  if (C < 0x80) return 1;
-  if ((C & 0xE0) == 0xC0) Len = 2, Min = 0x80, Code = C & 0x1F;
-  else if ((C & 0xF0) == 0xE0) Len = 3, Min = 0x800, Code = C & 0x0F;
-  else if ((C & 0xF8) == 0xF0) Len = 4, Min = 0x10000, Code = C & 0x07;
-  else return 0;
-  if (Len > N) return 0;
-  for (size_t I = 1; I < Len; ++I) {
-    if ((P[I] & 0xC0) != 0x80) return 0;
-    Code = (Code << 6) | (P[I] & 0x3F);
-  }
-  if (Code < Min || Code > 0x10FFFF || (Code >= 0xD800 && Code <= 0xDFFF)) return 0;
-  return Len;
-}
-
-void AppendHex(std::string& Out, unsigned char C) {
-  char Hex[5];
-  std::snprintf(Hex, sizeof Hex, "\\x%02X", C);
-  Out += Hex;
-}
 
 std::vector<std::string> Labels(const TFileReport& R) {
   std::vector<std::string> Out;
@@ -76,29 +50,6 @@ std::string ConformanceLines(const TConformanceReport& C) {
 }
 
 }  // namespace
-
-std::string DisplayName(const std::string& Path) {
-  std::string Out;
-  const auto* P = reinterpret_cast<const unsigned char*>(Path.data());
-  const size_t N = Path.size();
-  for (size_t I = 0; I < N;) {
-    const unsigned char C = P[I];
-    if (C == '\\') {
-      Out += "\\\\";
-      ++I;
-    } else if (C < 32 || C == 127) {
-      AppendHex(Out, C);
-      ++I;
-    } else if (const size_t Len = Utf8Length(P + I, N - I); Len > 0) {
-      Out.append(Path, I, Len);
-      I += Len;
-    } else {
-      AppendHex(Out, C);
-      ++I;
-    }
-  }
-  return Out;
-}
 
 std::string VerdictLine(const TFileReport& R) {
   const std::string& Text = R.OpenFailed || R.Judgement.VerdictText.empty()

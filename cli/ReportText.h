@@ -8,11 +8,6 @@
 
 class TSummary;
 
-// A file name as one line of text: control bytes, backslash and bytes that
-// are not UTF-8 as \xNN (backslash as \\), so a name can never forge a line
-// and always maps back to its bytes.
-std::string DisplayName(const std::string& Path);
-
 // The window's verdict on one line: its first line ("File has a valid EDF
 // fileheader.", or BDF's), the format's invalid text after a failed open.
 std::string VerdictLine(const TFileReport& R);

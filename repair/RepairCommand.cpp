@@ -64,7 +64,7 @@ std::string OutcomeLine(const TRepairPlan& Plan, TRepairOutcome Outcome, const s
   switch (Outcome) {
     case TRepairOutcome::NothingToRepair: return "nothing to repair: nothing written\n";
     case TRepairOutcome::Written:
-      return "wrote " + DisplayPath(Out) + " (" + std::to_string(Plan.OutputSize) + " bytes): " + Changes +
+      return "wrote " + DisplayName(Out) + " (" + std::to_string(Plan.OutputSize) + " bytes): " + Changes +
              (Plan.Complete() ? "" : ", " + Left + " left as found") + "\n";
     case TRepairOutcome::Refused:
       return "refused: " + Left + " without a single right repair; nothing written" +
@@ -84,7 +84,7 @@ int Run(const TOptions& O) {
   const std::string Out = O.Paths.size() > 1 ? O.Paths[1] : "";
   // Checked before anything is read: the original is never a copy's target.
   if (!Out.empty() && SameFile(In, Out))
-    return UsageError("OUT '" + DisplayPath(Out) + "' is IN itself: the repaired copy must be a new file");
+    return UsageError("OUT '" + DisplayName(Out) + "' is IN itself: the repaired copy must be a new file");
 
   TRepairPlan Plan;
   try {
@@ -92,7 +92,7 @@ int Run(const TOptions& O) {
   } catch (const std::exception& e) {
     Plan.Path = In;
     if (O.Json) Write(stdout, FormatPlanJson(Plan, TRepairOutcome::Failed, Out, e.what()));
-    Write(stderr, std::string(kProgram) + ": cannot repair '" + DisplayPath(In) + "': " + e.what() + "\n");
+    Write(stderr, std::string(kProgram) + ": cannot repair '" + DisplayName(In) + "': " + e.what() + "\n");
     return ExitRepairError;
   }
 
@@ -157,7 +157,7 @@ int RunRepairCommand(int argc, char** argv) {
     } else if (A == "--json") {
       O.Json = true;
     } else {
-      return UsageError("unknown option '" + DisplayPath(A) + "'");
+      return UsageError("unknown option '" + DisplayName(A) + "'");
     }
   }
   if (O.Paths.empty()) return UsageError("no IN given");

@@ -2,27 +2,10 @@
 
 #include <cstdio>
 
-namespace {
+#include "check/FindingText.h"
+#include "util/uUtf8.h"
 
-// Length of the well-formed UTF-8 sequence at P (N bytes left), 0 when none.
-size_t Utf8Length(const unsigned char* P, size_t N) {
-  const unsigned char C = P[0];
-  size_t Len = 0;
-  uint32_t Min = 0;
-  uint32_t Code = 0;
-  if (C < 0x80) return 1;
-  if ((C & 0xE0) == 0xC0) Len = 2, Min = 0x80, Code = C & 0x1F;
-  else if ((C & 0xF0) == 0xE0) Len = 3, Min = 0x800, Code = C & 0x0F;
-  else if ((C & 0xF8) == 0xF0) Len = 4, Min = 0x10000, Code = C & 0x07;
-  else return 0;
-  if (Len > N) return 0;
-  for (size_t I = 1; I < Len; ++I) {
-    if ((P[I] & 0xC0) != 0x80) return 0;
-    Code = (Code << 6) | (P[I] & 0x3F);
-  }
-  if (Code < Min || Code > 0x10FFFF || (Code >= 0xD800 && Code <= 0xDFFF)) return 0;
-  return Len;
-}
+namespace {
 
 std::string Hex(const char* Format, unsigned C) {
   char Buffer[8];
@@ -37,7 +20,7 @@ std::string Json(const std::string& S, bool Bytes = false) {
   const auto* P = reinterpret_cast<const unsigned char*>(S.data());
   for (size_t I = 0; I < S.size();) {
     const unsigned char C = P[I];
-    const size_t Len = Bytes ? (C < 0x80 ? 1 : 0) : Utf8Length(P + I, S.size() - I);
+    const size_t Len = Bytes ? (C < 0x80 ? 1 : 0) : Utf8SequenceLength(P + I, S.size() - I);
     if (C == '"' || C == '\\') {
       Out += '\\';
       Out += static_cast<char>(C);
@@ -72,12 +55,12 @@ std::string ChangeLine(const TRepairPlan& Plan, const TRepairChange& C) {
   if (C.Kind == TRepairChangeKind::DropTail)
     return "  drop " + Rules + "file, bytes " + std::to_string(C.Offset) + ".." +
            std::to_string(C.Offset + C.Length - 1) + ": " + C.Why;
-  return std::string("  ") + (C.Cleanup ? "tidy " : "change ") + Rules + PlaceText(Plan, C.Where) + ", byte " +
+  return std::string("  ") + (C.Cleanup ? "tidy " : "change ") + Rules + WhereText(C.Where, Plan.SignalLabels) + ", byte " +
          std::to_string(C.Offset) + ": " + C.Field + " " + Shown(C.Old) + " -> " + Shown(C.New) + ": " + C.Why;
 }
 
 std::string RefusalLine(const TRepairPlan& Plan, const TRepairRefusal& R) {
-  std::string Line = "  refuse [" + R.Rule + "] " + PlaceText(Plan, R.Where);
+  std::string Line = "  refuse [" + R.Rule + "] " + WhereText(R.Where, Plan.SignalLabels);
   if (R.Offset >= 0) Line += ", byte " + std::to_string(R.Offset);
   return Line + ": " + R.Message + ": " + R.Reason;
 }
@@ -104,36 +87,9 @@ void PutPlace(std::string& O, const TRepairPlan& Plan, const TWhere& W) {
 
 }  // namespace
 
-std::string DisplayPath(const std::string& Path) {
-  std::string Out;
-  const auto* P = reinterpret_cast<const unsigned char*>(Path.data());
-  for (size_t I = 0; I < Path.size();) {
-    const unsigned char C = P[I];
-    const size_t Len = Utf8Length(P + I, Path.size() - I);
-    if (C == '\\') {
-      Out += "\\\\";
-    } else if (C < 32 || C == 127 || Len == 0) {
-      Out += Hex("\\x%02X", C);
-    } else {
-      Out.append(Path, I, Len);
-      I += Len;
-      continue;
-    }
-    ++I;
-  }
-  return Out;
-}
-
-std::string PlaceText(const TRepairPlan& Plan, const TWhere& W) {
-  if (W.Kind != TWhereKind::SignalHeader) return WhereKindName(W.Kind);
-  const std::string Label =
-      static_cast<size_t>(W.Signal) < Plan.SignalLabels.size() ? Plan.SignalLabels[static_cast<size_t>(W.Signal)] : "";
-  return "signal " + std::to_string(W.Signal + 1) + " (" + EscapeBytes(Label) + ")";
-}
-
 std::vector<std::string> FormatPlanLines(const TRepairPlan& Plan) {
   std::vector<std::string> Lines;
-  Lines.push_back(DisplayPath(Plan.Path) + ": " +
+  Lines.push_back(DisplayName(Plan.Path) + ": " +
                   (Plan.NothingToRepair() ? std::string("no fault found")
                                           : Count(Plan.Changes.size(), "change") + ", " +
                                                 Count(Plan.Refusals.size(), "fault") + " left as found"));

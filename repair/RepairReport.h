@@ -17,9 +17,6 @@ enum class TRepairOutcome {
   Failed            // the copy could not be written
 };
 
-// "general header", "signal 2 (EEG Fpz-Cz)", "file".
-std::string PlaceText(const TRepairPlan& Plan, const TWhere& Where);
-
 // A heading ("in.edf: 2 changes, 1 fault left as found") and one line per
 // change and per fault left as found, each indented by two blanks:
 //   change [header.startdate.layout] general header, byte 168: StartDate 01-02-03 -> 01.02.03: why
@@ -34,6 +31,3 @@ std::vector<std::string> FormatPlanLines(const TRepairPlan& Plan);
 std::string FormatPlanJson(const TRepairPlan& Plan, TRepairOutcome Outcome, const std::string& Out,
                            const std::string& Error);
 
-// A path as one printable line: control bytes and bytes that are not UTF-8
-// as \xNN, backslashes doubled.
-std::string DisplayPath(const std::string& Path);
