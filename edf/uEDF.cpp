@@ -187,19 +187,20 @@ void TCustomEDFFile::ReadHeader() {
   VASSERT(FStream != nullptr, "Data file is not open");
   FFileInfo.reset();
   const int64_t size = FileSize();
+  // The whole general header in one read; the fields are then cut from memory.
+  std::string header(static_cast<size_t>(EDFGeneralHeaderBytes), ' ');
+  header.resize(static_cast<size_t>(FStream->ReadAt(0, header.data(), EDFGeneralHeaderBytes)));
   // The format is the first byte's, also in a file too short for a header.
-  char first = 0;
-  FFormat = size > 0 && FStream->ReadAt(0, &first, 1) == 1 ? EDFFormatOf(std::string(1, first))
-                                                          : TEDFFormat::EDF;
+  FFormat = EDFFormatOf(header.substr(0, 1));
   FFileInfo = NewFileInfo();
   // SetStrict re-parses the still empty record; skipped when it already agrees.
   if (FFileInfo->Strict() != FStrict) FFileInfo->SetStrict(FStrict);
   FCurrentRecord = -1;
   TEDFRawFileHeader raw{};
-  if (size >= EDFGeneralHeaderBytes) {
-    FStream->Seek(0);
+  if (size >= EDFGeneralHeaderBytes && static_cast<int64_t>(header.size()) == EDFGeneralHeaderBytes) {
     for (int f = 0; f < EDFFieldCount; ++f)
-      raw[static_cast<size_t>(f)] = ReadField(EDFGeneralFieldWidths[static_cast<size_t>(f)]);
+      raw[static_cast<size_t>(f)] = ReadFieldFrom(header, EDFGeneralFieldOffset(f), EDFGeneralFieldWidths[static_cast<size_t>(f)]);
+    FStream->Seek(EDFGeneralHeaderBytes);
   }
   FFileInfo->LoadFromRaw(raw);
   FFileInfo->SetOriginalHeader(raw);
