@@ -170,9 +170,8 @@ void JudgeOpenFile(TEDFFile& F, THeaderJudgement& Out) {
   // From here on strict checking is switched back on however we leave, so
   // that later navigation always shows the strict rules.
   TFindings Layout;
-  F.SetStrict(false);
   try {
-    F.ReadHeaders();
+    F.ReadHeadersUnder(false);
     if (!F.HeaderErrors().Contains(heSignalHeader)) ShowSignal(F, 0, Out);
     Layout = JudgeRecordLayout(F, Out);
   } catch (...) {

@@ -240,6 +240,15 @@ void TCustomEDFFile::ReadHeaders() {
   UpdateChunks(nullptr);
 }
 
+void TCustomEDFFile::ReadHeadersUnder(bool Strict) {
+  FStrict = Strict;
+  if (!FActive && !FCreating) return;
+  ReadHeader();
+  ReadSignalHeaders();
+  FValid = HeaderValid() && SignalHeadersValid();
+  UpdateChunks(nullptr);
+}
+
 void TCustomEDFFile::ReadDataRecord(int32_t Index) {
   if (Index == FCurrentRecord) return;
   if (!FActive) throw ErrInvalidHeader();
