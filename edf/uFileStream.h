@@ -1,9 +1,12 @@
 // A file opened by name as a byte stream with 64-bit positions. Reads and
-// writes go straight to the operating system at explicit offsets, so the
-// caller's buffer is filled without an intermediate copy.
+// writes go to the operating system at explicit offsets. Small reads at
+// increasing offsets (one data record after another) are served from a block
+// read ahead in one call, so that a record-by-record pass costs about what a
+// pass in large blocks costs; every other read goes straight to the file.
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 enum class TFileStreamMode {
@@ -31,7 +34,10 @@ public:
   void Seek(int64_t Position) { FPosition = Position; }
 
   // Up to Count bytes from Offset into Buffer; returns the bytes read, fewer
-  // than Count only at the end of the file or on a read error.
+  // than Count only at the end of the file or on a read error. Served from
+  // the read-ahead block only while the file still holds every byte asked
+  // for: a file cut since the block was read gives the short read of the
+  // file as it is now. Not for two threads at once on one stream.
   int64_t ReadAt(int64_t Offset, void* Buffer, int64_t Count) const;
   // ReadAt at the position, which then moves past the bytes read.
   int64_t Read(void* Buffer, int64_t Count);
@@ -41,10 +47,25 @@ public:
   // WriteAt at the position, which then moves past the bytes written.
   void Write(const void* Buffer, int64_t Count);
 
+  // The largest read-ahead block; reads of half of it or more always go
+  // straight to the file.
+  static constexpr int64_t ReadAheadBytes = int64_t{1} << 20;
+
 private:
+  int64_t ReadDirect(int64_t Offset, void* Buffer, int64_t Count) const;
+  int64_t ReadAhead(int64_t Offset, void* Buffer, int64_t Count) const;
+  void DropReadAhead() const;
+
   std::string FFileName;
   int FHandle = -1;
   int64_t FPosition = 0;
+  // The read-ahead state: a const read still moves it.
+  mutable std::unique_ptr<char[]> FBlock;  // ReadAheadBytes once a run of reads needs it
+  mutable int64_t FBlockStart = 0;
+  mutable int64_t FBlockLength = 0;  // the bytes of the file from FBlockStart it holds
+  mutable int64_t FFillBytes = 0;    // what the next fill reads: grows along a run
+  mutable int64_t FLastEnd = -1;     // where the previous read ended, -1 after a jump
+  mutable int FRun = 0;              // reads in a row, each at or after the last one's end
 };
 
 // Whether Path can be opened for reading as TFileStream opens it: "" when it
