@@ -12,7 +12,10 @@
 
 namespace {
 
-using TFoldFunction = void (*)(const uint8_t*, int64_t, int32_t&, int32_t&);
+// One signal's samples: Count at P, then Count more every Stride bytes,
+// Records times.
+using TFoldFunction = void (*)(const uint8_t* P, int64_t Count, int64_t Records, int64_t Stride,
+                               int32_t& Min, int32_t& Max);
 
 // The 24-bit sample at Bytes, low byte first, sign-extended from bit 23.
 int32_t LoadLE24(const uint8_t* Bytes) {
@@ -20,26 +23,32 @@ int32_t LoadLE24(const uint8_t* Bytes) {
   return static_cast<int32_t>(U << 8) >> 8;
 }
 
-void Fold16Portable(const uint8_t* P, int64_t Count, int32_t& Min, int32_t& Max) {
+void Fold16Portable(const uint8_t* P, int64_t Count, int64_t Records, int64_t Stride, int32_t& Min,
+                    int32_t& Max) {
   // 16-bit locals: the extremes of 16-bit samples, widened once per call.
   int16_t Lo = INT16_MAX;
   int16_t Hi = INT16_MIN;
-  for (int64_t i = 0; i < Count; ++i) {
-    const int16_t V = LoadLE16(P + 2 * i);
-    Lo = std::min(Lo, V);
-    Hi = std::max(Hi, V);
+  for (int64_t r = 0; r < Records; ++r, P += Stride) {
+    for (int64_t i = 0; i < Count; ++i) {
+      const int16_t V = LoadLE16(P + 2 * i);
+      Lo = std::min(Lo, V);
+      Hi = std::max(Hi, V);
+    }
   }
   Min = std::min<int32_t>(Min, Lo);
   Max = std::max<int32_t>(Max, Hi);
 }
 
-void Fold24Portable(const uint8_t* P, int64_t Count, int32_t& Min, int32_t& Max) {
+void Fold24Portable(const uint8_t* P, int64_t Count, int64_t Records, int64_t Stride, int32_t& Min,
+                    int32_t& Max) {
   int32_t Lo = Min;
   int32_t Hi = Max;
-  for (int64_t i = 0; i < Count; ++i) {
-    const int32_t V = LoadLE24(P + 3 * i);
-    Lo = std::min(Lo, V);
-    Hi = std::max(Hi, V);
+  for (int64_t r = 0; r < Records; ++r, P += Stride) {
+    for (int64_t i = 0; i < Count; ++i) {
+      const int32_t V = LoadLE24(P + 3 * i);
+      Lo = std::min(Lo, V);
+      Hi = std::max(Hi, V);
+    }
   }
   Min = Lo;
   Max = Hi;
@@ -70,40 +79,43 @@ AVX2_FUNCTION int16_t HighestOf(__m256i V) {
   return static_cast<int16_t>(U ^ 0x7FFF);
 }
 
-AVX2_FUNCTION void Fold16Avx2(const uint8_t* P, int64_t Count, int32_t& Min, int32_t& Max) {
+AVX2_FUNCTION void Fold16Avx2(const uint8_t* P, int64_t Count, int64_t Records, int64_t Stride,
+                              int32_t& Min, int32_t& Max) {
   constexpr int64_t Lanes = 16;
   if (Count < Lanes) {
-    Fold16Portable(P, Count, Min, Max);
+    Fold16Portable(P, Count, Records, Stride, Min, Max);
     return;
   }
   __m256i Lo0 = _mm256_set1_epi16(INT16_MAX);
   __m256i Lo1 = Lo0;
   __m256i Hi0 = _mm256_set1_epi16(INT16_MIN);
   __m256i Hi1 = Hi0;
-  int64_t i = 0;
-  // Four vectors per turn on two pairs of accumulators, so that the loads,
-  // not the dependency of one accumulator on the last, set the pace.
-  for (; i + 4 * Lanes <= Count; i += 4 * Lanes) {
-    const uint8_t* Q = P + 2 * i;
-    const __m256i A = Load256(Q);
-    const __m256i B = Load256(Q + 32);
-    const __m256i C = Load256(Q + 64);
-    const __m256i D = Load256(Q + 96);
-    Lo0 = _mm256_min_epi16(Lo0, _mm256_min_epi16(A, C));
-    Hi0 = _mm256_max_epi16(Hi0, _mm256_max_epi16(A, C));
-    Lo1 = _mm256_min_epi16(Lo1, _mm256_min_epi16(B, D));
-    Hi1 = _mm256_max_epi16(Hi1, _mm256_max_epi16(B, D));
-  }
-  for (; i + Lanes <= Count; i += Lanes) {
-    const __m256i A = Load256(P + 2 * i);
-    Lo0 = _mm256_min_epi16(Lo0, A);
-    Hi0 = _mm256_max_epi16(Hi0, A);
-  }
-  if (i < Count) {
-    // The last 16 samples once more: folding a sample twice changes nothing.
-    const __m256i A = Load256(P + 2 * (Count - Lanes));
-    Lo1 = _mm256_min_epi16(Lo1, A);
-    Hi1 = _mm256_max_epi16(Hi1, A);
+  for (int64_t r = 0; r < Records; ++r, P += Stride) {
+    int64_t i = 0;
+    // Four vectors per turn on two pairs of accumulators, so that the loads,
+    // not the dependency of one accumulator on the last, set the pace.
+    for (; i + 4 * Lanes <= Count; i += 4 * Lanes) {
+      const uint8_t* Q = P + 2 * i;
+      const __m256i A = Load256(Q);
+      const __m256i B = Load256(Q + 32);
+      const __m256i C = Load256(Q + 64);
+      const __m256i D = Load256(Q + 96);
+      Lo0 = _mm256_min_epi16(Lo0, _mm256_min_epi16(A, C));
+      Hi0 = _mm256_max_epi16(Hi0, _mm256_max_epi16(A, C));
+      Lo1 = _mm256_min_epi16(Lo1, _mm256_min_epi16(B, D));
+      Hi1 = _mm256_max_epi16(Hi1, _mm256_max_epi16(B, D));
+    }
+    for (; i + Lanes <= Count; i += Lanes) {
+      const __m256i A = Load256(P + 2 * i);
+      Lo0 = _mm256_min_epi16(Lo0, A);
+      Hi0 = _mm256_max_epi16(Hi0, A);
+    }
+    if (i < Count) {
+      // The last 16 samples once more: folding a sample twice changes nothing.
+      const __m256i A = Load256(P + 2 * (Count - Lanes));
+      Lo1 = _mm256_min_epi16(Lo1, A);
+      Hi1 = _mm256_max_epi16(Hi1, A);
+    }
   }
   Min = std::min<int32_t>(Min, LowestOf(_mm256_min_epi16(Lo0, Lo1)));
   Max = std::max<int32_t>(Max, HighestOf(_mm256_max_epi16(Hi0, Hi1)));
@@ -134,10 +146,11 @@ AVX2_FUNCTION int32_t HighestOf32(__m256i V) {
   return _mm_cvtsi128_si32(M);
 }
 
-AVX2_FUNCTION void Fold24Avx2(const uint8_t* P, int64_t Count, int32_t& Min, int32_t& Max) {
+AVX2_FUNCTION void Fold24Avx2(const uint8_t* P, int64_t Count, int64_t Records, int64_t Stride,
+                              int32_t& Min, int32_t& Max) {
   constexpr int64_t Lanes = 8;
   if (Count < Lanes) {
-    Fold24Portable(P, Count, Min, Max);
+    Fold24Portable(P, Count, Records, Stride, Min, Max);
     return;
   }
   // Byte k of each 32-bit lane: a zero, then the sample's three bytes. The
@@ -149,27 +162,29 @@ AVX2_FUNCTION void Fold24Avx2(const uint8_t* P, int64_t Count, int32_t& Min, int
   __m256i Lo1 = Lo0;
   __m256i Hi0 = _mm256_set1_epi32(INT32_MIN);
   __m256i Hi1 = Hi0;
-  int64_t i = 0;
-  for (; i + 4 * Lanes <= Count; i += 4 * Lanes) {
-    const uint8_t* Q = P + 3 * i;
-    const __m256i A = Load24x8(Q, Spread);
-    const __m256i B = Load24x8(Q + 24, Spread);
-    const __m256i C = Load24x8(Q + 48, Spread);
-    const __m256i D = Load24x8(Q + 72, Spread);
-    Lo0 = _mm256_min_epi32(Lo0, _mm256_min_epi32(A, C));
-    Hi0 = _mm256_max_epi32(Hi0, _mm256_max_epi32(A, C));
-    Lo1 = _mm256_min_epi32(Lo1, _mm256_min_epi32(B, D));
-    Hi1 = _mm256_max_epi32(Hi1, _mm256_max_epi32(B, D));
-  }
-  for (; i + Lanes <= Count; i += Lanes) {
-    const __m256i A = Load24x8(P + 3 * i, Spread);
-    Lo0 = _mm256_min_epi32(Lo0, A);
-    Hi0 = _mm256_max_epi32(Hi0, A);
-  }
-  if (i < Count) {
-    const __m256i A = Load24x8(P + 3 * (Count - Lanes), Spread);
-    Lo1 = _mm256_min_epi32(Lo1, A);
-    Hi1 = _mm256_max_epi32(Hi1, A);
+  for (int64_t r = 0; r < Records; ++r, P += Stride) {
+    int64_t i = 0;
+    for (; i + 4 * Lanes <= Count; i += 4 * Lanes) {
+      const uint8_t* Q = P + 3 * i;
+      const __m256i A = Load24x8(Q, Spread);
+      const __m256i B = Load24x8(Q + 24, Spread);
+      const __m256i C = Load24x8(Q + 48, Spread);
+      const __m256i D = Load24x8(Q + 72, Spread);
+      Lo0 = _mm256_min_epi32(Lo0, _mm256_min_epi32(A, C));
+      Hi0 = _mm256_max_epi32(Hi0, _mm256_max_epi32(A, C));
+      Lo1 = _mm256_min_epi32(Lo1, _mm256_min_epi32(B, D));
+      Hi1 = _mm256_max_epi32(Hi1, _mm256_max_epi32(B, D));
+    }
+    for (; i + Lanes <= Count; i += Lanes) {
+      const __m256i A = Load24x8(P + 3 * i, Spread);
+      Lo0 = _mm256_min_epi32(Lo0, A);
+      Hi0 = _mm256_max_epi32(Hi0, A);
+    }
+    if (i < Count) {
+      const __m256i A = Load24x8(P + 3 * (Count - Lanes), Spread);
+      Lo1 = _mm256_min_epi32(Lo1, A);
+      Hi1 = _mm256_max_epi32(Hi1, A);
+    }
   }
   Min = std::min(Min, LowestOf32(_mm256_min_epi32(Lo0, Lo1)) >> 8);
   Max = std::max(Max, HighestOf32(_mm256_max_epi32(Hi0, Hi1)) >> 8);
@@ -194,6 +209,7 @@ TFoldFunction FoldFunction(TFoldPath Path, int SampleBytes) {
   return SampleBytes == 2 ? Fold16Portable : Fold24Portable;
 }
 
+// Chosen once; a call then costs one indirect jump.
 struct TActiveFolds {
   TFoldFunction Fold16;
   TFoldFunction Fold24;
@@ -202,6 +218,13 @@ struct TActiveFolds {
 const TActiveFolds& ActiveFolds() {
   static const TActiveFolds Folds{FoldFunction(ActiveFoldPath(), 2), FoldFunction(ActiveFoldPath(), 3)};
   return Folds;
+}
+
+TFoldFunction ActiveFold(int SampleBytes) {
+  const TActiveFolds& Folds = ActiveFolds();
+  if (SampleBytes == 2) return Folds.Fold16;
+  VASSERT(SampleBytes == 3, "Samples of 2 or 3 bytes only");
+  return Folds.Fold24;
 }
 
 }  // namespace
@@ -218,18 +241,16 @@ bool FoldPathAvailable(TFoldPath Path) {
 }
 
 void FoldSamples(const uint8_t* Bytes, int64_t Count, int SampleBytes, int32_t& Min, int32_t& Max) {
-  if (Count <= 0) return;
-  const TActiveFolds& Folds = ActiveFolds();
-  if (SampleBytes == 2)
-    Folds.Fold16(Bytes, Count, Min, Max);
-  else if (SampleBytes == 3)
-    Folds.Fold24(Bytes, Count, Min, Max);
-  else
-    VASSERT(false, "Samples of 2 or 3 bytes only");
+  if (Count > 0) ActiveFold(SampleBytes)(Bytes, Count, 1, 0, Min, Max);
 }
 
-void FoldSamplesWith(TFoldPath Path, const uint8_t* Bytes, int64_t Count, int SampleBytes,
-                     int32_t& Min, int32_t& Max) {
+void FoldSignalBlock(const uint8_t* Bytes, int64_t Count, int SampleBytes, int64_t Records,
+                     int64_t RecordBytes, int32_t& Min, int32_t& Max) {
+  if (Count > 0 && Records > 0) ActiveFold(SampleBytes)(Bytes, Count, Records, RecordBytes, Min, Max);
+}
+
+void FoldSignalBlockWith(TFoldPath Path, const uint8_t* Bytes, int64_t Count, int SampleBytes,
+                         int64_t Records, int64_t RecordBytes, int32_t& Min, int32_t& Max) {
   const TFoldFunction Fold = FoldFunction(Path, SampleBytes);
-  if (Count > 0) Fold(Bytes, Count, Min, Max);
+  if (Count > 0 && Records > 0) Fold(Bytes, Count, Records, RecordBytes, Min, Max);
 }
