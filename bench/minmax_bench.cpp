@@ -7,6 +7,11 @@
 //                                (default 10000)
 //   minmax_bench --parse N       the header-record parsing of one file, N
 //                                times, to be counted under callgrind
+//   minmax_bench --write F MiB   only write the EDF file F, to profile a pass
+//   minmax_bench --window F      only the window-driven scan of F, to profile it
+//   minmax_bench --peak-child block|records|bdf F NrRecords
+//                                one pass over F (what the peak memory and a
+//                                profile of one pass are taken from)
 //
 // Writes an EDF file of 20 signals, 1 s records of 256 samples per signal,
 // with the library's own writer, and a BDF-shaped file of the same layout with
@@ -494,6 +499,15 @@ int main(int argc, char** argv) {
     if (argc == 5 && std::strcmp(argv[1], "--peak-child") == 0)
       return PeakChild(argv[2], argv[3], std::atoll(argv[4]));
     if (argc == 3 && std::strcmp(argv[1], "--parse") == 0) return ParseLoop(std::atoi(argv[2]));
+    if (argc == 3 && std::strcmp(argv[1], "--window") == 0) {
+      const std::optional<double> C = MeasureWindowDrivenScan(argv[2]);
+      std::printf("window-driven scan: %s s\n", C ? std::to_string(*C).c_str() : "not built");
+      return 0;
+    }
+    if (argc == 4 && std::strcmp(argv[1], "--write") == 0) {
+      WriteEdf(argv[2], RecordsFor(std::atoll(argv[3]), 2));
+      return 0;
+    }
     const int64_t MiB = argc > 1 ? std::atoll(argv[1]) : 1024;
     const int NrFiles = argc > 2 ? std::atoi(argv[2]) : 10000;
     if (MiB <= 0 || NrFiles <= 0) {

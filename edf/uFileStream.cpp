@@ -123,7 +123,7 @@ int64_t TFileStream::ReadAt(int64_t Offset, void* Buffer, int64_t Count) const {
     // A jump: whatever the block holds was read for another run.
     DropReadAhead();
   }
-  const int64_t Got = FRun >= RunBeforeReadAhead && Count < ReadAheadBytes / 2
+  const int64_t Got = FRun >= RunBeforeReadAhead && Count < ReadAheadBelowBytes
                           ? ReadAhead(Offset, Buffer, Count)
                           : ReadDirect(Offset, Buffer, Count);
   FLastEnd = Offset + Got;

@@ -1,8 +1,9 @@
 // A file opened by name as a byte stream with 64-bit positions. Reads and
 // writes go to the operating system at explicit offsets. Small reads at
-// increasing offsets (one data record after another) are served from a block
-// read ahead in one call, so that a record-by-record pass costs about what a
-// pass in large blocks costs; every other read goes straight to the file.
+// increasing offsets (one data record after another, a header field by
+// field) are served from a block read ahead in one call, so that a pass in
+// small steps costs about what a pass in large blocks costs; every other
+// read goes straight to the file.
 #pragma once
 
 #include <cstdint>
@@ -47,9 +48,11 @@ public:
   // WriteAt at the position, which then moves past the bytes written.
   void Write(const void* Buffer, int64_t Count);
 
-  // The largest read-ahead block; reads of half of it or more always go
-  // straight to the file.
+  // The largest read-ahead block.
   static constexpr int64_t ReadAheadBytes = int64_t{1} << 20;
+  // Only reads smaller than this are served from the block: for larger ones
+  // the copy out of the block costs more than the call it saves.
+  static constexpr int64_t ReadAheadBelowBytes = int64_t{16} << 10;
 
 private:
   int64_t ReadDirect(int64_t Offset, void* Buffer, int64_t Count) const;
