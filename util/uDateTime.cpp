@@ -68,8 +68,8 @@ bool TDateTimeStringConvertor::IsTokenValid() const {
 bool TDateTimeStringConvertor::IsFormatValid() {
   if (FJudged && FJudgedFormat == Format) return FJudgedValid;
   const TFormatTokens Tokens = DateTimeFormatTokens(Format);
-  bool Valid = !Tokens->empty();
-  for (const TDateTimeToken& T : *Tokens) {
+  bool Valid = !Tokens.empty();
+  for (const TDateTimeToken& T : Tokens) {
     // IsTokenValid reads the tokenizer's current token.
     Tokenizer.TokenKind = T.Kind;
     if (!IsTokenValid()) {
@@ -112,7 +112,7 @@ std::string TDateTimeStringConvertor::NormalizeFormatDepth(const std::string& F,
   std::string Result;
   TDateTimeTokenKind Last = tkNone;
   const TFormatTokens Tokens = DateTimeFormatTokens(F);
-  for (const TDateTimeToken& T : *Tokens) {
+  for (const TDateTimeToken& T : Tokens) {
     const TDateTimeTokenKind Kind = T.Kind;
     switch (Kind) {
       case tkC:

@@ -43,7 +43,7 @@ std::string WholeDays(TDateTime V) {
 std::string TDateTimeStringConvertor::BuildText() {
   const TFormatTokens Tokens = DateTimeFormatTokens(Format);
   HasAmPm = false;
-  for (const TDateTimeToken& T : *Tokens)
+  for (const TDateTimeToken& T : Tokens)
     if (T.Kind == tkAmPm || T.Kind == tkAP || T.Kind == tkAmPmLocale) HasAmPm = true;
 
   const TDateTime V = ValueToDecode();
@@ -51,7 +51,7 @@ std::string TDateTimeStringConvertor::BuildText() {
   DayOfWeek = ::DayOfWeek(V);
 
   std::string Result;
-  for (const TDateTimeToken& T : *Tokens) Result += FormatToken(T.Kind, T.Text);
+  for (const TDateTimeToken& T : Tokens) Result += FormatToken(T.Kind, T.Text);
   return Result;
 }
 

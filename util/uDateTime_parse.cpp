@@ -70,7 +70,7 @@ void TDateTimeStringConvertor::SetDateTimeText(const std::string& S) {
   const TFormatTokens Tokens = DateTimeFormatTokens(NormalizeFormat(Format));
   int P = 1;
   bool Ok = true;
-  for (const TDateTimeToken& T : *Tokens) {
+  for (const TDateTimeToken& T : Tokens) {
     Ok = ParseToken(T.Kind, T.Text, P, S);
     if (!Ok) break;
   }

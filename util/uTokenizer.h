@@ -119,8 +119,13 @@ public:
   explicit TFormatTokens(const TDateTimeTokens* Cached) : FList(Cached) {}
   explicit TFormatTokens(std::unique_ptr<TDateTimeTokens> Owned)
       : FList(Owned.get()), FOwned(std::move(Owned)) {}
-  const TDateTimeTokens& operator*() const { return *FList; }
-  const TDateTimeTokens* operator->() const { return FList; }
+  // A loop over the handle itself keeps it alive: for (T : DateTimeFormatTokens(F)).
+  TDateTimeTokens::const_iterator begin() const { return FList->begin(); }
+  TDateTimeTokens::const_iterator end() const { return FList->end(); }
+  bool empty() const { return FList->empty(); }
+  const TDateTimeTokens& operator*() const& { return *FList; }
+  // The list of a handle about to go may go with it.
+  const TDateTimeTokens& operator*() const&& = delete;
 
 private:
   const TDateTimeTokens* FList;
