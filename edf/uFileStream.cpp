@@ -138,20 +138,26 @@ void TFileStream::DropReadAhead() const {
 }
 
 int64_t TFileStream::ReadAhead(int64_t Offset, void* Buffer, int64_t Count) const {
-  const bool InBlock = FBlockLength > 0 && Offset >= FBlockStart &&
-                       Offset + Count <= FBlockStart + FBlockLength;
+  const int64_t End = Offset + Count;
   bool Fresh = false;
-  if (!InBlock) {
-    if (!FBlock) FBlock.reset(new char[static_cast<size_t>(ReadAheadBytes)]);
+  if (!(FBlockLength > 0 && Offset >= FBlockStart && End <= FBlockStart + FBlockLength)) {
     const int64_t Fill = std::max(Count, FFillBytes);
+    if (Fill > FBlockCapacity) {
+      FBlock.reset(new char[static_cast<size_t>(Fill)]);
+      FBlockCapacity = Fill;
+    }
+    // One call: a short fill is the end of the file, or this read asks again below.
+    ssize_t N = 0;
+    do {
+      N = ::pread(FHandle, FBlock.get(), static_cast<size_t>(Fill), static_cast<off_t>(Offset));
+    } while (N < 0 && errno == EINTR);
     FBlockStart = Offset;
-    FBlockLength = ReadDirect(Offset, FBlock.get(), Fill);
+    FBlockLength = std::max<int64_t>(N, 0);
     FFillBytes = std::min(2 * FFillBytes, ReadAheadBytes);
     Fresh = true;
   }
   // Bytes read earlier are handed out only while the file still reaches past
   // them: a file cut meanwhile must give its short read, not what it held.
-  const int64_t End = Offset + Count;
   if (End <= FBlockStart + FBlockLength &&
       (Fresh || ::lseek(FHandle, 0, SEEK_END) >= static_cast<off_t>(End))) {
     std::memcpy(Buffer, FBlock.get() + (Offset - FBlockStart), static_cast<size_t>(Count));

@@ -63,7 +63,8 @@ private:
   int FHandle = -1;
   int64_t FPosition = 0;
   // The read-ahead state: a const read still moves it.
-  mutable std::unique_ptr<char[]> FBlock;  // ReadAheadBytes once a run of reads needs it
+  mutable std::unique_ptr<char[]> FBlock;  // grows with the fills, up to ReadAheadBytes
+  mutable int64_t FBlockCapacity = 0;
   mutable int64_t FBlockStart = 0;
   mutable int64_t FBlockLength = 0;  // the bytes of the file from FBlockStart it holds
   mutable int64_t FFillBytes = 0;    // what the next fill reads: grows along a run
