@@ -27,7 +27,11 @@
 //       as a block hook in ScanRecords would allow;
 //   (c) the scan as the window drives it (Tools, with its progress window and
 //       one event pass per record), and (c2) the same record-by-record scan
-//       without the window (ScanDigitalMinMax);
+//       without the window (ScanDigitalMinMax); then two variants of that
+//       rhythm the window could adopt: (c3) each record read by
+//       ReadDataRecord and folded in place by FoldSamples, window events
+//       after every record, and (c4) the same with window events at most
+//       every 10 ms;
 //   (d) the conformance pass;
 //   (e) the 24-bit block scan of the BDF-shaped file, folded by FoldSamples,
 //       and (e3) folded a block at a time;
@@ -68,10 +72,13 @@
 #if __has_include(<QApplication>)
 #include <QApplication>
 #include <QDialog>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QProgressBar>
 
 #include "app/uDialogs.h"
 #include "app/uMain.h"
+#include "check/uFormProgress.h"
 #define VELLICOR_BENCH_WINDOW 1
 #endif
 
@@ -366,8 +373,50 @@ std::optional<double> MeasureWindowDrivenScan(const std::string& Path) {
     throw std::runtime_error("the window did not complete the check");
   return Seconds;
 }
+
+// (c3), (c4): one record at a time through the file object, each signal
+// folded in place, with a progress window whose events are pumped after
+// every record (Every 0) or when Every has passed since the last pump.
+std::optional<double> MeasureWindowRhythm(const std::string& Path, int64_t EveryMs) {
+  static int Argc = 1;
+  static char Name[] = "minmax_bench";
+  static char* Argv[] = {Name, nullptr};
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication Application(Argc, Argv);
+  TFormProgress Progress;
+  Progress.show();
+  QCoreApplication::processEvents();
+  TEDFFile F;
+  F.SetFileName(Path);
+  F.SetReadOnly(true);
+  F.SetActive(true);
+  const int Ns = F.SignalCount();
+  std::vector<std::pair<int64_t, int64_t>> Spans;  // buffer offset, samples: once per file
+  for (int j = 0; j < Ns; ++j) Spans.emplace_back(F.GetSignal(j)->BufferOffset(), F.GetSignal(j)->NrSamples());
+  const int32_t N = F.FileInfo()->NrDataRecords();
+  return SecondsOf([&] {
+    std::vector<int32_t> Min(static_cast<size_t>(Ns), INT32_MAX), Max(static_cast<size_t>(Ns), INT32_MIN);
+    QElapsedTimer SincePump;
+    SincePump.start();
+    for (int32_t r = 0; r < N; ++r) {
+      F.ReadDataRecord(r);
+      // The buffer holds the samples in host order: little-endian here.
+      const auto* Bytes = reinterpret_cast<const uint8_t*>(F.GetBuffer()->data());
+      for (int j = 0; j < Ns; ++j)
+        FoldSamples(Bytes + 2 * Spans[static_cast<size_t>(j)].first, Spans[static_cast<size_t>(j)].second, 2,
+                    Min[static_cast<size_t>(j)], Max[static_cast<size_t>(j)]);
+      Progress.ProgressBar->setValue(ProgressPercent(r, N));
+      if (EveryMs == 0 || SincePump.elapsed() >= EveryMs) {
+        QCoreApplication::processEvents();
+        SincePump.restart();
+      }
+      if (Progress.Cancelled()) break;
+    }
+  });
+}
 #else
 std::optional<double> MeasureWindowDrivenScan(const std::string& /*Path*/) { return std::nullopt; }
+std::optional<double> MeasureWindowRhythm(const std::string& /*Path*/, int64_t /*EveryMs*/) { return std::nullopt; }
 #endif
 
 // ---------------------------------------------------------------- the batch
@@ -563,6 +612,10 @@ int main(int argc, char** argv) {
     else
       std::printf("(c) scan as the window drives it: not measured (a build without the window)\n");
     Line("(c2) record-by-record scan, no window", Bytes, SecondsOf([&] { RecordScan(Path); }), A);
+    if (const std::optional<double> C3 = MeasureWindowRhythm(Path, 0))
+      Line("(c3) records + FoldSamples, events every record", Bytes, *C3, A);
+    if (const std::optional<double> C4 = MeasureWindowRhythm(Path, 10))
+      Line("(c4) records + FoldSamples, events every 10 ms", Bytes, *C4, A);
     if (const std::optional<double> D = MeasureConformancePass(Path))
       Line("(d) conformance pass", Bytes, *D, A);
     else
