@@ -1,6 +1,6 @@
 #include "util/uDateTime.h"
 
-#include <map>
+#include <unordered_map>
 
 #include "support/uSysUtils.h"
 #include "util/uLocale.h"
@@ -86,7 +86,7 @@ bool TDateTimeStringConvertor::IsFormatValid() {
 std::string TDateTimeStringConvertor::NormalizeFormat(const std::string& F) const {
   // A format that names no locale format normalises alike under all
   // settings: done once per thread.
-  thread_local std::map<std::string, std::string, std::less<>> Kept;
+  thread_local std::unordered_map<std::string, std::string, TFormatHash, std::equal_to<>> Kept;
   if (const auto It = Kept.find(F); It != Kept.end()) return It->second;
   bool NeedsSettings = false;
   std::string Result = NormalizeFormatDepth(F, 0, NeedsSettings);

@@ -1,7 +1,7 @@
 #include "util/uTokenizer.h"
 
 #include <cstddef>
-#include <map>
+#include <unordered_map>
 
 namespace {
 
@@ -195,9 +195,9 @@ TDateTimeTokens Tokenize(std::string_view Format) {
 }  // namespace
 
 TFormatTokens DateTimeFormatTokens(std::string_view Format) {
-  // Per thread, so that no lookup waits for a lock; a map, so that the lists
-  // never move.
-  thread_local std::map<std::string, TDateTimeTokens, std::less<>> Cache;
+  // Per thread, so that no lookup waits for a lock. The lists never move:
+  // a rehash moves no element of an unordered map.
+  thread_local std::unordered_map<std::string, TDateTimeTokens, TFormatHash, std::equal_to<>> Cache;
   auto It = Cache.find(Format);
   if (It == Cache.end()) {
     if (Cache.size() >= MaxCachedFormats) return TFormatTokens(std::make_unique<TDateTimeTokens>(Tokenize(Format)));

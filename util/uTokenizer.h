@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <initializer_list>
 #include <memory>
 #include <string>
@@ -130,6 +131,13 @@ public:
 private:
   const TDateTimeTokens* FList;
   std::unique_ptr<TDateTimeTokens> FOwned;
+};
+
+// A hash for the per-thread format tables, so that a lookup by string_view
+// needs no string.
+struct TFormatHash {
+  using is_transparent = void;
+  size_t operator()(std::string_view S) const { return std::hash<std::string_view>{}(S); }
 };
 
 // The tokens of Format in order, as First and then Next read them until one
