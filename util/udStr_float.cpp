@@ -210,6 +210,13 @@ long double StrToFloatSep(const std::string& S, char D, char T) {
   return Value;
 }
 
+bool TryStrToFloatSep(const std::string& S, char D, char T, long double& Value) {
+  long double Read = 0.0L;
+  if (!ReadFloat(S, D, T, Read)) return false;
+  Value = Read;
+  return true;
+}
+
 // A guess from the shape of one number text; callers feed several texts in
 // turn and keep what earlier calls found.
 bool DetectSeparators(const std::string& S, char& D, char& T, bool PreferLast) {

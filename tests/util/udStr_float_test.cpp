@@ -95,10 +95,13 @@ TEST(UdstrNumberTests, ExplicitSeparatorsCheckGroupingAndConvertUnderEitherProce
     ProcessFormatSettings().DecimalSeparator = L;
     for (const Case& C : Cases) {
       EXPECT_EQ(IsValidFloatFormat(C.S, C.D, C.T), C.Valid) << '"' << C.S << "\" L=" << L;
+      long double Tried = -7;
+      EXPECT_EQ(TryStrToFloatSep(C.S, C.D, C.T, Tried), C.Valid) << '"' << C.S << "\" L=" << L;
       if (C.Valid)
         EXPECT_EQ(StrToFloatSep(C.S, C.D, C.T), C.Value) << '"' << C.S << "\" L=" << L;
       else
         ExpectConvertError("Invalid Float Format", [&] { StrToFloatSep(C.S, C.D, C.T); });
+      EXPECT_EQ(Tried, C.Valid ? C.Value : -7) << '"' << C.S << "\" L=" << L;
     }
   }
 }
