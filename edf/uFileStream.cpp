@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -102,7 +103,72 @@ int64_t TFileStream::Size() const {
   return static_cast<int64_t>(st.st_size);
 }
 
+namespace {
+
+// A run starts small, so that reading a header field by field costs no
+// megabyte, and doubles with every fill up to ReadAheadBytes.
+constexpr int64_t FirstFillBytes = int64_t{64} << 10;
+// The reads of a run before read-ahead starts: a header read in one or two
+// calls never fills a block.
+constexpr int RunBeforeReadAhead = 2;
+
+}  // namespace
+
 int64_t TFileStream::ReadAt(int64_t Offset, void* Buffer, int64_t Count) const {
+  if (Count <= 0) return 0;
+  const bool Continues = FLastEnd >= 0 && Offset >= FLastEnd && Offset - FLastEnd < ReadAheadBytes;
+  if (Continues) {
+    ++FRun;
+  } else {
+    // A jump: whatever the block holds was read for another run.
+    DropReadAhead();
+  }
+  const int64_t Got = FRun >= RunBeforeReadAhead && Count < ReadAheadBelowBytes
+                          ? ReadAhead(Offset, Buffer, Count)
+                          : ReadDirect(Offset, Buffer, Count);
+  FLastEnd = Offset + Got;
+  return Got;
+}
+
+void TFileStream::DropReadAhead() const {
+  FRun = 0;
+  FBlockLength = 0;
+  FFillBytes = FirstFillBytes;
+  FLastEnd = -1;
+}
+
+int64_t TFileStream::ReadAhead(int64_t Offset, void* Buffer, int64_t Count) const {
+  const int64_t End = Offset + Count;
+  bool Fresh = false;
+  if (!(FBlockLength > 0 && Offset >= FBlockStart && End <= FBlockStart + FBlockLength)) {
+    const int64_t Fill = std::max(Count, FFillBytes);
+    if (Fill > FBlockCapacity) {
+      FBlock.reset(new char[static_cast<size_t>(Fill)]);
+      FBlockCapacity = Fill;
+    }
+    // One call: a short fill is the end of the file, or this read asks again below.
+    ssize_t N = 0;
+    do {
+      N = ::pread(FHandle, FBlock.get(), static_cast<size_t>(Fill), static_cast<off_t>(Offset));
+    } while (N < 0 && errno == EINTR);
+    FBlockStart = Offset;
+    FBlockLength = std::max<int64_t>(N, 0);
+    FFillBytes = std::min(2 * FFillBytes, ReadAheadBytes);
+    Fresh = true;
+  }
+  // Bytes read earlier are handed out only while the file still reaches past
+  // them: a file cut meanwhile must give its short read, not what it held.
+  if (End <= FBlockStart + FBlockLength &&
+      (Fresh || ::lseek(FHandle, 0, SEEK_END) >= static_cast<off_t>(End))) {
+    std::memcpy(Buffer, FBlock.get() + (Offset - FBlockStart), static_cast<size_t>(Count));
+    return Count;
+  }
+  // The file ends inside the block (or did when it was read): ask the file.
+  FBlockLength = 0;
+  return ReadDirect(Offset, Buffer, Count);
+}
+
+int64_t TFileStream::ReadDirect(int64_t Offset, void* Buffer, int64_t Count) const {
   auto* p = static_cast<char*>(Buffer);
   int64_t done = 0;
   while (done < Count) {
@@ -122,6 +188,8 @@ int64_t TFileStream::Read(void* Buffer, int64_t Count) {
 }
 
 void TFileStream::WriteAt(int64_t Offset, const void* Buffer, int64_t Count) {
+  // The block may hold the old bytes of what is written now.
+  DropReadAhead();
   const auto* p = static_cast<const char*>(Buffer);
   int64_t done = 0;
   while (done < Count) {

@@ -1,5 +1,7 @@
 #include "util/uDateTime.h"
 
+#include <unordered_map>
+
 #include "support/uSysUtils.h"
 #include "util/uLocale.h"
 
@@ -9,13 +11,16 @@ namespace {
 // would recurse without end; deeper expansions than this contribute nothing.
 constexpr int MaxExpansionDepth = 8;
 
+// Beyond this many formats on one thread, normalisations are not kept.
+constexpr size_t MaxKeptNormalisations = 256;
+
 bool IsSeparatorKind(TDateTimeTokenKind Kind) {
   return Kind == tkDateSep || Kind == tkTimeSep || Kind == tkAnyChar;
 }
 
 }  // namespace
 
-TDateTimeStringConvertor::TDateTimeStringConvertor() : FormatSettings(GetLocaleFormatSettings(0)) {}
+TDateTimeStringConvertor::TDateTimeStringConvertor() : FSettings(&LocaleSettings(0)) {}
 
 TDateTime TDateTimeStringConvertor::GetDateTime() const { return Value; }
 
@@ -43,11 +48,15 @@ void TDateTimeStringConvertor::SetFormat(const std::string& F) {
 
 void TDateTimeStringConvertor::SetLocale(uint16_t L) {
   Locale = L;
-  FormatSettings = GetLocaleFormatSettings(L);
+  FSettings = &LocaleSettings(L);
+  FOwnSettings.reset();
 }
 
 void TDateTimeStringConvertor::SetFormatSettings(const TFormatSettings& R) {
-  FormatSettings = R;
+  // Copied before the old copy goes: R may be that copy.
+  auto Copy = std::make_unique<const TFormatSettings>(R);
+  FOwnSettings = std::move(Copy);
+  FSettings = FOwnSettings.get();
   if (IsFormatValid()) DateTimeText = BuildText();
 }
 
@@ -57,50 +66,69 @@ bool TDateTimeStringConvertor::IsTokenValid() const {
 }
 
 bool TDateTimeStringConvertor::IsFormatValid() {
-  Tokenizer.SetText(Format);
-  if (!Tokenizer.First()) return false;
-  do {
-    if (!IsTokenValid()) return false;
-  } while (Tokenizer.Next());
-  return true;
+  if (FJudged && FJudgedFormat == Format) return FJudgedValid;
+  const TFormatTokens Tokens = DateTimeFormatTokens(Format);
+  bool Valid = !Tokens.empty();
+  for (const TDateTimeToken& T : Tokens) {
+    // IsTokenValid reads the tokenizer's current token.
+    Tokenizer.TokenKind = T.Kind;
+    if (!IsTokenValid()) {
+      Valid = false;
+      break;
+    }
+  }
+  FJudgedFormat = Format;
+  FJudgedValid = Valid;
+  FJudged = true;
+  return Valid;
 }
 
 std::string TDateTimeStringConvertor::NormalizeFormat(const std::string& F) const {
-  return NormalizeFormatDepth(F, 0);
+  // A format that names no locale format normalises alike under all
+  // settings: done once per thread.
+  thread_local std::unordered_map<std::string, std::string, TFormatHash, std::equal_to<>> Kept;
+  if (const auto It = Kept.find(F); It != Kept.end()) return It->second;
+  bool NeedsSettings = false;
+  std::string Result = NormalizeFormatDepth(F, 0, NeedsSettings);
+  if (!NeedsSettings && Kept.size() < MaxKeptNormalisations) Kept.emplace(F, Result);
+  return Result;
 }
 
-std::string TDateTimeStringConvertor::NormalizeFormatDepth(const std::string& F, int Depth) const {
+std::string TDateTimeStringConvertor::NormalizeFormatDepth(const std::string& F, int Depth,
+                                                           bool& NeedsSettings) const {
   const TFormatSettings& Process = ProcessFormatSettings();
   // Deliberately not normalised further: the caller gets the locale formats
   // as they stand.
-  if (F.empty()) return Process.ShortDateFormat + " " + Process.LongTimeFormat;
+  if (F.empty()) {
+    NeedsSettings = true;
+    return Process.ShortDateFormat + " " + Process.LongTimeFormat;
+  }
 
+  const TFormatSettings& Settings = FormatSettings();
   const auto Expand = [&](const std::string& Sub) {
-    return Depth < MaxExpansionDepth ? NormalizeFormatDepth(Sub, Depth + 1) : std::string();
+    NeedsSettings = true;
+    return Depth < MaxExpansionDepth ? NormalizeFormatDepth(Sub, Depth + 1, NeedsSettings) : std::string();
   };
-  // Each expansion runs its own tokenizer, so the outer pass is undisturbed.
-  TDateTimeFormatTokenizer T;
-  T.SetText(F);
   std::string Result;
   TDateTimeTokenKind Last = tkNone;
-  if (!T.First()) return Result;
-  do {
-    const TDateTimeTokenKind Kind = T.TokenKind;
+  const TFormatTokens Tokens = DateTimeFormatTokens(F);
+  for (const TDateTimeToken& T : Tokens) {
+    const TDateTimeTokenKind Kind = T.Kind;
     switch (Kind) {
       case tkC:
-        Result += Expand(FormatSettings.ShortDateFormat) + " " + Process.LongTimeFormat;
+        Result += Expand(Settings.ShortDateFormat) + " " + Process.LongTimeFormat;
         break;
       case tkDDDDD:
-        Result += Expand(FormatSettings.ShortDateFormat);
+        Result += Expand(Settings.ShortDateFormat);
         break;
       case tkDDDDDD:
-        Result += Expand(FormatSettings.LongDateFormat);
+        Result += Expand(Settings.LongDateFormat);
         break;
       case tkT:
-        Result += Expand(FormatSettings.ShortTimeFormat);
+        Result += Expand(Settings.ShortTimeFormat);
         break;
       case tkTT:
-        Result += Expand(FormatSettings.LongTimeFormat);
+        Result += Expand(Settings.LongTimeFormat);
         break;
       case tkM:
       case tkMM:
@@ -108,14 +136,14 @@ std::string TDateTimeStringConvertor::NormalizeFormatDepth(const std::string& F,
         if (Last == tkH || Last == tkHH)
           Result += Kind == tkM ? "N" : "NN";
         else
-          Result += T.TokenText;
+          Result += T.Text;
         break;
       default:
-        Result += T.TokenText;
+        Result += T.Text;
         break;
     }
     if (!IsSeparatorKind(Kind)) Last = Kind;
-  } while (T.Next());
+  }
   return Result;
 }
 
@@ -124,11 +152,13 @@ std::string TDateTimeStringConvertor::NormalizeFormatDepth(const std::string& F,
 namespace {
 
 // The common steps of the three functions; the convertor goes with the scope.
+// The format is set without SetFormat: the text SetFormat would build from
+// the value is thrown away by SetDateTimeText.
 void PrepareConvertor(TDateTimeStringConvertor& C, const std::string& S,
                       const std::string& Format, uint32_t LCID) {
   VASSERT(IsValidLCID(LCID), "Invalid LCID");
   C.SetLocale(LangIDFromLCID(LCID));
-  C.SetFormat(Format);
+  C.Format = C.NormalizeFormat(Format);
   VASSERT(C.IsFormatValid(), "Invalid datetime format string");
   C.SetDateTimeText(S);
 }

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -31,6 +32,10 @@ inline constexpr std::array<TTimeUnits, 4> TimeUnitTable{{
 // DateTimeText from the value; SetDateTimeText rebuilds the value from the
 // text; Valid tells whether the pair agrees under Format. The public fields
 // are there to be read; change them through the operations.
+//
+// Cheap to make and to use: the settings are those of a locale table (no
+// copy) until SetFormatSettings gives others, and formats are tokenized once
+// per thread (DateTimeFormatTokens), not per call.
 class TDateTimeStringConvertor {
 public:
   TDateTimeStringConvertor();
@@ -57,11 +62,15 @@ public:
   // letter runs and turns a month after an hour into minutes.
   std::string NormalizeFormat(const std::string& F) const;
   bool IsFormatValid();
+  // The settings of locale L (LocaleSettings: 0 is the default locale).
   void SetLocale(uint16_t L);
+  // A copy of R, kept by the convertor.
   void SetFormatSettings(const TFormatSettings& R);
   void SetFormat(const std::string& F);
+  // The locale settings in use: the month and day names, the locale formats
+  // that c, ddddd, dddddd, t and tt stand for, the decimal separator.
+  const TFormatSettings& FormatSettings() const { return *FSettings; }
 
-  TFormatSettings FormatSettings;
   uint16_t Year = 0;
   uint16_t Month = 0;
   uint16_t DayOfWeek = 0;
@@ -87,7 +96,17 @@ protected:
   virtual TDateTime ValueToDecode() const;
 
 private:
-  std::string NormalizeFormatDepth(const std::string& F, int Depth) const;
+  // NeedsSettings: the result depends on the settings (F is empty or names
+  // a locale format).
+  std::string NormalizeFormatDepth(const std::string& F, int Depth, bool& NeedsSettings) const;
+
+  const TFormatSettings* FSettings;
+  std::unique_ptr<const TFormatSettings> FOwnSettings;  // what SetFormatSettings gave
+  // The format IsFormatValid judged last, and its verdict: the verdict of a
+  // format never changes for one convertor.
+  std::string FJudgedFormat;
+  bool FJudgedValid = false;
+  bool FJudged = false;
 };
 
 // LCID 0 is the user's default locale. Assertions (EAssertionFailed) "Invalid

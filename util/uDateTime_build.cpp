@@ -1,4 +1,5 @@
 // Writing a date-time value as a string under the convertor's format.
+#include <array>
 #include <cmath>
 #include <string>
 
@@ -8,15 +9,22 @@
 namespace {
 
 std::string Padded(unsigned Number, size_t Width) {
-  std::string S = std::to_string(Number);
-  if (S.size() < Width) S.insert(0, Width - S.size(), '0');
+  char Digits[16];
+  size_t N = 0;
+  do {
+    Digits[N++] = static_cast<char>('0' + Number % 10);
+    Number /= 10;
+  } while (Number != 0);
+  std::string S(Width > N ? Width - N : 0, '0');
+  while (N > 0) S += Digits[--N];
   return S;
 }
 
 // Entry Number - 1 of a name list, or empty when the number is out of range
 // (a value outside years 1 to 9999 decodes to all zeros).
-std::string NameAt(const TDynStringArray& Names, unsigned Number) {
-  return (Number >= 1 && Number <= Names.size()) ? Names[Number - 1] : std::string();
+template <size_t N>
+std::string NameAt(const std::array<std::string, N>& Names, unsigned Number) {
+  return (Number >= 1 && Number <= N) ? Names[Number - 1] : std::string();
 }
 
 // A piece of a marker text; empty where the text is too short.
@@ -33,25 +41,17 @@ std::string WholeDays(TDateTime V) {
 }  // namespace
 
 std::string TDateTimeStringConvertor::BuildText() {
+  const TFormatTokens Tokens = DateTimeFormatTokens(Format);
   HasAmPm = false;
-  Tokenizer.SetText(Format);
-  if (Tokenizer.First()) {
-    do {
-      const TDateTimeTokenKind K = Tokenizer.TokenKind;
-      if (K == tkAmPm || K == tkAP || K == tkAmPmLocale) HasAmPm = true;
-    } while (Tokenizer.Next());
-  }
+  for (const TDateTimeToken& T : Tokens)
+    if (T.Kind == tkAmPm || T.Kind == tkAP || T.Kind == tkAmPmLocale) HasAmPm = true;
 
   const TDateTime V = ValueToDecode();
   DecodeDateTime(V, Year, Month, Day, Hour, Minute, Second, Millisecond);
   DayOfWeek = ::DayOfWeek(V);
 
   std::string Result;
-  if (Tokenizer.First()) {
-    do {
-      Result += FormatToken(Tokenizer.TokenKind, Tokenizer.TokenText);
-    } while (Tokenizer.Next());
-  }
+  for (const TDateTimeToken& T : Tokens) Result += FormatToken(T.Kind, T.Text);
   return Result;
 }
 
@@ -65,9 +65,9 @@ std::string TDateTimeStringConvertor::FormatToken(TDateTimeTokenKind Kind,
     case tkDD:
       return Padded(Day, 2);
     case tkDDD:
-      return NameAt(GetShortDayNames(Locale), DayOfWeek);
+      return NameAt(LocaleNameSettings(Locale).ShortDayNames, DayOfWeek);
     case tkDDDD:
-      return NameAt(GetLongDayNames(Locale), DayOfWeek);
+      return NameAt(LocaleNameSettings(Locale).LongDayNames, DayOfWeek);
     case tkDDDDDDD:
       return WholeDays(GetDateTime());
     case tkM:
@@ -75,9 +75,9 @@ std::string TDateTimeStringConvertor::FormatToken(TDateTimeTokenKind Kind,
     case tkMM:
       return Padded(Month, 2);
     case tkMMM:
-      return NameAt(GetShortMonthNames(Locale), Month);
+      return NameAt(LocaleNameSettings(Locale).ShortMonthNames, Month);
     case tkMMMM:
-      return NameAt(GetLongMonthNames(Locale), Month);
+      return NameAt(LocaleNameSettings(Locale).LongMonthNames, Month);
     case tkYY:
       return Padded(Year % 100u, 2);
     case tkYYYY:

@@ -5,22 +5,42 @@
 #include "util/uLocale.h"
 #include "util/udStr.h"
 
+#include <array>
+#include <string_view>
+
 namespace {
 
-bool MatchText(const std::string& S, int& P, const std::string& T) { return MatchAt(S, P, T, true); }
+char UpAscii(char C) { return (C >= 'a' && C <= 'z') ? static_cast<char>(C - 'a' + 'A') : C; }
 
-bool MatchName(const TDynStringArray& Names, const std::string& S, int& P, uint16_t& Into) {
-  int Index = -1;
-  if (!MatchAnyAt(Names, S, Index, P)) return false;
-  Into = static_cast<uint16_t>(Index + 1);
+// MatchAt without a string to hold the word: T at the 1-based P, ASCII
+// letters without regard to case; P moves past it. An empty T matches.
+bool MatchText(const std::string& S, int& P, std::string_view T) {
+  if (T.empty()) return true;
+  if (P < 1 || static_cast<size_t>(P - 1) + T.size() > S.size()) return false;
+  const size_t Start = static_cast<size_t>(P - 1);
+  for (size_t I = 0; I < T.size(); ++I)
+    if (UpAscii(S[Start + I]) != UpAscii(T[I])) return false;
+  P += static_cast<int>(T.size());
   return true;
+}
+
+// The first of the names that the text at P starts with, as 1-based number.
+template <size_t N>
+bool MatchName(const std::array<std::string, N>& Names, const std::string& S, int& P, uint16_t& Into) {
+  for (size_t I = 0; I < N; ++I) {
+    if (MatchText(S, P, Names[I])) {
+      Into = static_cast<uint16_t>(I + 1);
+      return true;
+    }
+  }
+  return false;
 }
 
 // Any marker read decides IsPM afresh. An empty PM string (locales without
 // markers) matches everywhere and would turn every morning into afternoon,
 // so only a written PM counts.
-bool MatchMarker(const std::string& S, int& P, const std::string& PMText,
-                 const std::string& AMText, bool& IsPM) {
+bool MatchMarker(const std::string& S, int& P, std::string_view PMText, std::string_view AMText,
+                 bool& IsPM) {
   IsPM = false;
   if (!PMText.empty() && MatchText(S, P, PMText)) {
     IsPM = true;
@@ -47,13 +67,12 @@ void TDateTimeStringConvertor::SetDateTimeText(const std::string& S) {
     return;
   }
   ClearFields();
-  Tokenizer.SetText(NormalizeFormat(Format));
+  const TFormatTokens Tokens = DateTimeFormatTokens(NormalizeFormat(Format));
   int P = 1;
   bool Ok = true;
-  if (Tokenizer.First()) {
-    do {
-      Ok = ParseToken(Tokenizer.TokenKind, Tokenizer.TokenText, P, S);
-    } while (Ok && Tokenizer.Next());
+  for (const TDateTimeToken& T : Tokens) {
+    Ok = ParseToken(T.Kind, T.Text, P, S);
+    if (!Ok) break;
   }
   // Characters after what the last token read are ignored on purpose.
   Valid = Ok && EncodeFields();
@@ -68,9 +87,9 @@ bool TDateTimeStringConvertor::ParseToken(TDateTimeTokenKind Kind, const std::st
     case tkDD:
       return ScanWord(S, P, Day, 2, 2);
     case tkDDD:
-      return MatchName(GetShortDayNames(Locale), S, P, DayOfWeek);
+      return MatchName(LocaleNameSettings(Locale).ShortDayNames, S, P, DayOfWeek);
     case tkDDDD:
-      return MatchName(GetLongDayNames(Locale), S, P, DayOfWeek);
+      return MatchName(LocaleNameSettings(Locale).LongDayNames, S, P, DayOfWeek);
     case tkDDDDDDD:
       return ScanWord(S, P, DayCount, 1, 5);
     case tkM:
@@ -78,9 +97,9 @@ bool TDateTimeStringConvertor::ParseToken(TDateTimeTokenKind Kind, const std::st
     case tkMM:
       return ScanWord(S, P, Month, 2, 2);
     case tkMMM:
-      return MatchName(GetShortMonthNames(Locale), S, P, Month);
+      return MatchName(LocaleNameSettings(Locale).ShortMonthNames, S, P, Month);
     case tkMMMM:
-      return MatchName(GetLongMonthNames(Locale), S, P, Month);
+      return MatchName(LocaleNameSettings(Locale).LongMonthNames, S, P, Month);
     case tkYY: {
       uint16_t Y = 0;
       if (!ScanWord(S, P, Y, 2, 2)) return false;
@@ -115,15 +134,15 @@ bool TDateTimeStringConvertor::ParseToken(TDateTimeTokenKind Kind, const std::st
     case tkAmPmLocale:
       return MatchMarker(S, P, Process.TimePMString, Process.TimeAMString, IsPM);
     case tkDateSep:
-      return MatchText(S, P, std::string(1, Process.DateSeparator));
+      return MatchText(S, P, std::string_view(&Process.DateSeparator, 1));
     case tkTimeSep:
-      return MatchText(S, P, std::string(1, Process.TimeSeparator));
+      return MatchText(S, P, std::string_view(&Process.TimeSeparator, 1));
     case tkAnyChar:
       ++P;  // also at the end of S
       return true;
     case tkLiteral:
       if (Text.size() >= 2 && (Text[0] == '"' || Text[0] == '\''))
-        return MatchText(S, P, Text.substr(1, Text.size() - 2));
+        return MatchText(S, P, std::string_view(Text).substr(1, Text.size() - 2));
       return MatchText(S, P, Text);
     default:
       // The locale-format kinds never get here (normalisation expanded

@@ -104,7 +104,8 @@ protected:
   TDateTime ValueToDecode() const override;
 };
 
-// V under Format with the settings of the user's default locale; assertion
-// "Invalid datetime format string" for an unusable format.
+// V under Format with the settings of the user's default locale as the
+// environment names it at the call; assertion "Invalid datetime format
+// string" for an unusable format.
 std::string HPDateTimeToStr(const std::string& Format, const IHPDateTimePtr& V,
                             int32_t Decimals = -1);

@@ -137,14 +137,14 @@ std::string THPDateTimeStringConvertor::FormatToken(TDateTimeTokenKind Kind,
   const long double Number = Kind == tkSSSSS ? S : S - 60.0L * std::trunc(S / 60.0L);
   const bool Fixed = Decimals > 0;
   return FormatSeconds(Number, Kind == tkSSSS ? 2 : 1, Fixed ? Decimals : MaxDecimals, !Fixed,
-                       FormatSettings.DecimalSeparator);
+                       FormatSettings().DecimalSeparator);
 }
 
 bool THPDateTimeStringConvertor::ParseToken(TDateTimeTokenKind Kind, const std::string& Text,
                                             int& P, const std::string& S) {
   if (Kind != tkSSS && Kind != tkSSSS && Kind != tkSSSSS)
     return TDateTimeStringConvertor::ParseToken(Kind, Text, P, S);
-  if (!ScanFloat(S, P, FracSeconds, FormatSettings, 1, -1)) return false;
+  if (!ScanFloat(S, P, FracSeconds, FormatSettings(), 1, -1)) return false;
   Second = 0;
   Millisecond = 0;
   if (Kind != tkSSSSS) return FracSeconds >= 0 && FracSeconds < 60;
@@ -169,7 +169,9 @@ bool THPDateTimeStringConvertor::EncodeFields() {
 
 std::string HPDateTimeToStr(const std::string& Format, const IHPDateTimePtr& V, int32_t Decimals) {
   THPDateTimeStringConvertor C;
-  C.SetFormatSettings(GetLocaleFormatSettings(0));
+  // The user's locale as the environment names it now, for the names and
+  // the decimal separator alike.
+  C.SetLocale(LangIDFromLCID(UserDefaultLCID()));
   C.SetFormat(Format);
   VASSERT(C.IsFormatValid(), "Invalid datetime format string");
   C.SetDecimals(Decimals);

@@ -1,5 +1,6 @@
 #include "util/uLocale.h"
 
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -35,6 +36,22 @@ const TFormatSettings& SettingsOf(uint32_t LCID) {
   return L->Settings;
 }
 
+// The default locale start-up read, 0 until then. Atomic: the first use may
+// come from several checking threads at once (they all find the same value).
+std::atomic<const TLocaleInfo*> KeptDefault{nullptr};
+
+const TLocaleInfo& ReadDefault() {
+  const TLocaleInfo* L = FindLocale(UserDefaultLCID());
+  if (L == nullptr) L = FindLocale(EnglishUS);
+  KeptDefault.store(L, std::memory_order_release);
+  return *L;
+}
+
+const TLocaleInfo& KeptDefaultLocale() {
+  const TLocaleInfo* L = KeptDefault.load(std::memory_order_acquire);
+  return L != nullptr ? *L : ReadDefault();
+}
+
 }  // namespace
 
 bool IsValidLCID(uint32_t LCID) { return LCID == 0 || FindLocale(LCID) != nullptr; }
@@ -65,6 +82,18 @@ TFormatSettings GetLocaleFormatSettings(uint32_t LCID) {
   return SettingsOf(LCID);
 }
 
+uint32_t DefaultLCID() { return KeptDefaultLocale().LCID; }
+
+const TFormatSettings& LocaleSettings(uint32_t LCID) {
+  const TLocaleInfo* L = LCID == 0 ? nullptr : FindLocale(LCID);
+  return L != nullptr ? L->Settings : KeptDefaultLocale().Settings;
+}
+
+const TFormatSettings& LocaleNameSettings(uint32_t LCID) {
+  VASSERT(IsValidLCID(LCID), "Invalid LCID");
+  return LocaleSettings(LCID);
+}
+
 TDynStringArray GetShortDayNames(uint32_t LCID) {
   VASSERT(IsValidLCID(LCID), "Invalid LCID");
   const auto& N = SettingsOf(LCID).ShortDayNames;
@@ -91,7 +120,7 @@ TDynStringArray GetLongMonthNames(uint32_t LCID) {
 
 void InitLocale() {
   LocaleEnglishUS = EnglishUS;
-  TFormatSettings Settings = GetLocaleFormatSettings(0);
+  TFormatSettings Settings = ReadDefault().Settings;
   Settings.TwoDigitYearCenturyWindow = 50;
   ProcessFormatSettings() = Settings;
 }

@@ -2,7 +2,8 @@
 // locale data behind them. Linux has no locale data by identifier, so the
 // library carries tables of its own for a handful of common locales;
 // identifier 0 stands for the user's default locale, taken from the
-// environment (LC_ALL, LC_TIME, LANG).
+// environment (LC_ALL, LC_TIME, LANG). The date/time conversions take it as
+// start-up read it (DefaultLCID), never from the environment per call.
 #pragma once
 
 #include <cstdint>
@@ -35,6 +36,17 @@ uint32_t LCIDFromLocaleName(const char* Name);
 // the user's default locale. The two-digit-year window is 50.
 TFormatSettings GetLocaleFormatSettings(uint32_t LCID);
 
+// The user's default locale as start-up (InitLocale) read it from the
+// environment, or as the first call read it when start-up has not run.
+uint32_t DefaultLCID();
+// The settings of a locale by reference, valid for the life of the process:
+// 0 and identifiers not in the tables give those of DefaultLCID. Reads no
+// environment, copies nothing: what the conversions use per call.
+const TFormatSettings& LocaleSettings(uint32_t LCID);
+// LocaleSettings for the name lists: assertion "Invalid LCID", as the name
+// functions below, when not IsValidLCID(LCID).
+const TFormatSettings& LocaleNameSettings(uint32_t LCID);
+
 // Seven names Sunday first / twelve names January first. Assertion "Invalid
 // LCID" when not IsValidLCID(LCID).
 TDynStringArray GetShortDayNames(uint32_t LCID);
@@ -53,6 +65,7 @@ struct TLocaleInfo {
 // The tables; the first entry of a language stands for its other territories.
 const std::vector<TLocaleInfo>& LocaleTable();
 
-// Start-up: reads the default locale's settings once into the process-wide
-// settings and sets LocaleEnglishUS.
+// Start-up: reads the default locale from the environment once, keeps it as
+// DefaultLCID, puts its settings into the process-wide settings and sets
+// LocaleEnglishUS.
 void InitLocale();

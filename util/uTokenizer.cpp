@@ -1,6 +1,7 @@
 #include "util/uTokenizer.h"
 
 #include <cstddef>
+#include <unordered_map>
 
 namespace {
 
@@ -169,4 +170,38 @@ bool TDateTimeFormatTokenizer::ReadToken() {
       break;
   }
   return TokenKind != tkNone;
+}
+
+// ---- the token lists ----
+
+namespace {
+
+// More distinct formats than this on one thread come from outside (a fuzzer,
+// a user's own formats): they are tokenized per call and not kept.
+constexpr size_t MaxCachedFormats = 256;
+
+TDateTimeTokens Tokenize(std::string_view Format) {
+  TDateTimeFormatTokenizer T;
+  T.SetText(std::string(Format));
+  TDateTimeTokens List;
+  if (T.First()) {
+    do {
+      List.push_back({T.TokenKind, T.TokenText});
+    } while (T.Next());
+  }
+  return List;
+}
+
+}  // namespace
+
+TFormatTokens DateTimeFormatTokens(std::string_view Format) {
+  // Per thread, so that no lookup waits for a lock. The lists never move:
+  // a rehash moves no element of an unordered map.
+  thread_local std::unordered_map<std::string, TDateTimeTokens, TFormatHash, std::equal_to<>> Cache;
+  auto It = Cache.find(Format);
+  if (It == Cache.end()) {
+    if (Cache.size() >= MaxCachedFormats) return TFormatTokens(std::make_unique<TDateTimeTokens>(Tokenize(Format)));
+    It = Cache.emplace(std::string(Format), Tokenize(Format)).first;
+  }
+  return TFormatTokens(&It->second);
 }

@@ -4,8 +4,11 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <initializer_list>
+#include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // Navigation over a text: First starts over, Next reads on, Refresh re-reads
@@ -102,3 +105,43 @@ public:
 private:
   void ReadQuoted();
 };
+
+// One token of a date/time format as the tokenizer reads it.
+struct TDateTimeToken {
+  TDateTimeTokenKind Kind = tkNone;
+  std::string Text;
+};
+using TDateTimeTokens = std::vector<TDateTimeToken>;
+
+// The tokens of a format, held for the caller: kept by the cache or, past
+// its limit, owned by the handle.
+class TFormatTokens {
+public:
+  explicit TFormatTokens(const TDateTimeTokens* Cached) : FList(Cached) {}
+  explicit TFormatTokens(std::unique_ptr<TDateTimeTokens> Owned)
+      : FList(Owned.get()), FOwned(std::move(Owned)) {}
+  // A loop over the handle itself keeps it alive: for (T : DateTimeFormatTokens(F)).
+  TDateTimeTokens::const_iterator begin() const { return FList->begin(); }
+  TDateTimeTokens::const_iterator end() const { return FList->end(); }
+  bool empty() const { return FList->empty(); }
+  const TDateTimeTokens& operator*() const& { return *FList; }
+  // The list of a handle about to go may go with it.
+  const TDateTimeTokens& operator*() const&& = delete;
+
+private:
+  const TDateTimeTokens* FList;
+  std::unique_ptr<TDateTimeTokens> FOwned;
+};
+
+// A hash for the per-thread format tables, so that a lookup by string_view
+// needs no string.
+struct TFormatHash {
+  using is_transparent = void;
+  size_t operator()(std::string_view S) const { return std::hash<std::string_view>{}(S); }
+};
+
+// The tokens of Format in order, as First and then Next read them until one
+// fails. A format is tokenized once per thread and kept (a checker meets the
+// same few formats in every file); cached lists stay valid as long as the
+// thread that asked. Safe to call from several threads at once.
+TFormatTokens DateTimeFormatTokens(std::string_view Format);

@@ -3,10 +3,30 @@
 
 #include <algorithm>
 #include <limits>
+#include <string_view>
 
 namespace {
 
 bool IsBlank(char C) { return static_cast<unsigned char>(C) <= 32; }
+
+// The bounds of S without its blanks at both ends, as a view into S. Plain
+// index loops: header fields are mostly padding, so these run long.
+size_t FirstNonBlank(const std::string& S) {
+  size_t B = 0;
+  while (B < S.size() && IsBlank(S[B])) ++B;
+  return B;
+}
+
+size_t EndOfNonBlank(const std::string& S, size_t From) {
+  size_t E = S.size();
+  while (E > From && IsBlank(S[E - 1])) --E;
+  return E;
+}
+
+std::string_view TrimmedView(const std::string& S) {
+  const size_t B = FirstNonBlank(S);
+  return std::string_view(S).substr(B, EndOfNonBlank(S, B) - B);
+}
 
 // Value of a hex digit, or -1.
 int HexValue(char C) {
@@ -24,17 +44,11 @@ TCharSet CharSetOf(const std::string& Chars) {
   return Result;
 }
 
-std::string Trim(const std::string& S) { return TrimLeft(TrimRight(S)); }
+std::string Trim(const std::string& S) { return std::string(TrimmedView(S)); }
 
-std::string TrimLeft(const std::string& S) {
-  auto First = std::find_if_not(S.begin(), S.end(), IsBlank);
-  return std::string(First, S.end());
-}
+std::string TrimLeft(const std::string& S) { return S.substr(FirstNonBlank(S)); }
 
-std::string TrimRight(const std::string& S) {
-  auto Last = std::find_if_not(S.rbegin(), S.rend(), IsBlank);
-  return std::string(S.begin(), Last.base());
-}
+std::string TrimRight(const std::string& S) { return S.substr(0, EndOfNonBlank(S, 0)); }
 
 std::string UpperCaseAscii(const std::string& S) {
   std::string Result = S;
@@ -50,14 +64,14 @@ bool IsAsciiPrintable(const std::string& S) {
   });
 }
 
-// A text of blanks only is left-justified too: trimmed and right-trimmed are
-// then both empty.
-bool IsLeftJustified(const std::string& S) { return TrimRight(S) == Trim(S); }
+// Trimmed and right-trimmed are the same text: a text of blanks only is
+// left-justified too (both are empty).
+bool IsLeftJustified(const std::string& S) { return S.empty() || !IsBlank(S[0]) || FirstNonBlank(S) == S.size(); }
 
 bool IsDigit(char C) { return C >= '0' && C <= '9'; }
 
 bool TryStrToInt64(const std::string& S, int64_t& Value) {
-  const std::string T = Trim(S);
+  const std::string_view T = TrimmedView(S);
   size_t I = 0;
   bool Negative = false;
   if (I < T.size() && (T[I] == '+' || T[I] == '-')) {

@@ -49,6 +49,10 @@ bool TryStrToInt64(const std::string& S, int64_t& Value);
 // machine.
 bool IsValidFloatFormat(const std::string& S, char D, char T);
 long double StrToFloatSep(const std::string& S, char D, char T);  // EConvertError
+// StrToFloatSep without the error: false, and Value untouched, where it
+// would raise. For texts that are often no number (a raising call costs as
+// much as parsing a whole header).
+bool TryStrToFloatSep(const std::string& S, char D, char T, long double& Value);
 bool DetectSeparators(const std::string& S, char& D, char& T, bool PreferLast);  // EConvertError
 
 // Padding.

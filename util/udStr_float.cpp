@@ -2,10 +2,13 @@
 // separators, the separator guess for foreign files, and the formatting that
 // fits a header field.
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
 #include <locale.h>
+
+#include <string_view>
 
 #include "support/uSysUtils.h"
 #include "util/udStr.h"
@@ -29,37 +32,83 @@ locale_t CLocale() {
   return Locale;
 }
 
+bool IsBlank(char C) { return static_cast<unsigned char>(C) <= 32; }
+
+std::string_view TrimView(std::string_view S) {
+  size_t B = 0;
+  size_t E = S.size();
+  while (B < E && IsBlank(S[B])) ++B;
+  while (E > B && IsBlank(S[E - 1])) --E;
+  return S.substr(B, E - B);
+}
+
+// Powers of ten that a long double holds exactly (5^27 < 2^64).
+constexpr int ExactPowers = 27;
+constexpr std::array<long double, ExactPowers + 1> PowersOfTen = [] {
+  std::array<long double, ExactPowers + 1> P{};
+  long double V = 1.0L;
+  for (long double& X : P) {
+    X = V;
+    V *= 10.0L;
+  }
+  return P;
+}();
+
 // Reads an already trimmed decimal text whose only decimal separator is Sep:
 // optional sign, digits with at most one Sep, optional exponent with digits.
 // The mantissa needs a digit or the separator, unless AllowEmptyMantissa
 // (then 'E5' and '+e1' read as 0; a sign alone still fails). The value must
 // be finite; an underflow reads as the tiny or zero value.
-bool ParseDecimal(const std::string& Text, char Sep, bool AllowEmptyMantissa, long double& Value) {
+//
+// Up to 19 significant digits with a small enough power of ten are one exact
+// integer and one exact power, so one multiplication or division gives the
+// correctly rounded value that strtold gives; other texts go to strtold.
+bool ParseDecimal(std::string_view Text, char Sep, bool AllowEmptyMantissa, long double& Value) {
   size_t I = 0;
   const size_t N = Text.size();
-  std::string Normal;  // the same number in the "C" syntax
-  if (I < N && (Text[I] == '+' || Text[I] == '-')) Normal += Text[I++];
+  bool Negative = false;
+  if (I < N && (Text[I] == '+' || Text[I] == '-')) Negative = Text[I++] == '-';
   const size_t MantissaStart = I;
-  std::string Mantissa;
-  while (I < N && IsDigit(Text[I])) Mantissa += Text[I++];
+  uint64_t Digits = 0;     // the significant digits as an integer, while they fit
+  int Significant = 0;     // digits from the first non-zero one on
+  int Scale = 0;           // the power of ten that Digits is to be multiplied by
+  size_t DigitCount = 0;
   bool HasSep = false;
+  const auto TakeDigit = [&](char C, bool Fraction) {
+    ++DigitCount;
+    if (Significant == 0 && C == '0') {
+      if (Fraction) --Scale;
+      return;
+    }
+    if (++Significant <= 19) {
+      Digits = Digits * 10 + static_cast<uint64_t>(C - '0');
+      if (Fraction) --Scale;
+    } else if (!Fraction) {
+      ++Scale;
+    }
+  };
+  while (I < N && IsDigit(Text[I])) TakeDigit(Text[I++], false);
   if (I < N && Sep != '\0' && Text[I] == Sep) {
     HasSep = true;
-    Mantissa += '.';
     ++I;
-    while (I < N && IsDigit(Text[I])) Mantissa += Text[I++];
+    while (I < N && IsDigit(Text[I])) TakeDigit(Text[I++], true);
   }
-  const bool MantissaHasDigit = Mantissa.size() > (HasSep ? 1u : 0u);
+  const bool MantissaHasDigit = DigitCount > 0;
   if (!MantissaHasDigit && !HasSep && !AllowEmptyMantissa) return false;
   if (I == MantissaStart && I == N) return false;  // empty, or a sign alone
-  std::string Exponent;
+  const size_t MantissaEnd = I;
+  int64_t Exponent = 0;
   if (I < N && (Text[I] == 'E' || Text[I] == 'e')) {
     ++I;
-    Exponent = "e";
-    if (I < N && (Text[I] == '+' || Text[I] == '-')) Exponent += Text[I++];
+    bool ExponentNegative = false;
+    if (I < N && (Text[I] == '+' || Text[I] == '-')) ExponentNegative = Text[I++] == '-';
     const size_t DigitsStart = I;
-    while (I < N && IsDigit(Text[I])) Exponent += Text[I++];
+    while (I < N && IsDigit(Text[I])) {
+      if (Exponent < 100000) Exponent = Exponent * 10 + (Text[I] - '0');
+      ++I;
+    }
     if (I == DigitsStart) return false;
+    if (ExponentNegative) Exponent = -Exponent;
   }
   if (I != N) return false;
 
@@ -67,7 +116,21 @@ bool ParseDecimal(const std::string& Text, char Sep, bool AllowEmptyMantissa, lo
     Value = 0.0L;
     return true;
   }
-  Normal += Mantissa + Exponent;
+  const int64_t Power = Exponent + Scale;
+  if (Significant <= 19 && (Digits == 0 || (Power >= -ExactPowers && Power <= ExactPowers))) {
+    long double Result = static_cast<long double>(Digits);
+    if (Power > 0 && Digits != 0) Result *= PowersOfTen[static_cast<size_t>(Power)];
+    if (Power < 0 && Digits != 0) Result /= PowersOfTen[static_cast<size_t>(-Power)];
+    Value = Negative ? -Result : Result;
+    return true;
+  }
+  // The same number in the "C" syntax: sign, digits with '.', exponent.
+  std::string Normal;
+  Normal.reserve(N);
+  for (size_t K = 0; K < N; ++K) {
+    const char C = Text[K];
+    Normal += (K >= MantissaStart && K < MantissaEnd && C == Sep) ? '.' : C;
+  }
   const long double Result = strtold_l(Normal.c_str(), nullptr, CLocale());
   if (!std::isfinite(Result)) return false;
   Value = Result;
@@ -75,44 +138,37 @@ bool ParseDecimal(const std::string& Text, char Sep, bool AllowEmptyMantissa, lo
 }
 
 // Maps D to L and drops T in one pass, so that a T equal to L is not taken
-// for the decimal separator after the mapping.
-std::string MapSeparators(const std::string& S, char D, char T, char L) {
-  std::string Result;
-  Result.reserve(S.size());
+// for the decimal separator after the mapping. Into Buffer when it fits.
+std::string_view MapSeparators(std::string_view S, char D, char T, char L, char* Buffer, size_t Size,
+                               std::string& Long) {
+  char* Out = Buffer;
+  if (S.size() > Size) {
+    Long.resize(S.size());
+    Out = Long.data();
+  }
+  size_t N = 0;
   for (char C : S) {
     if (D != '\0' && C == D)
-      Result += L;
+      Out[N++] = L;
     else if (T == '\0' || C != T)
-      Result += C;
+      Out[N++] = C;
   }
-  return Result;
+  return std::string_view(Out, N);
 }
 
-}  // namespace
+// The float format test and the value in one pass: IsValidFloatFormat
+// decides, StrToFloatSep takes the value.
+bool ReadFloat(std::string_view S, char D, char T, long double& Value) {
+  const std::string_view Text = TrimView(S);
+  const size_t FirstD = D != '\0' ? Text.find(D) : std::string_view::npos;
+  const size_t FirstT = T != '\0' ? Text.find(T) : std::string_view::npos;
+  if (FirstD != std::string_view::npos && FirstT != std::string_view::npos && FirstD < FirstT) return false;
 
-// The number reason of the header display: '.' under every locale, as the
-// field checks themselves read it.
-bool IsNumber(const std::string& S) {
-  long double Value = 0.0L;
-  return ParseDecimal(Trim(S), CanonicalSeparator, true, Value) && std::fabs(Value) <= 1.7e308L;
-}
-
-bool IsFloat(const std::string& S) {
-  long double Value = 0.0L;
-  return ParseDecimal(Trim(S), ProcessDecimalSeparator(), false, Value);
-}
-
-bool IsValidFloatFormat(const std::string& S, char D, char T) {
-  const std::string Text = Trim(S);
-  const size_t FirstD = D != '\0' ? Text.find(D) : std::string::npos;
-  const size_t FirstT = T != '\0' ? Text.find(T) : std::string::npos;
-  if (FirstD != std::string::npos && FirstT != std::string::npos && FirstD < FirstT) return false;
-
-  if (FirstT != std::string::npos) {
+  if (FirstT != std::string_view::npos) {
     size_t IntegerLen = Text.size();
-    if (FirstD != std::string::npos) {
+    if (FirstD != std::string_view::npos) {
       const size_t LastD = Text.rfind(D);
-      if (Text.find(T, LastD + 1) != std::string::npos) return false;
+      if (Text.find(T, LastD + 1) != std::string_view::npos) return false;
       IntegerLen = LastD;
     }
     // Every fourth character from the right is T, no other is; a leading
@@ -123,19 +179,42 @@ bool IsValidFloatFormat(const std::string& S, char D, char T) {
       if ((K % 4 == 0) != (Text[Index] == T)) return false;
     }
   }
+  char Buffer[64];
+  std::string Long;
+  return ParseDecimal(TrimView(MapSeparators(Text, D, T, CanonicalSeparator, Buffer, sizeof Buffer, Long)),
+                      CanonicalSeparator, false, Value);
+}
+
+}  // namespace
+
+// The number reason of the header display: '.' under every locale, as the
+// field checks themselves read it.
+bool IsNumber(const std::string& S) {
   long double Value = 0.0L;
-  return ParseDecimal(Trim(MapSeparators(Text, D, T, CanonicalSeparator)), CanonicalSeparator,
-                      false, Value);
+  return ParseDecimal(TrimView(S), CanonicalSeparator, true, Value) && std::fabs(Value) <= 1.7e308L;
+}
+
+bool IsFloat(const std::string& S) {
+  long double Value = 0.0L;
+  return ParseDecimal(TrimView(S), ProcessDecimalSeparator(), false, Value);
+}
+
+bool IsValidFloatFormat(const std::string& S, char D, char T) {
+  long double Value = 0.0L;
+  return ReadFloat(S, D, T, Value);
 }
 
 long double StrToFloatSep(const std::string& S, char D, char T) {
-  const std::string Text = Trim(S);
   long double Value = 0.0L;
-  if (!IsValidFloatFormat(Text, D, T) ||
-      !ParseDecimal(Trim(MapSeparators(Text, D, T, CanonicalSeparator)), CanonicalSeparator, false,
-                    Value))
-    throw EConvertError(InvalidFloatFormat);
+  if (!ReadFloat(S, D, T, Value)) throw EConvertError(InvalidFloatFormat);
   return Value;
+}
+
+bool TryStrToFloatSep(const std::string& S, char D, char T, long double& Value) {
+  long double Read = 0.0L;
+  if (!ReadFloat(S, D, T, Read)) return false;
+  Value = Read;
+  return true;
 }
 
 // A guess from the shape of one number text; callers feed several texts in

@@ -79,13 +79,26 @@ bool ScanCharSet(const std::string& S, int& Pos, const TCharSet& CharSet, int Mi
 }
 
 // On a run that is no word, Pos stays after the run: callers treat the text
-// as consumed and fail as a whole.
+// as consumed and fail as a whole. A word is what TryStrToInt64 reads from
+// the run within 0 to 65535: an optional '+' in front, then digits.
 bool ScanWord(const std::string& S, int& Pos, uint16_t& Value, int MinLen, int MaxLen) {
-  static const TCharSet WordChars = CharSetOf("+0123456789");
-  std::string Token;
-  if (!ScanCharSet(S, Pos, WordChars, MinLen, MaxLen, Token)) return false;
-  int64_t Number = 0;
-  if (!IsWord(Token) || !TryStrToInt64(Token, Number)) return false;
+  if (Pos < 1 || static_cast<size_t>(Pos) > S.size()) return false;
+  const size_t Start = IndexOf(Pos);
+  size_t End = Start;
+  while (End < S.size() && (S[End] == '+' || (S[End] >= '0' && S[End] <= '9'))) ++End;
+  const size_t Len = End - Start;
+  if (Len == 0) return false;
+  if (MaxLen >= 0 && Len > static_cast<size_t>(MaxLen)) return false;
+  if (MinLen >= 0 && Len < static_cast<size_t>(MinLen)) return false;
+  Pos = static_cast<int>(End) + 1;
+  size_t I = Start + (S[Start] == '+' ? 1 : 0);
+  if (I == End) return false;
+  uint32_t Number = 0;
+  for (; I < End; ++I) {
+    if (S[I] == '+') return false;
+    Number = Number * 10 + static_cast<uint32_t>(S[I] - '0');
+    if (Number > 65535) return false;
+  }
   Value = static_cast<uint16_t>(Number);
   return true;
 }

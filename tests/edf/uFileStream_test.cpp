@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <vector>
@@ -165,6 +166,88 @@ TEST(UFileStream, OnlyRegularUnlockedFilesOpenAndNoOpenWaits) {
     }
     EXPECT_EQ(Got, C.Refused);
     for (const int Fd : Hold) ::close(Fd);
+  }
+}
+
+// Reads and what happens to the file between them. Every read must give the
+// bytes the file holds at that moment, however the stream reads ahead.
+struct TStreamStep {
+  enum TKind { Read, Cut, Append, Write } Kind;
+  int64_t Offset;  // Read, Write: where; Cut: the new size
+  int64_t Count;   // Read: bytes asked for; Append, Write: bytes written
+};
+
+std::vector<TStreamStep> Reads(int64_t From, int64_t Step, int64_t Count, int N) {
+  std::vector<TStreamStep> Steps;
+  for (int i = 0; i < N; ++i) Steps.push_back({TStreamStep::Read, From + i * Step, Count});
+  return Steps;
+}
+
+std::vector<TStreamStep> Then(std::vector<TStreamStep> A, const std::vector<TStreamStep>& B) {
+  A.insert(A.end(), B.begin(), B.end());
+  return A;
+}
+
+TEST(UFileStream, EveryReadGivesWhatTheFileHoldsNow) {
+  struct TCase {
+    const char* Name;
+    int64_t Size;
+    std::vector<TStreamStep> Steps;
+  };
+  using S = TStreamStep;
+  const TCase Cases[] = {
+      {"records in order, past the end", 300'000, Reads(0, 10'000, 10'000, 32)},
+      {"increasing offsets with gaps", 300'000, Reads(100, 3'000, 1'000, 100)},
+      {"records backwards", 300'000, Reads(290'000, -10'000, 10'000, 30)},
+      {"file cut inside the next read", 300'000, Then(Reads(0, 1'000, 1'000, 3), {{S::Cut, 3'500, 0}, {S::Read, 3'000, 1'000}})},
+      {"file cut before the next read", 300'000,
+       Then(Reads(0, 1'000, 1'000, 5), {{S::Cut, 4'500, 0}, {S::Read, 5'000, 1'000}, {S::Read, 6'000, 1'000}})},
+      {"file grown past a short block", 5'000,
+       Then(Reads(0, 1'000, 1'000, 5), Then({{S::Append, 0, 30'000}}, Reads(5'000, 1'000, 1'000, 40)))},
+      {"own write between reads", 300'000,
+       Then(Reads(0, 1'000, 1'000, 3), {{S::Write, 3'500, 100}, {S::Read, 3'000, 1'000}})},
+  };
+  char Fresh = 1;  // bytes written later differ from those before
+  for (const TCase& C : Cases) {
+    SCOPED_TRACE(C.Name);
+    TempDir Dir;
+    const std::string Path = Dir.File("r.bin");
+    std::string Model(static_cast<size_t>(C.Size), '\0');
+    for (size_t i = 0; i < Model.size(); ++i) Model[i] = static_cast<char>(i * 7 + i / 251);
+    testkit::WriteFileBytes(Path, Model);
+    TFileStream Stream(Path, TFileStreamMode::fmOpenReadWrite);
+    std::vector<char> Buffer;
+    for (const TStreamStep& Step : C.Steps) {
+      const std::string Bytes(static_cast<size_t>(Step.Count), ++Fresh);
+      switch (Step.Kind) {
+        case S::Read: {
+          Buffer.assign(static_cast<size_t>(Step.Count), '\0');
+          const int64_t Got = Stream.ReadAt(Step.Offset, Buffer.data(), Step.Count);
+          const int64_t Held = std::clamp<int64_t>(static_cast<int64_t>(Model.size()) - Step.Offset, 0, Step.Count);
+          ASSERT_EQ(Got, Held) << "read at " << Step.Offset;
+          ASSERT_EQ(std::string(Buffer.data(), static_cast<size_t>(Got)),
+                    Model.substr(static_cast<size_t>(std::min<int64_t>(Step.Offset, static_cast<int64_t>(Model.size()))),
+                                 static_cast<size_t>(Got)))
+              << "read at " << Step.Offset;
+          break;
+        }
+        case S::Cut:
+          ASSERT_EQ(::truncate(Path.c_str(), Step.Offset), 0);
+          Model.resize(static_cast<size_t>(Step.Offset));
+          break;
+        case S::Append: {
+          const int Fd = ::open(Path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+          ASSERT_EQ(::write(Fd, Bytes.data(), Bytes.size()), static_cast<ssize_t>(Bytes.size()));
+          ::close(Fd);
+          Model += Bytes;
+          break;
+        }
+        case S::Write:
+          Stream.WriteAt(Step.Offset, Bytes.data(), Step.Count);
+          Model.replace(static_cast<size_t>(Step.Offset), Bytes.size(), Bytes);
+          break;
+      }
+    }
   }
 }
 

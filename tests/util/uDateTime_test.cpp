@@ -6,6 +6,7 @@
 #include <optional>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "support/uSysUtils.h"
@@ -372,6 +373,27 @@ TEST_F(DateTimeTest, BuildThenParseRoundTrips) {
       ASSERT_EQ(Back, V) << Text << " / " << F.Format;
     }
   }
+}
+
+// The command line checks files on several threads at once, each reading
+// dates and times under the same few formats: every thread gets what one
+// thread alone gets.
+TEST_F(DateTimeTest, ThreadsReadTheSameValuesAsOneThread) {
+  const std::vector<std::pair<std::string, std::string>> Texts = {
+      {"07.12.26", "dd?mm?yy"}, {"22.30.00", "hh?nn?ss"}, {"02-AUG-1951", "dd-mmm-yyyy"},
+      {"31.02.04", "dd.mm.yy"}, {"1:05 pm", "h:nn am/pm"}, {"05T10", "dd'T'hh"}};
+  std::vector<TDateTime> Alone;
+  for (const auto& [S, F] : Texts) Alone.push_back(StrToDateTimeFmt(S, F, 1033));
+  std::vector<int> Wrong(4, 0);
+  std::vector<std::thread> Threads;
+  for (size_t T = 0; T < Wrong.size(); ++T)
+    Threads.emplace_back([&, T] {
+      for (int Round = 0; Round < 500; ++Round)
+        for (size_t I = 0; I < Texts.size(); ++I)
+          if (StrToDateTimeFmt(Texts[I].first, Texts[I].second, 1033) != Alone[I]) ++Wrong[T];
+    });
+  for (std::thread& T : Threads) T.join();
+  EXPECT_EQ(Wrong, std::vector<int>(Wrong.size(), 0));
 }
 
 }  // namespace

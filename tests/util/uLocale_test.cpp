@@ -140,6 +140,25 @@ TEST(ULocale, StartUpReadsTheDefaultLocaleIntoTheProcessSettings) {
   EXPECT_EQ(LocaleEnglishUS, 1033u);
 }
 
+// The conversions take the default locale that start-up read: a change of
+// the environment afterwards reaches them only through the next start-up,
+// while the functions that ask the environment still see it at once.
+TEST(ULocale, ConversionsKeepTheLocaleStartUpRead) {
+  TFormatSettingsGuard Guard;
+  {
+    LocaleEnvGuard German(nullptr, nullptr, "de_DE.UTF-8");
+    InitLocale();
+    LocaleEnvGuard French("fr_FR.UTF-8", nullptr, nullptr);
+    EXPECT_EQ(DefaultLCID(), 1031u);
+    EXPECT_TRUE(IsValidDateTimeStr("02-Okt-2004", "dd-mmm-yyyy"));
+    EXPECT_EQ(GetLocaleFormatSettings(0).LongMonthNames[0], "janvier");
+    InitLocale();
+    EXPECT_EQ(DefaultLCID(), 1036u);
+    EXPECT_FALSE(IsValidDateTimeStr("02-Okt-2004", "dd-mmm-yyyy"));
+  }
+  InitLocale();  // the environment the test started with
+}
+
 TEST(ULocale, LocaleNamesReadDatesUnderTheirLocale) {
   EXPECT_DOUBLE_EQ(StrToDateTimeFmt("02-m\xC3\xA4r-2004", "dd-mmm-yyyy", 1031),
                    EncodeDate(2004, 3, 2));

@@ -76,6 +76,23 @@ TEST(UTokenizer, SplitsFormatsIntoTheDocumentedTokens) {
   for (const TokenCase& C : kTokenCases) EXPECT_EQ(ReadAll(C.Format), C.Expected) << C.Format;
 }
 
+Tokens Listed(const std::string& Format) {
+  Tokens Result;
+  for (const TDateTimeToken& T : DateTimeFormatTokens(Format)) Result.emplace_back(T.Kind, T.Text);
+  return Result;
+}
+
+// The kept lists are the tokenizer's, asked once or again, and formats past
+// the number a thread keeps still get theirs.
+TEST(UTokenizer, KeptTokenListsAreTheDocumentedTokens) {
+  for (int Round = 0; Round < 2; ++Round)
+    for (const TokenCase& C : kTokenCases) EXPECT_EQ(Listed(C.Format), C.Expected) << C.Format;
+  for (int I = 0; I < 600; ++I) {
+    const std::string Format = "dd'" + std::to_string(I) + "'";
+    ASSERT_EQ(Listed(Format), (Tokens{{tkDD, "DD"}, {tkLiteral, "'" + std::to_string(I) + "'"}})) << Format;
+  }
+}
+
 TEST(UTokenizer, RunThatFormsNoTokenMovesOnlyWhenItsEntryIsNone) {
   struct Case {
     std::string Text;

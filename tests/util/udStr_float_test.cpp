@@ -2,6 +2,8 @@
 // float formatting.
 #include <gtest/gtest.h>
 
+#include <locale.h>
+
 #include <cmath>
 #include <cstdlib>
 #include <limits>
@@ -24,6 +26,25 @@ void ExpectConvertError(const std::string& Message, F Body) {
   } catch (const EConvertError& E) {
     EXPECT_EQ(E.Message(), Message);
   }
+}
+
+// Numbers of up to 19 digits are read without the C library; the value must
+// be the one the C library reads, to the last bit, on both sides of every
+// limit of that shortcut (digits, power of ten, zeros, sign).
+TEST(UdstrNumberTests, ReadsEveryNumberToTheBitAsTheCLibraryDoes) {
+  const locale_t C = newlocale(LC_ALL_MASK, "C", locale_t{});
+  for (const char* S :
+       {"0.1", "-0.3", "1.5", "-500", "8388607", "0.0001", "123.456", "1e-5", "2.5E+3", "-0", "0.000",
+        "000123.4500", "9007199254740993", "9223372036854775807", "9999999999999999999",
+        "99999999999999999999", "1.2345678901234567890", "0.30000000000000000001", "1e27", "1e28",
+        "123456789012345678e-27", "123456789012345678e-28", "0.000000000000000000000000001",
+        "1.7976931348623157e308", "4.9e-324", "1e-99999", "7e-4950", "0e99999", ".5", "5.", "+.25"}) {
+    const long double Expected = strtold_l(S, nullptr, C);
+    const long double Got = StrToFloatSep(S, '.', '\0');
+    EXPECT_EQ(Got, Expected) << S;
+    EXPECT_EQ(std::signbit(Got), std::signbit(Expected)) << S;
+  }
+  freelocale(C);
 }
 
 TEST(UdstrNumberTests, IsNumberReadsThePointUnderEveryLocaleIsFloatTheProcessSeparator) {
@@ -74,10 +95,13 @@ TEST(UdstrNumberTests, ExplicitSeparatorsCheckGroupingAndConvertUnderEitherProce
     ProcessFormatSettings().DecimalSeparator = L;
     for (const Case& C : Cases) {
       EXPECT_EQ(IsValidFloatFormat(C.S, C.D, C.T), C.Valid) << '"' << C.S << "\" L=" << L;
+      long double Tried = -7;
+      EXPECT_EQ(TryStrToFloatSep(C.S, C.D, C.T, Tried), C.Valid) << '"' << C.S << "\" L=" << L;
       if (C.Valid)
         EXPECT_EQ(StrToFloatSep(C.S, C.D, C.T), C.Value) << '"' << C.S << "\" L=" << L;
       else
         ExpectConvertError("Invalid Float Format", [&] { StrToFloatSep(C.S, C.D, C.T); });
+      EXPECT_EQ(Tried, C.Valid ? C.Value : -7) << '"' << C.S << "\" L=" << L;
     }
   }
 }
