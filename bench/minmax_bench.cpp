@@ -9,36 +9,30 @@
 //                                times, to be counted under callgrind
 //   minmax_bench --write F MiB   only write the EDF file F, to profile a pass
 //   minmax_bench --window F      only the window-driven scan of F, to profile it
-//   minmax_bench --peak-child block|records|bdf F NrRecords
+//   minmax_bench --peak-child block|records|conformance F
 //                                one pass over F (what the peak memory and a
 //                                profile of one pass are taken from)
 //
-// Writes an EDF file of 20 signals, 1 s records of 256 samples per signal,
-// with the library's own writer, and a BDF-shaped file of the same layout with
-// 3-byte samples, into a temporary folder. Each file is evicted from the page
-// cache and read once before it is measured (as a file read back from disk
-// would be), then every measure is the best of three:
+// Writes an EDF+C file of 20 signals, 1 s records of 256 samples per signal,
+// and an annotation signal holding each record's time-keeping stamp, with the
+// library's own writer, and a BDF file of the same layout with 3-byte
+// samples, into a temporary folder. Each file is evicted from the page cache
+// and read once before it is measured (as a file read back from disk would
+// be), then every measure is the best of three:
 //   (a) reading the whole file with plain read() calls, the fastest of three
 //       block sizes: the I/O limit every ratio is taken against;
-//   (b) the command line's scan as it stands (CheckFile with the min/max scan);
-//   (b2) the block scan (ScanRecords, about 1 MiB a read) with each signal of
-//       each record folded in place by FoldSamples, and (b3) the same reads
-//       with each signal of a whole block folded in one call (FoldSignalBlock),
-//       as a block hook in ScanRecords would allow;
+//   (b) the command line's min/max scan (CheckFile: one block scan, each
+//       signal of a whole block folded in one call);
 //   (c) the scan as the window drives it (Tools, with its progress window and
 //       one event pass per record), and (c2) the same record-by-record scan
-//       without the window (ScanDigitalMinMax); then two variants of that
-//       rhythm the window could adopt: (c3) each record read by
-//       ReadDataRecord and folded in place by FoldSamples, window events
-//       after every record, and (c4) the same with window events at most
-//       every 10 ms;
-//   (d) the conformance pass;
-//   (e) the 24-bit block scan of the BDF-shaped file, folded by FoldSamples,
-//       and (e3) folded a block at a time;
+//       without the window (ScanDigitalMinMax);
+//   (d) the conformance pass alone, and (d2) conformance and min/max in their
+//       one shared pass, also as a ratio to (b);
+//   (e) the 24-bit min/max scan of the BDF file (CheckFile);
 // then files per second for CheckFile over a batch of small files against a
-// bare open / read(256 bytes) / close of the same files, and the peak memory
-// of (b2), (c2) and (e), each in a fresh child process, for a 64 MiB file and
-// for the file of the given size.
+// bare open / read of both headers / close of the same files, and the peak
+// memory of (b), (c2), (d) and (e), each in a fresh child process, for a
+// 64 MiB file and for the file of the given size.
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -85,7 +79,8 @@
 namespace {
 
 constexpr int NrSignals = 20;
-constexpr int SamplesPerRecord = 256;  // 256 Hz in 1 s records
+constexpr int SamplesPerRecord = 256;   // 256 Hz in 1 s records
+constexpr int AnnotationSamples = 30;   // 60 bytes for each record's time-keeping TAL
 constexpr int Repeats = 3;             // best of, against noise on a shared machine
 
 using Clock = std::chrono::steady_clock;
@@ -100,7 +95,10 @@ double SecondsOf(const std::function<void()>& Work) {
   return Best;
 }
 
-int64_t RecordBytesOf(int SampleBytes) { return int64_t{SampleBytes} * NrSignals * SamplesPerRecord; }
+// The EDF+ file's records carry the annotation signal too.
+int64_t RecordBytesOf(int SampleBytes) {
+  return int64_t{SampleBytes} * (NrSignals * SamplesPerRecord + (SampleBytes == 2 ? AnnotationSamples : 0));
+}
 
 int64_t RecordsFor(int64_t MiB, int SampleBytes) {
   return std::max<int64_t>(1, MiB * 1024 * 1024 / RecordBytesOf(SampleBytes));
@@ -113,8 +111,9 @@ int64_t RecordsFor(int64_t MiB, int SampleBytes) {
 void WriteEdf(const std::string& Path, int64_t Records) {
   TEDFFile F;
   F.SetFileName(Path);
-  F.CreateNew(NrSignals, true);
+  F.CreateNew(NrSignals + 1, true);
   TCustomEDFFileInfo& Info = *F.FileInfo();
+  Info.SetReserved("EDF+C");
   Info.SetPatient("X X X X");
   Info.SetRecording("Startdate X X X X");
   Info.SetStartDateTime(45000.5);
@@ -129,12 +128,26 @@ void WriteEdf(const std::string& Path, int64_t Records) {
     S.SetDigimax(2047);
     S.SetNrSamples(SamplesPerRecord);
   }
+  TCustomEDFSignalInfo& A = *F.GetSignal(NrSignals);
+  A.SetSignalLabel("EDF Annotations");
+  A.SetPhysimin(-1);
+  A.SetPhysimax(1);
+  A.SetDigimin(-32768);
+  A.SetDigimax(32767);
+  A.SetNrSamples(AnnotationSamples);
   F.WriteHeaders();
   if (!F.Active()) throw std::runtime_error("the bench header was not accepted");
+  const auto Annotations = static_cast<size_t>(F.GetSignal(NrSignals)->BufferOffset());
   for (int64_t r = 0; r < Records; ++r) {
     TDynSmallIntArray& Buffer = *F.GetBuffer();
-    for (size_t i = 0; i < Buffer.size(); ++i)
+    for (size_t i = 0; i < Annotations; ++i)
       Buffer[i] = static_cast<int16_t>((static_cast<int64_t>(i) * 7 + r * 13) % 4096 - 2048);
+    // The time-keeping TAL "+r" 0x14 0x14 0x00, two bytes a sample, low first.
+    std::string Tal = "+" + std::to_string(r) + "\x14\x14";
+    Tal.resize(2 * AnnotationSamples, '\0');
+    for (size_t k = 0; k < static_cast<size_t>(AnnotationSamples); ++k)
+      Buffer[Annotations + k] = static_cast<int16_t>(static_cast<uint8_t>(Tal[2 * k]) |
+                                                     static_cast<uint8_t>(Tal[2 * k + 1]) << 8);
     F.WriteDataRecord(F.FileInfo()->NrDataRecords());
   }
   F.SetActive(false);
@@ -146,10 +159,9 @@ std::string Field(const std::string& Text, size_t Width) {
   return S;
 }
 
-// A file laid out as BDF: the same signals and records with 3-byte samples
-// spanning the whole 24-bit range. Composed byte by byte, since only its data
-// records are read here.
-void WriteBdfShaped(const std::string& Path, int64_t Records) {
+// A plain BDF file: the same signals (without annotations) with 3-byte samples
+// spanning the whole 24-bit range, composed byte by byte.
+void WriteBdf(const std::string& Path, int64_t Records) {
   std::string H = "\xFF" "BIOSEMI";
   H += Field("X X X X", 80) + Field("Startdate X X X X", 80) + "01.01.24" + "12.00.00";
   H += Field(std::to_string(256 * (NrSignals + 1)), 8) + Field("24BIT", 44);
@@ -173,16 +185,6 @@ void WriteBdfShaped(const std::string& Path, int64_t Records) {
     Out.write(reinterpret_cast<const char*>(Record.data()), static_cast<std::streamsize>(Record.size()));
   }
   if (!Out) throw std::runtime_error("cannot write " + Path);
-}
-
-TRecordLayout BdfShapedLayout(int64_t Records) {
-  TRecordLayout L;
-  L.HeaderBytes = 256 * (NrSignals + 1);
-  L.SampleBytes = 3;
-  L.NrRecords = Records;
-  for (int s = 0; s < NrSignals; ++s) L.Signals.push_back({int64_t{3} * SamplesPerRecord * s, SamplesPerRecord});
-  L.RecordBytes = RecordBytesOf(3);
-  return L;
 }
 
 // Drops the file's pages from the page cache (written back first, as a dirty
@@ -218,89 +220,17 @@ int64_t ReadSequentially(const std::string& Path, size_t BlockBytes) {
   return Total + (Sum & 0);
 }
 
-// The fold as the block scan will run it: each signal's samples of each
-// record folded in place, with the record of each new extreme.
-class TFoldVisitor final : public TRecordVisitor {
-public:
-  explicit TFoldVisitor(const TRecordLayout& Layout)
-      : FLayout(Layout), Min(Layout.Signals.size(), INT32_MAX), Max(Layout.Signals.size(), INT32_MIN),
-        MinRecord(Layout.Signals.size(), -1), MaxRecord(Layout.Signals.size(), -1) {}
-  void OnRecord(int64_t Index, int64_t, const uint8_t* Bytes) override {
-    for (size_t j = 0; j < FLayout.Signals.size(); ++j) {
-      const int32_t Lo = Min[j];
-      const int32_t Hi = Max[j];
-      FoldSamples(Bytes + FLayout.Signals[j].Offset, FLayout.Signals[j].Samples, FLayout.SampleBytes, Min[j], Max[j]);
-      if (Min[j] < Lo) MinRecord[j] = Index;
-      if (Max[j] > Hi) MaxRecord[j] = Index;
-    }
-  }
-  const TRecordLayout& FLayout;
-  std::vector<int32_t> Min, Max;
-  std::vector<int64_t> MinRecord, MaxRecord;
-};
-
-// (b) What `vellicor-check --minmax` does with one file today.
-int64_t CheckFileWithMinMax(const std::string& Path) {
+// (b), (d), (d2), (e): what `vellicor-check` does with one file, with
+// --minmax and/or --conformance.
+int64_t CheckWith(const std::string& Path, bool MinMax, bool Conformance) {
   TCheckRequest Request;
-  Request.MinMax = true;
+  Request.MinMax = MinMax;
+  Request.Conformance = Conformance;
   const TFileReport R = CheckFile(Path, Request);
-  if (!R.MinMaxRun) throw std::runtime_error("the min/max scan did not run on " + Path);
+  if (MinMax && !R.MinMaxRun) throw std::runtime_error("the min/max scan did not run on " + Path);
+  if (Conformance && !R.Conformance.RecordsChecked) throw std::runtime_error("no conformance pass on " + Path);
+  if (!R.Valid() || HasErrors(R.Findings)) throw std::runtime_error("the bench file has faults: " + Path);
   return static_cast<int64_t>(R.Findings.size());
-}
-
-// (b2) Opened as the command line opens it, then one block scan with the fold.
-int64_t BlockScan(const std::string& Path) {
-  TEDFFile F;
-  F.SetFileName(Path);
-  F.SetReadOnly(true);
-  F.SetActive(true);
-  const TRecordLayout Layout = RecordLayoutOf(F);
-  TFoldVisitor Fold(Layout);
-  TRecordVisitor* Visitors[] = {&Fold};
-  const TScanOutcome Out = ScanRecords(*F.Stream(), Layout, Visitors);
-  if (Out.ReadFailed) throw std::runtime_error(Out.Error);
-  return Out.RecordsScanned;
-}
-
-// The reads of ScanRecords, with each signal of a whole block folded in one
-// call; the record of a new extreme is then found within the block.
-int64_t BlockFoldPass(const TFileStream& Stream, const TRecordLayout& L) {
-  const int64_t PerBlock = std::max<int64_t>(1, ScanBlockBytes / L.RecordBytes);
-  std::vector<uint8_t> Block(static_cast<size_t>(PerBlock * L.RecordBytes));
-  const size_t Ns = L.Signals.size();
-  std::vector<int32_t> Min(Ns, INT32_MAX), Max(Ns, INT32_MIN);
-  std::vector<int64_t> MinRecord(Ns, -1), MaxRecord(Ns, -1);
-  int64_t Done = 0;
-  for (int64_t First = 0; First < L.NrRecords; First += PerBlock) {
-    const int64_t Want = std::min(PerBlock, L.NrRecords - First) * L.RecordBytes;
-    const int64_t Whole = Stream.ReadAt(L.HeaderBytes + First * L.RecordBytes, Block.data(), Want) / L.RecordBytes;
-    for (size_t j = 0; j < Ns; ++j) {
-      const uint8_t* P = Block.data() + L.Signals[j].Offset;
-      const int64_t Count = L.Signals[j].Samples;
-      const int32_t Lo = Min[j];
-      const int32_t Hi = Max[j];
-      FoldSignalBlock(P, Count, L.SampleBytes, Whole, L.RecordBytes, Min[j], Max[j]);
-      for (int64_t r = 0; r < Whole && ((Min[j] < Lo && MinRecord[j] < First) || (Max[j] > Hi && MaxRecord[j] < First)); ++r) {
-        int32_t RecordMin = INT32_MAX;
-        int32_t RecordMax = INT32_MIN;
-        FoldSamples(P + r * L.RecordBytes, Count, L.SampleBytes, RecordMin, RecordMax);
-        if (Min[j] < Lo && MinRecord[j] < First && RecordMin == Min[j]) MinRecord[j] = First + r;
-        if (Max[j] > Hi && MaxRecord[j] < First && RecordMax == Max[j]) MaxRecord[j] = First + r;
-      }
-    }
-    Done += Whole;
-    if (Whole * L.RecordBytes < Want) break;
-  }
-  return Done;
-}
-
-// (b3) Opened as the command line opens it, then the block-fold pass.
-int64_t BlockFoldScan(const std::string& Path) {
-  TEDFFile F;
-  F.SetFileName(Path);
-  F.SetReadOnly(true);
-  F.SetActive(true);
-  return BlockFoldPass(*F.Stream(), RecordLayoutOf(F));
 }
 
 // (c2) The window's record-by-record scan without the window.
@@ -310,23 +240,6 @@ int64_t RecordScan(const std::string& Path) {
   F.SetReadOnly(true);
   F.SetActive(true);
   return ScanDigitalMinMax(F).RecordsScanned;
-}
-
-// (e) The 24-bit block scan.
-int64_t BdfBlockScan(const std::string& Path, const TRecordLayout& Layout) {
-  const TFileStream Stream(Path, TFileStreamMode::fmOpenRead);
-  TFoldVisitor Fold(Layout);
-  TRecordVisitor* Visitors[] = {&Fold};
-  const TScanOutcome Out = ScanRecords(Stream, Layout, Visitors);
-  if (Out.ReadFailed) throw std::runtime_error(Out.Error);
-  return Out.RecordsScanned;
-}
-
-// (d) The conformance pass over the same file, measured like (b2).
-std::optional<double> MeasureConformancePass(const std::string& /*Path*/) {
-  // The conformance visitor joins the block scan here once it is settled:
-  // time CheckConformance on the opened file with SecondsOf, as BlockScan is.
-  return std::nullopt;
 }
 
 #ifdef VELLICOR_BENCH_WINDOW
@@ -374,49 +287,8 @@ std::optional<double> MeasureWindowDrivenScan(const std::string& Path) {
   return Seconds;
 }
 
-// (c3), (c4): one record at a time through the file object, each signal
-// folded in place, with a progress window whose events are pumped after
-// every record (Every 0) or when Every has passed since the last pump.
-std::optional<double> MeasureWindowRhythm(const std::string& Path, int64_t EveryMs) {
-  static int Argc = 1;
-  static char Name[] = "minmax_bench";
-  static char* Argv[] = {Name, nullptr};
-  qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication Application(Argc, Argv);
-  TFormProgress Progress;
-  Progress.show();
-  QCoreApplication::processEvents();
-  TEDFFile F;
-  F.SetFileName(Path);
-  F.SetReadOnly(true);
-  F.SetActive(true);
-  const int Ns = F.SignalCount();
-  std::vector<std::pair<int64_t, int64_t>> Spans;  // buffer offset, samples: once per file
-  for (int j = 0; j < Ns; ++j) Spans.emplace_back(F.GetSignal(j)->BufferOffset(), F.GetSignal(j)->NrSamples());
-  const int32_t N = F.FileInfo()->NrDataRecords();
-  return SecondsOf([&] {
-    std::vector<int32_t> Min(static_cast<size_t>(Ns), INT32_MAX), Max(static_cast<size_t>(Ns), INT32_MIN);
-    QElapsedTimer SincePump;
-    SincePump.start();
-    for (int32_t r = 0; r < N; ++r) {
-      F.ReadDataRecord(r);
-      // The buffer holds the samples in host order: little-endian here.
-      const auto* Bytes = reinterpret_cast<const uint8_t*>(F.GetBuffer()->data());
-      for (int j = 0; j < Ns; ++j)
-        FoldSamples(Bytes + 2 * Spans[static_cast<size_t>(j)].first, Spans[static_cast<size_t>(j)].second, 2,
-                    Min[static_cast<size_t>(j)], Max[static_cast<size_t>(j)]);
-      Progress.ProgressBar->setValue(ProgressPercent(r, N));
-      if (EveryMs == 0 || SincePump.elapsed() >= EveryMs) {
-        QCoreApplication::processEvents();
-        SincePump.restart();
-      }
-      if (Progress.Cancelled()) break;
-    }
-  });
-}
 #else
 std::optional<double> MeasureWindowDrivenScan(const std::string& /*Path*/) { return std::nullopt; }
-std::optional<double> MeasureWindowRhythm(const std::string& /*Path*/, int64_t /*EveryMs*/) { return std::nullopt; }
 #endif
 
 // ---------------------------------------------------------------- the batch
@@ -428,14 +300,18 @@ int CheckEach(const std::vector<std::string>& Paths) {
   return Valid;
 }
 
-// The least a checker must do per file: open it, read its first header bytes, close it.
+// The least any reader must do per file: open it, read the general header
+// and the signal headers it announces, close it.
 int OpenReadClose(const std::vector<std::string>& Paths) {
-  char Header[256];
+  std::vector<char> Header(256 * 64);
   int Read = 0;
   for (const std::string& P : Paths) {
     const int Fd = ::open(P.c_str(), O_RDONLY | O_CLOEXEC);
     if (Fd < 0) continue;
-    Read += ::read(Fd, Header, sizeof Header) == static_cast<ssize_t>(sizeof Header) ? 1 : 0;
+    if (::pread(Fd, Header.data(), 256, 0) == 256) {
+      const int Ns = std::clamp(std::atoi(std::string(Header.data() + 252, 4).c_str()), 0, 63);
+      Read += ::pread(Fd, Header.data() + 256, static_cast<size_t>(256 * Ns), 256) == 256 * Ns ? 1 : 0;
+    }
     ::close(Fd);
   }
   return Read;
@@ -454,14 +330,14 @@ int64_t PeakKiB() {
 }
 
 // Child mode: open, note the peak, scan, note the peak again.
-int PeakChild(const std::string& Kind, const std::string& Path, int64_t Records) {
+int PeakChild(const std::string& Kind, const std::string& Path) {
   const int64_t Before = PeakKiB();
   if (Kind == "block")
-    BlockScan(Path);
+    CheckWith(Path, true, false);
   else if (Kind == "records")
     RecordScan(Path);
   else
-    BdfBlockScan(Path, BdfShapedLayout(Records));
+    CheckWith(Path, true, true);
   std::printf("%lld %lld\n", static_cast<long long>(Before), static_cast<long long>(PeakKiB()));
   return 0;
 }
@@ -472,10 +348,9 @@ struct TPeak {
 
 // Runs this program again in child mode, so that the child's peak holds
 // nothing of the parent's memory.
-TPeak MeasurePeak(const std::string& Kind, const std::string& Path, int64_t Records) {
+TPeak MeasurePeak(const std::string& Kind, const std::string& Path) {
   const std::string Self = std::filesystem::read_symlink("/proc/self/exe").string();
-  const std::string Command =
-      "'" + Self + "' --peak-child " + Kind + " '" + Path + "' " + std::to_string(Records);
+  const std::string Command = "'" + Self + "' --peak-child " + Kind + " '" + Path + "'";
   FILE* Pipe = ::popen(Command.c_str(), "r");
   if (!Pipe) throw std::runtime_error("cannot start the child");
   TPeak P;
@@ -545,8 +420,7 @@ double LoadAverage() {
 
 int main(int argc, char** argv) {
   try {
-    if (argc == 5 && std::strcmp(argv[1], "--peak-child") == 0)
-      return PeakChild(argv[2], argv[3], std::atoll(argv[4]));
+    if (argc == 4 && std::strcmp(argv[1], "--peak-child") == 0) return PeakChild(argv[2], argv[3]);
     if (argc == 3 && std::strcmp(argv[1], "--parse") == 0) return ParseLoop(std::atoi(argv[2]));
     if (argc == 3 && std::strcmp(argv[1], "--window") == 0) {
       const std::optional<double> C = MeasureWindowDrivenScan(argv[2]);
@@ -581,13 +455,13 @@ int main(int argc, char** argv) {
     const int64_t EdfRecords = RecordsFor(MiB, 2);
     const int64_t BdfRecords = RecordsFor(MiB, 3);
     WriteEdf(Path, EdfRecords);
-    WriteBdfShaped(BdfPath, BdfRecords);
-    const TRecordLayout BdfLayout = BdfShapedLayout(BdfRecords);
+    WriteBdf(BdfPath, BdfRecords);
     const auto Bytes = static_cast<int64_t>(std::filesystem::file_size(Path));
     const auto BdfBytes = static_cast<int64_t>(std::filesystem::file_size(BdfPath));
-    std::printf("EDF file: %lld bytes, %lld records of %d signals x %d samples x 2 bytes\n",
-                static_cast<long long>(Bytes), static_cast<long long>(EdfRecords), NrSignals, SamplesPerRecord);
-    std::printf("BDF-shaped file: %lld bytes, %lld records of %d signals x %d samples x 3 bytes\n\n",
+    std::printf("EDF+C file: %lld bytes, %lld records of %d signals x %d samples x 2 bytes and %d annotation bytes\n",
+                static_cast<long long>(Bytes), static_cast<long long>(EdfRecords), NrSignals, SamplesPerRecord,
+                2 * AnnotationSamples);
+    std::printf("BDF file: %lld bytes, %lld records of %d signals x %d samples x 3 bytes\n\n",
                 static_cast<long long>(BdfBytes), static_cast<long long>(BdfRecords), NrSignals,
                 SamplesPerRecord);
 
@@ -604,32 +478,23 @@ int main(int argc, char** argv) {
     }
     const std::string AName = "(a) sequential read, " + std::to_string(ABlock >> 10) + " KiB blocks";
     Line(AName.c_str(), Bytes, A, A);
-    Line("(b) command-line scan as it stands (CheckFile)", Bytes, SecondsOf([&] { CheckFileWithMinMax(Path); }), A);
-    Line("(b2) block scan + FoldSamples", Bytes, SecondsOf([&] { BlockScan(Path); }), A);
-    Line("(b3) block reads + FoldSignalBlock", Bytes, SecondsOf([&] { BlockFoldScan(Path); }), A);
+    const double B = SecondsOf([&] { CheckWith(Path, true, false); });
+    Line("(b) command-line min/max scan (CheckFile)", Bytes, B, A);
     if (const std::optional<double> C = MeasureWindowDrivenScan(Path))
       Line("(c) scan as the window drives it", Bytes, *C, A);
     else
       std::printf("(c) scan as the window drives it: not measured (a build without the window)\n");
     Line("(c2) record-by-record scan, no window", Bytes, SecondsOf([&] { RecordScan(Path); }), A);
-    if (const std::optional<double> C3 = MeasureWindowRhythm(Path, 0))
-      Line("(c3) records + FoldSamples, events every record", Bytes, *C3, A);
-    if (const std::optional<double> C4 = MeasureWindowRhythm(Path, 10))
-      Line("(c4) records + FoldSamples, events every 10 ms", Bytes, *C4, A);
-    if (const std::optional<double> D = MeasureConformancePass(Path))
-      Line("(d) conformance pass", Bytes, *D, A);
-    else
-      std::printf("(d) conformance pass: not measured yet\n");
+    const double D = SecondsOf([&] { CheckWith(Path, false, true); });
+    Line("(d) conformance pass alone", Bytes, D, A);
+    const double D2 = SecondsOf([&] { CheckWith(Path, true, true); });
+    Line("(d2) conformance and min/max in one pass", Bytes, D2, A);
+    std::printf("    conformance pass: %.2f x the min/max scan alone; shared pass: %.2f x\n", D / B, D2 / B);
 
     EvictAndReadOnce(BdfPath);
     const double A3 = SecondsOf([&] { ReadSequentially(BdfPath, ABlock); });
-    const std::string A3Name = "(a3) sequential read of the BDF-shaped file";
-    Line(A3Name.c_str(), BdfBytes, A3, A3);
-    Line("(e) 24-bit block scan + FoldSamples", BdfBytes, SecondsOf([&] { BdfBlockScan(BdfPath, BdfLayout); }), A3);
-    Line("(e3) 24-bit block reads + FoldSignalBlock", BdfBytes, SecondsOf([&] {
-           const TFileStream Stream(BdfPath, TFileStreamMode::fmOpenRead);
-           BlockFoldPass(Stream, BdfLayout);
-         }), A3);
+    Line("(a3) sequential read of the BDF file", BdfBytes, A3, A3);
+    Line("(e) 24-bit min/max scan (CheckFile)", BdfBytes, SecondsOf([&] { CheckWith(BdfPath, true, false); }), A3);
 
     // The batch: copies of the small example file, the files the command line
     // meets in a folder of short recordings.
@@ -644,21 +509,18 @@ int main(int argc, char** argv) {
     int Valid = 0;
     const double Checked = SecondsOf([&] { Valid = CheckEach(Paths); });
     const double Bare = SecondsOf([&] { OpenReadClose(Paths); });
-    std::printf("\nbatch of %d files (%d valid): CheckFile %.0f files/s, open/read(256)/close %.0f files/s: "
+    std::printf("\nbatch of %d files (%d valid): CheckFile %.0f files/s, open/read headers/close %.0f files/s: "
                 "%.1f x the bare loop's time\n",
                 NrFiles, Valid, NrFiles / Checked, NrFiles / Bare, Checked / Bare);
 
     // Peak memory must not grow with the file.
     const std::string Small = Dir + "/bench64.edf";
-    const std::string SmallBdf = Dir + "/bench64.bdf";
     WriteEdf(Small, RecordsFor(64, 2));
-    WriteBdfShaped(SmallBdf, RecordsFor(64, 3));
     std::printf("\npeak memory (VmHWM after open -> after scan, KiB):\n");
-    for (const char* Kind : {"block", "records", "bdf"}) {
-      const bool Bdf = std::strcmp(Kind, "bdf") == 0;
-      const TPeak P64 = MeasurePeak(Kind, Bdf ? SmallBdf : Small, RecordsFor(64, 3));
-      const TPeak PBig = MeasurePeak(Kind, Bdf ? BdfPath : Path, BdfRecords);
-      std::printf("    %-8s 64 MiB: %lld -> %lld   %lld MiB: %lld -> %lld\n", Kind, P64.BeforeKiB, P64.AfterKiB,
+    for (const char* Kind : {"block", "records", "conformance"}) {
+      const TPeak P64 = MeasurePeak(Kind, Small);
+      const TPeak PBig = MeasurePeak(Kind, Path);
+      std::printf("    %-12s 64 MiB: %lld -> %lld   %lld MiB: %lld -> %lld\n", Kind, P64.BeforeKiB, P64.AfterKiB,
                   static_cast<long long>(MiB), PBig.BeforeKiB, PBig.AfterKiB);
     }
     std::printf("load average at the end: %.2f\n", LoadAverage());

@@ -9,6 +9,8 @@
 #include "check/RecordScan.h"
 #include "check/Rules.h"
 #include "edf/uEDF.h"
+#include "edf/uEDFSignalInfo.h"
+#include "util/udStr.h"
 #include "support/uSysUtils.h"
 
 namespace {
@@ -16,9 +18,6 @@ namespace {
 void RecordError(TFileReport& R, const std::string& Message) {
   R.OpenFailed = true;
   R.OpenError = Message;
-  // Whatever the judgement had shown before the error stays visible, as in
-  // the window.
-  if (R.Judgement.Signal.InRange) R.Signals = {R.Judgement.Signal};
   R.Findings = R.Judgement.Findings;
   R.Findings.push_back(ReadFailedFinding(Message));
 }
@@ -90,8 +89,9 @@ TFileReport CheckFile(const std::string& Path, const TCheckRequest& Request,
     TEDFFile F;
     try {
       F.SetFileName(Path);
-      JudgeOpenFile(F, R.Judgement);
-      R.Signals = DescribeAllSignals(F);
+      JudgeOpenFile(F, R.Judgement, false);
+      if (Request.SignalViews) R.Signals = SignalViewsOf(F, R.Judgement.Findings);
+      for (int i = 0; i < F.SignalCount(); ++i) R.Labels.push_back(TrimRight(F.GetSignal(i)->RawHeader()[sfSignalLabel]));
       R.Findings = R.Judgement.Findings;
       // Judged by conformance alone, the classic rules' errors are remarks.
       if (Request.ConformanceOnly)

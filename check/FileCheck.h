@@ -21,7 +21,8 @@ struct TFileReport {
   bool NotRead = false;
   std::string ReadError;  // the reason, without the path
   THeaderJudgement Judgement;        // as far as it got when the open failed
-  std::vector<TSignalView> Signals;  // every signal under strict rules
+  std::vector<TSignalView> Signals;  // every signal under strict rules, when asked for
+  std::vector<std::string> Labels;   // every signal's label as shown (right-trimmed)
   // The open or the judgement raised an error: the file counts as invalid.
   bool OpenFailed = false;
   std::string OpenError;  // the error's own message
@@ -49,6 +50,9 @@ struct TCheckRequest {
   // warnings (a legal EDF+ file may break them: records of 0 s in an
   // annotation-only file, records above 61440 bytes).
   bool ConformanceOnly = false;
+  // Every signal's pane (texts, tool tips, marks), as the JSON report lists
+  // them; a report of the findings alone does without.
+  bool SignalViews = true;
 };
 
 // Called while the data records are scanned, with the percentage done.

@@ -121,11 +121,14 @@ std::string DescribeFieldFaults(const std::string& Raw, bool SeparatorTest, bool
 }
 
 TSignalView DescribeSignal(TCustomEDFFile& F, int Index) {
+  if (Index < 0 || Index >= F.SignalCount()) return EmptySignalView(Index);
+  return SignalViewOf(F, Index, SignalHeaderFindings(*F.GetSignal(Index), Index, F.SignalCount()));
+}
+
+TSignalView SignalViewOf(const TCustomEDFFile& F, int Index, const TFindings& Findings) {
   TSignalView V = EmptySignalView(Index);
   if (Index < 0 || Index >= F.SignalCount()) return V;
-
   const TCustomEDFSignalInfo& S = *F.GetSignal(Index);
-  const TFindings Findings = SignalHeaderFindings(S, Index, F.SignalCount());
   V.InRange = true;
   V.PaneCaption = "Signal Header for signal " + std::to_string(Index + 1);
   for (size_t f = 0; f < V.Fields.size(); ++f)
@@ -138,7 +141,8 @@ TSignalView DescribeSignal(TCustomEDFFile& F, int Index) {
     if (Box.Mark == TFieldMark::Warning && V.Fields[static_cast<size_t>(Partner)].Mark == TFieldMark::None)
       Box.Mark = TFieldMark::Error;
   }
-  if (HasRule(Findings, "signal.calibration")) V.CalibrationRemark = CalibrationRemarkText;
+  for (const TFinding& Finding : Findings)
+    if (Finding.Rule == "signal.calibration" && Finding.Where.Signal == Index) V.CalibrationRemark = CalibrationRemarkText;
   V.PreviousEnabled = Index > 0;
   V.NextEnabled = Index < F.FileInfo()->NrSignals() - 1;
   return V;
@@ -151,7 +155,21 @@ std::vector<TSignalView> DescribeAllSignals(TCustomEDFFile& F) {
   return All;
 }
 
-void JudgeOpenFile(TEDFFile& F, THeaderJudgement& Out) {
+std::vector<TSignalView> SignalViewsOf(const TCustomEDFFile& F, const TFindings& Findings) {
+  // Each signal's findings gathered in one walk, so a file of many signals
+  // costs no more per signal than a file of one.
+  std::vector<TFindings> BySignal(static_cast<size_t>(F.SignalCount()));
+  for (const TFinding& Finding : Findings)
+    if (Finding.Where.Kind == TWhereKind::SignalHeader && Finding.Where.Signal >= 0 &&
+        Finding.Where.Signal < F.SignalCount())
+      BySignal[static_cast<size_t>(Finding.Where.Signal)].push_back(Finding);
+  std::vector<TSignalView> All;
+  All.reserve(BySignal.size());
+  for (int i = 0; i < F.SignalCount(); ++i) All.push_back(SignalViewOf(F, i, BySignal[static_cast<size_t>(i)]));
+  return All;
+}
+
+void JudgeOpenFile(TEDFFile& F, THeaderJudgement& Out, bool PaneViews) {
   Out = THeaderJudgement{};
   for (size_t k = 0; k < Out.General.size(); ++k) Out.General[k].Caption = EDFGeneralFields[k].Caption;
   Out.Signal = EmptySignalView(-1);
@@ -165,14 +183,14 @@ void JudgeOpenFile(TEDFFile& F, THeaderJudgement& Out) {
   F.IsValid();
   Out.Findings = GeneralHeaderFindings(*F.FileInfo());
   DeriveGeneralView(Out, F.FileInfo()->OriginalHeader());
-  ShowFirstSignal(F, Out);
+  if (PaneViews) ShowFirstSignal(F, Out);
 
   // From here on strict checking is switched back on however we leave, so
   // that later navigation always shows the strict rules.
   TFindings Layout;
   try {
     F.ReadHeadersUnder(false);
-    if (!F.HeaderErrors().Contains(heSignalHeader)) ShowSignal(F, 0, Out);
+    if (PaneViews && !F.HeaderErrors().Contains(heSignalHeader)) ShowSignal(F, 0, Out);
     Layout = JudgeRecordLayout(F, Out);
   } catch (...) {
     F.SetStrict(true);

@@ -98,9 +98,16 @@ struct THeaderJudgement {
 // strict mode and opens it. Out is filled as the steps go, so after an
 // error (which propagates) the caller can still show what was filled.
 // Strict checking is on again on every way out once the file was opened.
-void JudgeOpenFile(TEDFFile& F, THeaderJudgement& Out);
+// Without PaneViews the signal pane (Signal, ShownSignal) is left empty: a
+// batch that only reads the findings need not draw it.
+void JudgeOpenFile(TEDFFile& F, THeaderJudgement& Out, bool PaneViews = true);
 
 // The signal pane for signal Index (0-based) under F's current strictness.
 TSignalView DescribeSignal(TCustomEDFFile& F, int Index);
 // Every signal, in order, under F's current strictness.
 std::vector<TSignalView> DescribeAllSignals(TCustomEDFFile& F);
+// The pane of signal Index drawn from findings already made (those of that
+// signal, or more), and every signal's pane from the judgement's findings:
+// what DescribeSignal gives under strict rules, without judging again.
+TSignalView SignalViewOf(const TCustomEDFFile& F, int Index, const TFindings& Findings);
+std::vector<TSignalView> SignalViewsOf(const TCustomEDFFile& F, const TFindings& Findings);

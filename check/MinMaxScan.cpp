@@ -1,12 +1,15 @@
 #include "check/MinMaxScan.h"
 
 #include <algorithm>
+#include <bit>
+#include <vector>
 #include <cmath>
 #include <cstdint>
 #include <exception>
 #include <memory>
 #include <type_traits>
 
+#include "check/MinMaxFold.h"
 #include "check/Rules.h"
 #include "edf/uEDF.h"
 #include "edf/uEDFFileInfo.h"
@@ -42,23 +45,6 @@ void FoldMinMax32(const int32_t* Samples, int32_t Count, int32_t& Min, int32_t& 
   Max = std::max(Max, Hi);
 }
 
-// Each sample is compared as V x 256: its three bytes in the top of a 32-bit
-// word, which keeps the order and the sign, so the sign extension (the shift
-// back) is done once per call instead of once per sample.
-void FoldMinMax24(const uint8_t* Bytes, int64_t Count, int32_t& Min, int32_t& Max) {
-  if (Count <= 0) return;
-  int32_t Lo = INT32_MAX;
-  int32_t Hi = INT32_MIN;
-  for (int64_t i = 0; i < Count; ++i) {
-    const uint8_t* P = Bytes + 3 * i;
-    const auto W = static_cast<int32_t>((uint32_t{P[0]} << 8) | (uint32_t{P[1]} << 16) | (uint32_t{P[2]} << 24));
-    Lo = std::min(Lo, W);
-    Hi = std::max(Hi, W);
-  }
-  Min = std::min(Min, Lo >> 8);
-  Max = std::max(Max, Hi >> 8);
-}
-
 int ProgressPercent(int64_t r, int64_t N) {
   if (N <= 0) return 0;
   // Extended precision as the percentage was always computed; the rounding is
@@ -78,65 +64,88 @@ TMinMaxFold::TMinMaxFold(const TRecordLayout& Layout) : FLayout(Layout) {
   FResult.MaxRecord.assign(Layout.Signals.size(), -1);
 }
 
-void TMinMaxFold::OnRecord(int64_t Index, int64_t /*Position*/, const uint8_t* Bytes) {
-  const bool Bdf = FLayout.SampleBytes == BDFRules.SampleBytes;
+void TMinMaxFold::Fold(int64_t First, int64_t Count, const uint8_t* Bytes) {
   for (size_t j = 0; j < FLayout.Signals.size(); ++j) {
     const TSignalSpan& S = FLayout.Signals[j];
     if (S.Samples <= 0) continue;
     const uint8_t* P = Bytes + S.Offset;
-    int32_t Lo = FoundMinStart;
-    int32_t Hi = FoundMaxStart;
-    if (Bdf) {
-      FoldMinMax24(P, S.Samples, Lo, Hi);
-    } else {
-      // Little-endian on disk, whatever the host.
-      int16_t Lo16 = INT16_MAX;
-      int16_t Hi16 = INT16_MIN;
-      for (int64_t i = 0; i < S.Samples; ++i) {
-        const auto V = static_cast<int16_t>(P[2 * i] | (P[2 * i + 1] << 8));
-        Lo16 = std::min(Lo16, V);
-        Hi16 = std::max(Hi16, V);
+    const int32_t Min = FResult.FoundMin[j];
+    const int32_t Max = FResult.FoundMax[j];
+    FoldSignalBlock(P, S.Samples, FLayout.SampleBytes, Count, FLayout.RecordBytes, FResult.FoundMin[j],
+                    FResult.FoundMax[j]);
+    if (FResult.FoundMin[j] == Min && FResult.FoundMax[j] == Max) continue;
+    // A new extreme in this block: its first record is where the reports
+    // point, so that record is looked for (rare after the first blocks).
+    bool MinFound = FResult.FoundMin[j] == Min;
+    bool MaxFound = FResult.FoundMax[j] == Max;
+    for (int64_t r = 0; r < Count && !(MinFound && MaxFound); ++r) {
+      int32_t Lo = FoundMinStart;
+      int32_t Hi = FoundMaxStart;
+      FoldSamples(P + r * FLayout.RecordBytes, S.Samples, FLayout.SampleBytes, Lo, Hi);
+      if (!MinFound && Lo == FResult.FoundMin[j]) {
+        FResult.MinRecord[j] = static_cast<int32_t>(First + r);
+        MinFound = true;
       }
-      Lo = Lo16;
-      Hi = Hi16;
-    }
-    if (Lo < FResult.FoundMin[j]) {
-      FResult.FoundMin[j] = Lo;
-      FResult.MinRecord[j] = static_cast<int32_t>(Index);
-    }
-    if (Hi > FResult.FoundMax[j]) {
-      FResult.FoundMax[j] = Hi;
-      FResult.MaxRecord[j] = static_cast<int32_t>(Index);
+      if (!MaxFound && Hi == FResult.FoundMax[j]) {
+        FResult.MaxRecord[j] = static_cast<int32_t>(First + r);
+        MaxFound = true;
+      }
     }
   }
-  ++FResult.RecordsScanned;
+  FResult.RecordsScanned += static_cast<int32_t>(Count);
+}
+
+void TMinMaxFold::OnRecord(int64_t Index, int64_t /*Position*/, const uint8_t* Bytes) { Fold(Index, 1, Bytes); }
+
+void TMinMaxFold::OnRecords(int64_t First, int64_t Count, int64_t /*RecordBytes*/, int64_t /*Position*/,
+                            const uint8_t* Bytes) {
+  Fold(First, Count, Bytes);
 }
 
 namespace {
 
+// Where each signal's samples lie in the record buffer; checked once per
+// scan against the buffer, so the loop never reads outside it.
+struct TBufferSpan {
+  int64_t Offset = 0;
+  int32_t Count = 0;
+};
+
+template <class TBuffer>
+std::vector<TBufferSpan> BufferSpans(TCustomEDFFile& F, const TBuffer& Buffer, size_t Ns) {
+  const int64_t Length = static_cast<int64_t>(Buffer.size());
+  std::vector<TBufferSpan> Spans(Ns);
+  for (size_t j = 0; j < Ns; ++j) {
+    const TCustomEDFSignalInfo& S = *F.GetSignal(static_cast<int>(j));
+    Spans[j] = {S.BufferOffset(), std::max(S.NrSamples(), 0)};
+    VASSERT(Spans[j].Count == 0 || (Spans[j].Offset >= 0 && Spans[j].Offset + Spans[j].Count <= Length),
+            "Signal samples outside the record buffer");
+  }
+  return Spans;
+}
+
 // Every signal's samples of the record in Buffer (16-bit EDF or 32-bit BDF)
 // folded into R.
 template <class TBuffer>
-void FoldRecord(TCustomEDFFile& F, const TBuffer& Buffer, int32_t Record, TMinMaxResult& R) {
-  const int64_t Length = static_cast<int64_t>(Buffer.size());
-  for (int j = 0; j < static_cast<int>(R.FoundMin.size()); ++j) {
-    const TCustomEDFSignalInfo& S = *F.GetSignal(j);
-    const int64_t Offset = S.BufferOffset();
-    const int32_t Count = S.NrSamples();
-    // Never read outside the record buffer, whatever the plan says.
-    VASSERT(Count <= 0 || (Offset >= 0 && Offset + Count <= Length),
-            "Signal samples outside the record buffer");
-    if (Count > 0) {
-      const auto J = static_cast<size_t>(j);
-      const int32_t Min = R.FoundMin[J];
-      const int32_t Max = R.FoundMax[J];
-      if constexpr (std::is_same_v<typename TBuffer::value_type, int16_t>)
-        FoldMinMax(Buffer.data() + Offset, Count, R.FoundMin[J], R.FoundMax[J]);
+void FoldRecord(const TBuffer& Buffer, const std::vector<TBufferSpan>& Spans, int32_t Record, TMinMaxResult& R) {
+  for (size_t j = 0; j < Spans.size(); ++j) {
+    const TBufferSpan& S = Spans[j];
+    if (S.Count <= 0) continue;
+    const int32_t Min = R.FoundMin[j];
+    const int32_t Max = R.FoundMax[j];
+    if constexpr (std::is_same_v<typename TBuffer::value_type, int16_t>) {
+      // The buffer holds the samples in host order; on a little-endian host
+      // those are the bytes of the file, which the vector fold takes as they are.
+      if constexpr (std::endian::native == std::endian::little)
+        FoldSamples(reinterpret_cast<const uint8_t*>(Buffer.data() + S.Offset), S.Count, 2, R.FoundMin[j],
+                    R.FoundMax[j]);
       else
-        FoldMinMax32(Buffer.data() + Offset, Count, R.FoundMin[J], R.FoundMax[J]);
-      if (R.FoundMin[J] < Min) R.MinRecord[J] = Record;
-      if (R.FoundMax[J] > Max) R.MaxRecord[J] = Record;
+        FoldMinMax(Buffer.data() + S.Offset, S.Count, R.FoundMin[j], R.FoundMax[j]);
+    } else {
+      FoldMinMax32(Buffer.data() + S.Offset, S.Count, R.FoundMin[j], R.FoundMax[j]);
     }
+    if (R.FoundMin[j] < Min) R.MinRecord[j] = Record;
+    if (R.FoundMax[j] > Max) R.MaxRecord[j] = Record;
   }
 }
 
@@ -153,18 +162,22 @@ TMinMaxResult ScanDigitalMinMax(TCustomEDFFile& F, const TMinMaxProgress& AfterL
   R.MinRecord.assign(R.FoundMin.size(), -1);
   R.MaxRecord.assign(R.FoundMin.size(), -1);
 
+  std::vector<TBufferSpan> Spans;
   for (int32_t Record = 0; Record < N; ++Record) {
     F.ReadDataRecord(Record);
     if (AfterLoad && !AfterLoad(Record, N, ProgressPercent(Record, N))) {
       R.Cancelled = true;
       break;
     }
-    // Fetched per record: the file object owns the buffer and could replace it
-    // when its plan is rebuilt; this is a shared reference, not a copy.
-    if (F.Format() == TEDFFormat::BDF)
-      FoldRecord(F, *F.GetBuffer32(), Record, R);
-    else
-      FoldRecord(F, *F.GetBuffer(), Record, R);
+    // The buffer exists once a record was read; the plan cannot change during
+    // the scan (every other window is off), so its spans are taken once.
+    if (F.Format() == TEDFFormat::BDF) {
+      if (Spans.empty()) Spans = BufferSpans(F, *F.GetBuffer32(), R.FoundMin.size());
+      FoldRecord(*F.GetBuffer32(), Spans, Record, R);
+    } else {
+      if (Spans.empty()) Spans = BufferSpans(F, *F.GetBuffer(), R.FoundMin.size());
+      FoldRecord(*F.GetBuffer(), Spans, Record, R);
+    }
     ++R.RecordsScanned;
   }
   return R;

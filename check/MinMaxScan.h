@@ -43,9 +43,14 @@ class TMinMaxFold : public TRecordVisitor {
 public:
   explicit TMinMaxFold(const TRecordLayout& Layout);
   void OnRecord(int64_t Index, int64_t Position, const uint8_t* Bytes) override;
+  // A whole block: each signal folded across its records in one call.
+  void OnRecords(int64_t First, int64_t Count, int64_t RecordBytes, int64_t Position,
+                 const uint8_t* Bytes) override;
   const TMinMaxResult& Result() const { return FResult; }
 
 private:
+  void Fold(int64_t First, int64_t Count, const uint8_t* Bytes);
+
   const TRecordLayout& FLayout;
   TMinMaxResult FResult;
 };
@@ -68,7 +73,3 @@ int ProgressPercent(int64_t r, int64_t N);
 // object's buffer; FoldMinMax32 for BDF samples from its 32-bit buffer.
 void FoldMinMax(const int16_t* Samples, int32_t Count, int32_t& Min, int32_t& Max);
 void FoldMinMax32(const int32_t* Samples, int32_t Count, int32_t& Min, int32_t& Max);
-// The same for Count BDF samples as stored: 3 bytes each, little-endian two's
-// complement (FF FF FF is -1). The block scan's 24-bit work, in one place so
-// that a faster version can replace it.
-void FoldMinMax24(const uint8_t* Bytes, int64_t Count, int32_t& Min, int32_t& Max);

@@ -25,6 +25,11 @@ TRecordLayout RecordLayoutOf(const TCustomEDFFile& F) {
   return L;
 }
 
+void TRecordVisitor::OnRecords(int64_t First, int64_t Count, int64_t RecordBytes, int64_t Position,
+                               const uint8_t* Bytes) {
+  for (int64_t r = 0; r < Count; ++r) OnRecord(First + r, Position + r * RecordBytes, Bytes + r * RecordBytes);
+}
+
 TScanOutcome ScanRecords(const TFileStream& Stream, const TRecordLayout& Layout,
                          std::span<TRecordVisitor* const> Visitors, const TScanProgress& Progress) {
   TScanOutcome Out;
@@ -42,10 +47,8 @@ TScanOutcome ScanRecords(const TFileStream& Stream, const TRecordLayout& Layout,
     const int64_t Got = Stream.ReadAt(Position, Block.data(), Want);
     // Whole records only: a record cut short is never handed on.
     const int64_t Whole = Got / Layout.RecordBytes;
-    for (int64_t r = 0; r < Whole; ++r) {
-      const uint8_t* Bytes = Block.data() + r * Layout.RecordBytes;
-      for (TRecordVisitor* V : Visitors) V->OnRecord(First + r, Position + r * Layout.RecordBytes, Bytes);
-    }
+    if (Whole > 0)
+      for (TRecordVisitor* V : Visitors) V->OnRecords(First, Whole, Layout.RecordBytes, Position, Block.data());
     Out.RecordsScanned += Whole;
     if (Got < Want) {
       Out.ReadFailed = true;

@@ -36,6 +36,11 @@ public:
   // Record Index (0-based), whose first byte is at file offset Position;
   // Bytes holds Layout.RecordBytes bytes and is valid during the call only.
   virtual void OnRecord(int64_t Index, int64_t Position, const uint8_t* Bytes) = 0;
+  // Count whole records of RecordBytes bytes from record First, the block
+  // read in one call; by default each is handed to OnRecord. A visitor that
+  // works on many records at once (the min/max fold) overrides it.
+  virtual void OnRecords(int64_t First, int64_t Count, int64_t RecordBytes, int64_t Position,
+                         const uint8_t* Bytes);
 };
 
 struct TScanOutcome {

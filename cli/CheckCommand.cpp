@@ -66,6 +66,7 @@ TOutput CheckEntry(const TFileListEntry& E, const TCheckOptions& O, TProgress& P
   Request.MinMax = O.MinMax;
   Request.Conformance = O.Conformance || O.ConformanceOnly;
   Request.ConformanceOnly = O.ConformanceOnly;
+  Request.SignalViews = O.Json;  // the text form names the signals by their labels alone
   const TFileReport R = CheckFile(E.Path, Request, [&](int Percent) { Progress.Update(E.Path, Percent); });
   if (R.NotRead) return CheckEntry(TFileListEntry{E.Path, R.ReadError}, O, Progress);
   Out.Out = O.Json ? FormatReportJson(R) : FormatReportText(R);

@@ -72,12 +72,19 @@ QJsonArray Fields(const std::array<TFieldView, EDFFieldCount>& Views, const TFin
 }
 
 QJsonArray Signals(const std::vector<TSignalView>& Views, const TFindings& Findings) {
+  // Each signal's findings gathered in one walk: a header of thousands of
+  // signals stays linear.
+  std::map<int, TFindings> BySignal;
+  for (const TFinding& F : Findings)
+    if (F.Where.Kind == TWhereKind::SignalHeader) BySignal[F.Where.Signal].push_back(F);
+  const TFindings None;
   QJsonArray Out;
   for (const TSignalView& S : Views) {
+    const auto It = BySignal.find(S.Index);
     QJsonObject O;
     O["index"] = S.Index + 1;
     O["label"] = Latin1Text(S.Fields[0].Shown);
-    O["fields"] = Fields(S.Fields, Findings, TWhereKind::SignalHeader, S.Index);
+    O["fields"] = Fields(S.Fields, It == BySignal.end() ? None : It->second, TWhereKind::SignalHeader, S.Index);
     O["calibrationRemark"] = Text(S.CalibrationRemark);
     Out.append(O);
   }

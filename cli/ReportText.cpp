@@ -12,15 +12,6 @@
 namespace {
 
 
-std::vector<std::string> Labels(const TFileReport& R) {
-  std::vector<std::string> Out;
-  for (const TSignalView& S : R.Signals) {
-    if (S.Index < 0) continue;
-    if (Out.size() <= static_cast<size_t>(S.Index)) Out.resize(static_cast<size_t>(S.Index) + 1);
-    Out[static_cast<size_t>(S.Index)] = S.Fields[0].Shown;
-  }
-  return Out;
-}
 
 // The min/max report's heading without its line break: "Found 2 errors:" or
 // "No errors found".
@@ -59,7 +50,7 @@ std::string VerdictLine(const TFileReport& R) {
 }
 
 std::string FindingLine(const TFileReport& R, const TFinding& F) {
-  return "  " + FindingText(F, Labels(R)) + "\n";
+  return "  " + FindingText(F, R.Labels) + "\n";
 }
 
 std::string FormatReportText(const TFileReport& R) {

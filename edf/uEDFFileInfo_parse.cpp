@@ -79,12 +79,13 @@ void TCustomEDFFileInfo::LoadFromRaw(const TEDFRawFileHeader& Raw) {
     SetNrDataRecords(n);
   else
     Fail(gfNrDataRecords, f);
-  try {
-    SetSampleRecDuration(
-        StrToFloatSep(Trim(Raw[gfSampleRecDuration]), FDecimalSeparator, FThousandSeparator));
-  } catch (const EConvertError&) {
+  // Converted without raising: a text that is no number is common in bad
+  // headers, and checking thousands of files must not pay for an exception each.
+  long double Duration = 0;
+  if (TryStrToFloatSep(Trim(Raw[gfSampleRecDuration]), FDecimalSeparator, FThousandSeparator, Duration))
+    SetSampleRecDuration(Duration);
+  else
     Fail(gfSampleRecDuration, ffNotNumber);
-  }
 
   // The header size stays the one read from the file, with its own flag:
   // SetNrSignals would otherwise overwrite both with the size it implies.
@@ -119,10 +120,9 @@ void TCustomEDFFileInfo::StrictChecks(const TEDFRawFileHeader& Raw) {
 }
 
 void TEDFFileInfo::LoadFromRaw(const TEDFRawFileHeader& Raw) {
+  // The base steps include the strict checks; nothing between relaxes them,
+  // so they are not run a second time.
   TCustomEDFFileInfo::LoadFromRaw(Raw);
-  // The EDF checks once more, in case an intermediate class relaxed them;
-  // they only ever clear flags, so repeating them changes nothing here.
-  if (FStrict) StrictChecks(Raw);
 }
 
 TEDFFieldFaults TEDFFileInfo::DecodeStartDate(const std::string& Text, TDateTime& Date) const {

@@ -292,40 +292,4 @@ INSTANTIATE_TEST_SUITE_P(
                  {"No errors found"}, {}}),
     [](const testing::TestParamInfo<TBdfCase>& I) { return std::string(I.param.Name); });
 
-// The 24-bit fold of the block scan, to be replaced by a faster one: every
-// length and position of the extremes, sign extension, and the running
-// extremes kept.
-TEST(MinMaxScan, Fold24FindsTheExtremesAtEveryPositionAndLength) {
-  const auto Store = [](std::vector<uint8_t>& B, int32_t i, int32_t V) {
-    const auto U = static_cast<uint32_t>(V);
-    for (int k = 0; k < 3; ++k) B[static_cast<size_t>(3 * i + k)] = static_cast<uint8_t>(U >> (8 * k));
-  };
-  for (int32_t Count = 1; Count <= 70; ++Count) {
-    for (int32_t AtIndex = 0; AtIndex < Count; ++AtIndex) {
-      std::vector<uint8_t> B(static_cast<size_t>(3 * Count));
-      for (int32_t i = 0; i < Count; ++i) Store(B, i, i % 7 - 3);
-      Store(B, AtIndex, -8388608);
-      const int32_t MaxAt = Count > 1 ? (AtIndex + 1) % Count : AtIndex;
-      if (Count > 1) Store(B, MaxAt, 8388607);
-      int32_t Min = FoundMinStart, Max = FoundMaxStart;
-      FoldMinMax24(B.data(), Count, Min, Max);
-      ASSERT_EQ(Min, -8388608) << Count << " " << AtIndex;
-      ASSERT_EQ(Max, Count > 1 ? 8388607 : -8388608) << Count << " " << AtIndex;
-    }
-  }
-  const uint8_t MinusOnes[] = {0xFF, 0xFF, 0xFF, 0xFE, 0xFF, 0xFF};  // -1, -2
-  int32_t Min = FoundMinStart, Max = FoundMaxStart;
-  FoldMinMax24(MinusOnes, 0, Min, Max);
-  EXPECT_EQ(Min, FoundMinStart);
-  EXPECT_EQ(Max, FoundMaxStart);
-  FoldMinMax24(MinusOnes, 2, Min, Max);
-  EXPECT_EQ(Min, -2);
-  EXPECT_EQ(Max, -1);
-  Min = -10;
-  Max = 10;
-  FoldMinMax24(MinusOnes, 2, Min, Max);
-  EXPECT_EQ(Min, -10);
-  EXPECT_EQ(Max, 10);
-}
-
 }  // namespace
