@@ -293,10 +293,13 @@ std::optional<double> MeasureWindowDrivenScan(const std::string& /*Path*/) { ret
 
 // ---------------------------------------------------------------- the batch
 
-// Each file judged as `vellicor-check` judges it (headers only).
+// Each file judged as `vellicor-check` judges it for its text report
+// (headers only).
 int CheckEach(const std::vector<std::string>& Paths) {
+  TCheckRequest Request;
+  Request.SignalViews = false;
   int Valid = 0;
-  for (const std::string& P : Paths) Valid += CheckFile(P, TCheckRequest{}).Valid() ? 1 : 0;
+  for (const std::string& P : Paths) Valid += CheckFile(P, Request).Valid() ? 1 : 0;
   return Valid;
 }
 
