@@ -176,6 +176,12 @@ void JudgeOpenFile(TEDFFile& F, THeaderJudgement& Out, bool PaneViews) {
 
   F.SetReadOnly(true);
   F.SetStrict(true);
+  // One size for the whole judgement, however often its steps ask.
+  struct TSizeHold {
+    TEDFFile& F;
+    explicit TSizeHold(TEDFFile& File) : F(File) { F.HoldFileSize(true); }
+    ~TSizeHold() { F.HoldFileSize(false); }
+  } Hold(F);
   F.SetActive(true);
   Out.Format = F.Format();
   Out.FormatName = FormatName(F);

@@ -63,8 +63,10 @@ struct TScanOutcome {
 // to stop the pass (cancel).
 using TScanProgress = std::function<bool(int64_t RecordsDone, int64_t NrRecords)>;
 
-// About this many bytes are read per call (never less than one record).
-inline constexpr int64_t ScanBlockBytes = int64_t{1} << 20;
+// About this many bytes are read per call (never less than one record). A
+// quarter MiB is still in the core's cache when the fold walks it; on the
+// build machine it scans a few per cent faster than 1 MiB blocks.
+inline constexpr int64_t ScanBlockBytes = int64_t{1} << 18;
 
 // Reads the records of Layout from Stream in blocks and hands each to every
 // visitor in record order. Never raises for a short read: it stops there

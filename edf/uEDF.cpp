@@ -121,7 +121,17 @@ TCustomEDFSignalInfo* TCustomEDFFile::GetSignal(int Index) const {
   return FSignals[static_cast<size_t>(Index)].get();
 }
 
-int64_t TCustomEDFFile::FileSize() const { return FStream ? FStream->Size() : -1; }
+int64_t TCustomEDFFile::FileSize() const {
+  if (!FStream) return -1;
+  if (!FHoldFileSize) return FStream->Size();
+  if (FHeldFileSize < 0) FHeldFileSize = FStream->Size();
+  return FHeldFileSize;
+}
+
+void TCustomEDFFile::HoldFileSize(bool Value) {
+  FHoldFileSize = Value;
+  FHeldFileSize = -1;
+}
 
 void TCustomEDFFile::AppendSignal() {
   std::unique_ptr<TCustomEDFSignalInfo> signal = CreateSignalInfo();
@@ -143,6 +153,7 @@ void TCustomEDFFile::Open() {
   if (!FReadOnly)
     mode = FileExists(FFileName) ? TFileStreamMode::fmOpenReadWrite : TFileStreamMode::fmCreate;
   FStream = std::make_unique<TFileStream>(FFileName, mode);
+  FHeldFileSize = -1;
   if (FCreating) return;  // a new file stays open for its headers to be written
 
   FActive = true;
@@ -180,6 +191,7 @@ void TCustomEDFFile::Close() {
   if (!FActive) return;
   if (Modified() && !FReadOnly) WriteHeaders();
   FStream.reset();
+  FHeldFileSize = -1;
   FActive = false;
 }
 

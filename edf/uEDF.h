@@ -157,6 +157,10 @@ public:
   const std::vector<TReadWriteDataChunk>& Chunks() const { return FChunks; }
   // Size of the open file in bytes; -1 while no file is open.
   int64_t FileSize() const;
+  // While held, FileSize() asks the system once per open file and keeps the
+  // answer, so that one judgement of the headers sees one size (and costs
+  // one call). Released, every FileSize() is the size at that moment.
+  void HoldFileSize(bool Value);
   // The open file, for passes that read the data records in bulk; nullptr
   // while closed.
   const TFileStream* Stream() const { return FStream.get(); }
@@ -191,6 +195,8 @@ protected:
   std::shared_ptr<TDynSmallIntArray> FBuffer;
   std::shared_ptr<TDynIntegerArray> FBuffer32;
   std::unique_ptr<TFileStream> FStream;
+  bool FHoldFileSize = false;
+  mutable int64_t FHeldFileSize = -1;  // -1: not asked since the hold or the open
   std::unique_ptr<TCustomEDFFileInfo> FFileInfo;
   std::vector<TReadWriteDataChunk> FChunks;
   std::vector<std::unique_ptr<TCustomEDFSignalInfo>> FSignals;

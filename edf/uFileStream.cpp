@@ -67,7 +67,6 @@ TFileStream::TFileStream(const std::string& FileName, TFileStreamMode Mode) : FF
   TRefusal refusal = TRefusal::System;
   int error = 0;
   struct stat st {};
-  int status = 0;
   if (::fstat(FHandle, &st) != 0) {
     error = errno;
   } else if (S_ISDIR(st.st_mode)) {
@@ -79,8 +78,9 @@ TFileStream::TFileStream(const std::string& FileName, TFileStreamMode Mode) : FF
   } else if (::flock(FHandle, lock | LOCK_NB) != 0) {
     error = errno;
     if (error == EWOULDBLOCK) refusal = TRefusal::Locked;
-  } else if ((status = ::fcntl(FHandle, F_GETFL)) < 0 ||
-             ::fcntl(FHandle, F_SETFL, status & ~O_NONBLOCK) != 0) {
+  } else if (::fcntl(FHandle, F_SETFL, 0) != 0) {
+    // F_SETFL sets only the status flags (append, async, direct, noatime,
+    // non-blocking), none of which we want: 0 clears O_NONBLOCK alone.
     error = errno;
   } else if (Mode == TFileStreamMode::fmCreate && ::ftruncate(FHandle, 0) != 0) {
     // Emptied only once the lock is held, so another holder's file is never cut.

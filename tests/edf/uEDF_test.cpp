@@ -88,6 +88,23 @@ TEST(UEDFOpen, CountsTheCompleteRecordsPresentWhateverTheHeaderSays) {
   EXPECT_EQ(file->RecordSamples(), 200);
 }
 
+TEST(UEDFOpen, AHeldFileSizeStaysUntilReleasedOrReopened) {
+  TempDir dir;
+  const std::string path = WriteEdf(dir, EdfBytes::Valid(1, 10, 3));
+  auto file = OpenEdf(path);
+  const int64_t before = file->FileSize();
+  file->HoldFileSize(true);
+  EXPECT_EQ(file->FileSize(), before);
+  std::ofstream(path, std::ios::app) << std::string(20, 'x');
+  EXPECT_EQ(file->FileSize(), before);
+  file->SetActive(false);
+  file->SetActive(true);  // a new open asks again, even while held
+  EXPECT_EQ(file->FileSize(), before + 20);
+  std::ofstream(path, std::ios::app) << std::string(20, 'x');
+  file->HoldFileSize(false);
+  EXPECT_EQ(file->FileSize(), before + 40);
+}
+
 TEST(UEDFOpen, SettersRefuseAnOpenObjectAndTheSignalListChecksItsIndex) {
   TempDir dir;
   auto file = OpenEdf(WriteEdf(dir, EdfBytes::Valid()));
