@@ -35,7 +35,9 @@ std::string ValueOrEmpty(const std::string& Subfield, char Substitute) {
 TDateTime EDFPlusDate(const std::string& Subfield) {
   TDateTimeStringConvertor c;
   c.SetLocale(LangIDFromLCID(LocaleEnglishUS));
-  c.SetFormat("dd-mmm-yyyy");
+  // The format alone: SetFormat would also build a text from the value,
+  // which SetDateTimeText replaces at once.
+  c.Format = c.NormalizeFormat("dd-mmm-yyyy");
   c.SetDateTimeText(Subfield);
   if (!c.Valid || !IsValidDate(c.Year, c.Month, c.Day)) return EDFNoDate();
   return c.Value;

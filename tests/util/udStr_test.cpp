@@ -1,6 +1,8 @@
 // Character and integer tests, padding, extractors and scanners.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "util/udStr.h"
 
 namespace {
@@ -19,6 +21,31 @@ TEST(UdstrFieldTests, PrintableAndLeftJustifiedFollowTheAsciiAndBlankRanges) {
     EXPECT_EQ(IsLeftJustified(C.S), C.LeftJustified) << '"' << C.S << '"';
   }
   EXPECT_EQ(Trim(std::string("\0\t a !\r\n ", 9)), "a !");
+}
+
+TEST(UdstrFieldTests, WordAtATimeScansAgreeWithByteByByteAtEveryPosition) {
+  // One odd byte at every position of blank or printable runs of every
+  // length around the eight-byte steps, and each byte value at the edges of
+  // the blank and printable ranges.
+  const unsigned char Odd[] = {0, 31, 32, 33, 126, 127, 128, 160, 255};
+  for (const char Fill : {' ', 'a'})
+    for (size_t Len = 1; Len <= 25; ++Len)
+      for (size_t At = 0; At < Len; ++At)
+        for (unsigned char O : Odd) {
+          std::string S(Len, Fill);
+          S[At] = static_cast<char>(O);
+          const bool Printable = std::all_of(S.begin(), S.end(), [](char C) {
+            return static_cast<unsigned char>(C) >= 32 && static_cast<unsigned char>(C) <= 126;
+          });
+          const auto Blank = [](char C) { return static_cast<unsigned char>(C) <= 32; };
+          size_t B = 0, E = Len;
+          while (B < Len && Blank(S[B])) ++B;
+          while (E > 0 && Blank(S[E - 1])) --E;
+          EXPECT_EQ(IsAsciiPrintable(S), Printable) << Len << ' ' << At << ' ' << int(O);
+          EXPECT_EQ(Trim(S), B < E ? S.substr(B, E - B) : "") << Len << ' ' << At << ' ' << int(O);
+          EXPECT_EQ(TrimRight(S), S.substr(0, E)) << Len << ' ' << At << ' ' << int(O);
+          EXPECT_EQ(TrimLeft(S), S.substr(B)) << Len << ' ' << At << ' ' << int(O);
+        }
 }
 
 TEST(UdstrIntegerTests, RangesAndSyntaxAreTheSameUnderEitherDecimalSeparator) {
