@@ -58,6 +58,8 @@ struct TFieldView {
   std::string Shown;    // right-trimmed; leading blanks stay visible
   std::string Reason;   // the tool tip; "" for none
   TFieldMark Mark = TFieldMark::None;
+
+  bool operator==(const TFieldView&) const = default;
 };
 
 // One signal pane. Out of range (InRange false): the boxes are empty, both
@@ -70,6 +72,8 @@ struct TSignalView {
   bool PreviousEnabled = false;
   bool NextEnabled = false;
   bool InRange = false;
+
+  bool operator==(const TSignalView&) const = default;
 };
 
 struct THeaderJudgement {

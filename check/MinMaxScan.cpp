@@ -2,12 +2,13 @@
 
 #include <algorithm>
 #include <bit>
-#include <vector>
 #include <cmath>
 #include <cstdint>
 #include <exception>
+#include <limits>
 #include <memory>
 #include <type_traits>
+#include <vector>
 
 #include "check/MinMaxFold.h"
 #include "check/Rules.h"
@@ -17,14 +18,17 @@
 #include "edf/uEDFSignalInfo.h"
 #include "support/uSysUtils.h"
 
+namespace {
+
 // Written as a plain loop over local extremes so that the compiler turns it
 // into vector min/max instructions (this file is built with -O3). The locals
-// are 16-bit like the samples: SSE2 has direct 16-bit min/max and twice the
-// lanes; they are widened once per call.
-void FoldMinMax(const int16_t* Samples, int32_t Count, int32_t& Min, int32_t& Max) {
+// have the samples' width (for EDF, SSE2's direct 16-bit min/max with twice
+// the lanes); they are widened once per call.
+template <class T>
+void FoldRange(const T* Samples, int32_t Count, int32_t& Min, int32_t& Max) {
   if (Count <= 0) return;
-  int16_t Lo = INT16_MAX;
-  int16_t Hi = INT16_MIN;
+  T Lo = std::numeric_limits<T>::max();
+  T Hi = std::numeric_limits<T>::min();
   for (int32_t i = 0; i < Count; ++i) {
     Lo = std::min(Lo, Samples[i]);
     Hi = std::max(Hi, Samples[i]);
@@ -33,16 +37,24 @@ void FoldMinMax(const int16_t* Samples, int32_t Count, int32_t& Min, int32_t& Ma
   Max = std::max<int32_t>(Max, Hi);
 }
 
+// Every signal without an extreme yet.
+TMinMaxResult EmptyResult(size_t Ns) {
+  TMinMaxResult R;
+  R.FoundMin.assign(Ns, FoundMinStart);
+  R.FoundMax.assign(Ns, FoundMaxStart);
+  R.MinRecord.assign(Ns, -1);
+  R.MaxRecord.assign(Ns, -1);
+  return R;
+}
+
+}  // namespace
+
+void FoldMinMax(const int16_t* Samples, int32_t Count, int32_t& Min, int32_t& Max) {
+  FoldRange(Samples, Count, Min, Max);
+}
+
 void FoldMinMax32(const int32_t* Samples, int32_t Count, int32_t& Min, int32_t& Max) {
-  if (Count <= 0) return;
-  int32_t Lo = INT32_MAX;
-  int32_t Hi = INT32_MIN;
-  for (int32_t i = 0; i < Count; ++i) {
-    Lo = std::min(Lo, Samples[i]);
-    Hi = std::max(Hi, Samples[i]);
-  }
-  Min = std::min(Min, Lo);
-  Max = std::max(Max, Hi);
+  FoldRange(Samples, Count, Min, Max);
 }
 
 int ProgressPercent(int64_t r, int64_t N) {
@@ -57,12 +69,7 @@ int ProgressPercent(int64_t r, int64_t N) {
   return static_cast<int>(Rounded);
 }
 
-TMinMaxFold::TMinMaxFold(const TRecordLayout& Layout) : FLayout(Layout) {
-  FResult.FoundMin.assign(Layout.Signals.size(), FoundMinStart);
-  FResult.FoundMax.assign(Layout.Signals.size(), FoundMaxStart);
-  FResult.MinRecord.assign(Layout.Signals.size(), -1);
-  FResult.MaxRecord.assign(Layout.Signals.size(), -1);
-}
+TMinMaxFold::TMinMaxFold(const TRecordLayout& Layout) : FLayout(Layout), FResult(EmptyResult(Layout.Signals.size())) {}
 
 void TMinMaxFold::Fold(int64_t First, int64_t Count, const uint8_t* Bytes) {
   for (size_t j = 0; j < FLayout.Signals.size(); ++j) {
@@ -156,11 +163,7 @@ TMinMaxResult ScanDigitalMinMax(TCustomEDFFile& F, const TMinMaxProgress& AfterL
   const int Ns = Info.NrSignals();
   const int32_t N = Info.NrDataRecords();
 
-  TMinMaxResult R;
-  R.FoundMin.assign(static_cast<size_t>(std::max(Ns, 0)), FoundMinStart);
-  R.FoundMax.assign(static_cast<size_t>(std::max(Ns, 0)), FoundMaxStart);
-  R.MinRecord.assign(R.FoundMin.size(), -1);
-  R.MaxRecord.assign(R.FoundMin.size(), -1);
+  TMinMaxResult R = EmptyResult(static_cast<size_t>(std::max(Ns, 0)));
 
   std::vector<TBufferSpan> Spans;
   for (int32_t Record = 0; Record < N; ++Record) {

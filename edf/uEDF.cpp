@@ -261,34 +261,6 @@ void TCustomEDFFile::ReadHeadersUnder(bool Strict) {
   UpdateChunks(nullptr);
 }
 
-void TCustomEDFFile::ReadDataRecord(int32_t Index) {
-  if (Index == FCurrentRecord) return;
-  if (!FActive) throw ErrInvalidHeader();
-  if (Index < 0 || Index >= FFileInfo->NrDataRecords() || FPlanTooLarge) throw ErrReadingData();
-  const int64_t base =
-      EDFRecordPosition(FFileInfo->HeaderBytes(), Index, FRecordSamples, SampleBytes());
-  if (FFormat == TEDFFormat::BDF)
-    ReadChunks24(base);
-  else
-    ReadChunks16(base);
-  FCurrentRecord = Index;
-}
-
-void TCustomEDFFile::ReadChunks16(int64_t Base) {
-  int16_t* buffer = GetBuffer()->data();  // the first record read allocates it
-  for (const TReadWriteDataChunk& chunk : FChunks) {
-    const int64_t bytes = int64_t{2} * chunk.Count;
-    // A short read (a file cut while open, a read error) must not leave
-    // samples of another record in the buffer unnoticed.
-    if (FStream->ReadAt(Base + int64_t{2} * chunk.RecordOffset, buffer + chunk.BufferOffset,
-                        bytes) != bytes) {
-      FCurrentRecord = -1;
-      throw ErrReadingData();
-    }
-    LE16ToHost(buffer + chunk.BufferOffset, static_cast<size_t>(chunk.Count));
-  }
-}
-
 namespace {
 
 // Count samples of 3 bytes each, read into the first 3 x Count bytes of
@@ -300,19 +272,41 @@ void Widen24InPlace(int32_t* Samples, int64_t Count) {
   for (int64_t i = Count - 1; i >= 0; --i) Samples[i] = LoadLE24(bytes + 3 * i);
 }
 
+void LE16InPlace(int16_t* Samples, int64_t Count) { LE16ToHost(Samples, static_cast<size_t>(Count)); }
+
+// Each chunk of the record at Base, SampleBytes per sample, read into Buffer
+// at its offset and turned into host samples there. False on a short read
+// (a file cut while open, a read error).
+template <class T>
+bool ReadChunksInto(const TFileStream& Stream, const std::vector<TReadWriteDataChunk>& Chunks, int64_t Base,
+                    int SampleBytes, T* Buffer, void (*ToHost)(T*, int64_t)) {
+  for (const TReadWriteDataChunk& chunk : Chunks) {
+    const int64_t bytes = int64_t{SampleBytes} * chunk.Count;
+    if (Stream.ReadAt(Base + int64_t{SampleBytes} * chunk.RecordOffset, Buffer + chunk.BufferOffset, bytes) != bytes)
+      return false;
+    ToHost(Buffer + chunk.BufferOffset, chunk.Count);
+  }
+  return true;
+}
+
 }  // namespace
 
-void TCustomEDFFile::ReadChunks24(int64_t Base) {
-  int32_t* buffer = GetBuffer32()->data();  // the first record read allocates it
-  for (const TReadWriteDataChunk& chunk : FChunks) {
-    const int64_t bytes = int64_t{3} * chunk.Count;
-    if (FStream->ReadAt(Base + int64_t{3} * chunk.RecordOffset, buffer + chunk.BufferOffset,
-                        bytes) != bytes) {
-      FCurrentRecord = -1;
-      throw ErrReadingData();
-    }
-    Widen24InPlace(buffer + chunk.BufferOffset, chunk.Count);
+void TCustomEDFFile::ReadDataRecord(int32_t Index) {
+  if (Index == FCurrentRecord) return;
+  if (!FActive) throw ErrInvalidHeader();
+  if (Index < 0 || Index >= FFileInfo->NrDataRecords() || FPlanTooLarge) throw ErrReadingData();
+  const int64_t base =
+      EDFRecordPosition(FFileInfo->HeaderBytes(), Index, FRecordSamples, SampleBytes());
+  // The first record read allocates the buffer.
+  const bool whole = FFormat == TEDFFormat::BDF
+                         ? ReadChunksInto(*FStream, FChunks, base, 3, GetBuffer32()->data(), Widen24InPlace)
+                         : ReadChunksInto(*FStream, FChunks, base, 2, GetBuffer()->data(), LE16InPlace);
+  // Samples of another record must not stay in the buffer unnoticed.
+  if (!whole) {
+    FCurrentRecord = -1;
+    throw ErrReadingData();
   }
+  FCurrentRecord = Index;
 }
 
 std::unique_ptr<TCustomEDFSignalInfo> TEDFFile::CreateSignalInfo() {

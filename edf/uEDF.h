@@ -210,8 +210,6 @@ protected:
   void DropBuffers();
 
 private:
-  void ReadChunks16(int64_t Base);
-  void ReadChunks24(int64_t Base);
   void WriteChunk(int64_t Position, int64_t BufferOffset, int64_t Count);
   void WriteZeros(int64_t Position, int64_t Count, std::vector<uint8_t>& Scratch);
 };

@@ -264,7 +264,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
     F.SetFileName(Scratch.Path());
     THeaderJudgement J;
     JudgeOpenFile(F, J);
-    (void)DescribeAllSignals(F);
+    // The window's panes (each signal judged on its own) and the reports'
+    // (drawn from the judgement's findings) must show the same.
+    if (DescribeAllSignals(F) != SignalViewsOf(F, J.Findings)) Finding("the signal panes and the report disagree");
     if (P.Clean && !J.Verdict) Finding("a fault-free file was judged invalid");
     if (!J.Verdict) {
       // Conformance is checked whatever the verdict.
