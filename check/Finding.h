@@ -50,6 +50,8 @@ struct TFinding {
   std::string Message;  // one sentence, e.g. "StartDate 31.02.03 is not a calendar date"
   // The window's tool-tip reasons this finding stands for.
   TTipReasons Tips = trNone;
+
+  bool operator==(const TFinding&) const = default;
 };
 
 using TFindings = std::vector<TFinding>;

@@ -123,6 +123,7 @@ void AddFieldFindings(TFindings& Out, bool SignalField, int Field, TEDFFieldFaul
   const bool BdfMark = !SignalField && Field == gfVersion && C.Format == TEDFFormat::BDF && !Raw.empty() &&
                        static_cast<unsigned char>(Raw[0]) == 0xFF;
   const TTipReasons Tips = FieldTips(BdfMark ? Raw.substr(1) : Raw, SeparatorTest, NumberTest);
+  if (Faults == ffNone && Tips == trNone) return;  // the common case: nothing to say
   TTipReasons Covered = trNone;
   for (uint32_t Bit = 1; Bit <= 0x8000u; Bit <<= 1) {
     if ((Faults & Bit) == 0) continue;

@@ -100,6 +100,34 @@ void DeriveRemarks(THeaderJudgement& Out) {
   Out.SizeRemark = HasRule(Out.Findings, "layout.filesize") ? SizeRemarkText : "";
 }
 
+// Every field of both headers valid, physical limits included (which the
+// verdict forgives, but the lenient re-read would show differently).
+bool EveryFieldValid(const TCustomEDFFile& F) {
+  const TEDFHeaderErrors Opened = F.HeaderErrors();
+  if (Opened.Contains(heGeneralHeader) || Opened.Contains(heSignalHeader)) return false;
+  for (int i = 0; i < F.SignalCount(); ++i) {
+    const TDynBooleanArray& Valid = F.GetSignal(i)->FieldValid();
+    if (std::find(Valid.begin(), Valid.end(), false) != Valid.end()) return false;
+  }
+  return true;
+}
+
+// The signal findings under strict rules, then the layout's, and what the
+// window derives from them.
+void Conclude(TCustomEDFFile& F, THeaderJudgement& Out, const TFindings& Layout) {
+  const int Ns = F.SignalCount();
+  for (int i = 0; i < Ns; ++i) {
+    TFindings Signal = SignalHeaderFindings(*F.GetSignal(i), i, Ns);
+    Out.Findings.insert(Out.Findings.end(), Signal.begin(), Signal.end());
+  }
+  Out.Findings.insert(Out.Findings.end(), Layout.begin(), Layout.end());
+  DeriveGeneralView(Out, F.FileInfo()->OriginalHeader());
+  DeriveRemarks(Out);
+
+  Out.Verdict = !HasErrors(Out.Findings);
+  Out.VerdictText = VerdictText(Out.Format, Out.Verdict);
+}
+
 }  // namespace
 
 static_assert(MaxBdfDataBlockBytes == TCustomEDFFile::MaxBufferSamples * BDFRules.SampleBytes);
@@ -169,7 +197,7 @@ std::vector<TSignalView> SignalViewsOf(const TCustomEDFFile& F, const TFindings&
   return All;
 }
 
-void JudgeOpenFile(TEDFFile& F, THeaderJudgement& Out, bool PaneViews) {
+void JudgeOpenFile(TEDFFile& F, THeaderJudgement& Out, bool PaneViews, TJudgeRoute Route) {
   Out = THeaderJudgement{};
   for (size_t k = 0; k < Out.General.size(); ++k) Out.General[k].Caption = EDFGeneralFields[k].Caption;
   Out.Signal = EmptySignalView(-1);
@@ -191,6 +219,18 @@ void JudgeOpenFile(TEDFFile& F, THeaderJudgement& Out, bool PaneViews) {
   DeriveGeneralView(Out, F.FileInfo()->OriginalHeader());
   if (PaneViews) ShowFirstSignal(F, Out);
 
+  // Strict rules only add faults to what the lenient ones find, so headers
+  // without a faulty field under strict rules read leniently give the very same records: the
+  // lenient re-read and the strict re-parse after it can be skipped. Only the
+  // record count Open derived from the file size goes back to the header's
+  // own, where the re-parse would put it.
+  if (Route == TJudgeRoute::Shortest && EveryFieldValid(F)) {
+    F.FileInfo()->RestoreParsedNrDataRecords();
+    Out.DataBlockBytes = F.SampleBytes() * F.PlannedBufferLength();
+    Conclude(F, Out, LayoutFindings(F, *Out.DataBlockBytes));
+    return;
+  }
+
   // From here on strict checking is switched back on however we leave, so
   // that later navigation always shows the strict rules.
   TFindings Layout;
@@ -203,16 +243,5 @@ void JudgeOpenFile(TEDFFile& F, THeaderJudgement& Out, bool PaneViews) {
     throw;
   }
   F.SetStrict(true);
-
-  const int Ns = F.SignalCount();
-  for (int i = 0; i < Ns; ++i) {
-    TFindings Signal = SignalHeaderFindings(*F.GetSignal(i), i, Ns);
-    Out.Findings.insert(Out.Findings.end(), Signal.begin(), Signal.end());
-  }
-  Out.Findings.insert(Out.Findings.end(), Layout.begin(), Layout.end());
-  DeriveGeneralView(Out, F.FileInfo()->OriginalHeader());
-  DeriveRemarks(Out);
-
-  Out.Verdict = !HasErrors(Out.Findings);
-  Out.VerdictText = VerdictText(Out.Format, Out.Verdict);
+  Conclude(F, Out, Layout);
 }

@@ -95,6 +95,8 @@ struct THeaderJudgement {
   std::string FormatName;
   int ShownSignal = -1;     // the signal shown after the open; -1 when none was chosen
   TSignalView Signal;       // the signal pane after the open
+
+  bool operator==(const THeaderJudgement&) const = default;
 };
 
 // Opens F and judges it as the window does on File / Open. F is freshly
@@ -104,7 +106,12 @@ struct THeaderJudgement {
 // Strict checking is on again on every way out once the file was opened.
 // Without PaneViews the signal pane (Signal, ShownSignal) is left empty: a
 // batch that only reads the findings need not draw it.
-void JudgeOpenFile(TEDFFile& F, THeaderJudgement& Out, bool PaneViews = true);
+// Reread takes the long way also for headers valid under strict rules
+// (read again leniently, then re-parsed strictly): the reference the
+// shortcut is held to.
+enum class TJudgeRoute { Shortest, Reread };
+void JudgeOpenFile(TEDFFile& F, THeaderJudgement& Out, bool PaneViews = true,
+                   TJudgeRoute Route = TJudgeRoute::Shortest);
 
 // The signal pane for signal Index (0-based) under F's current strictness.
 TSignalView DescribeSignal(TCustomEDFFile& F, int Index);

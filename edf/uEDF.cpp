@@ -133,9 +133,16 @@ void TCustomEDFFile::HoldFileSize(bool Value) {
   FHeldFileSize = -1;
 }
 
-void TCustomEDFFile::AppendSignal() {
+void TCustomEDFFile::AppendSignal(const std::string* Block, int Index, int Count) {
   std::unique_ptr<TCustomEDFSignalInfo> signal = CreateSignalInfo();
   signal->SetFormat(FFormat);
+  // The texts go in before SetStrict, whose parse is then the only one.
+  if (Block) {
+    for (int f = 0; f < EDFFieldCount; ++f)
+      signal->RawHeader()[static_cast<size_t>(f)] =
+          ReadFieldFrom(*Block, EDFSignalFieldOffset(f, Index, Count) - EDFGeneralHeaderBytes,
+                        EDFSignalFieldWidths[static_cast<size_t>(f)]);
+  }
   signal->SetStrict(FStrict);
   signal->SetOnSelectedChange([this](TCustomEDFSignalInfo* Sender) { UpdateChunks(Sender); });
   FSignals.push_back(std::move(signal));
@@ -225,23 +232,20 @@ void TCustomEDFFile::ReadSignalHeaders() {
   FSignals.clear();
   if (!FFileInfo->FieldValid()[gfNrSignals]) return;
   const int32_t ns = FFileInfo->NrSignals();
-  for (int32_t i = 0; i < ns; ++i) AppendSignal();
-  if (FileSize() < EDFHeaderBytes(ns)) return;  // too short: the records stay empty, so invalid
+  if (FileSize() < EDFHeaderBytes(ns)) {
+    // Too short: the records stay empty, so invalid.
+    for (int32_t i = 0; i < ns; ++i) AppendSignal();
+    return;
+  }
 
   FCurrentRecord = -1;
   // The block in one read; the fields are then cut from memory.
   std::string block(static_cast<size_t>(ns) * EDFSignalHeaderBytes, ' ');
   block.resize(static_cast<size_t>(FStream->ReadAt(EDFGeneralHeaderBytes, block.data(),
                                                    static_cast<int64_t>(block.size()))));
-  for (int f = 0; f < EDFFieldCount; ++f) {
-    const int width = EDFSignalFieldWidths[static_cast<size_t>(f)];
-    for (int32_t s = 0; s < ns; ++s)
-      FSignals[static_cast<size_t>(s)]->RawHeader()[static_cast<size_t>(f)] = ReadFieldFrom(
-          block, EDFSignalFieldOffset(f, s, ns) - EDFGeneralHeaderBytes, width);
-  }
-  for (auto& signal : FSignals) {
-    signal->Reparse();
-    signal->SetDataExists(FFileInfo->DataExists());
+  for (int32_t i = 0; i < ns; ++i) {
+    AppendSignal(&block, i, ns);
+    FSignals.back()->SetDataExists(FFileInfo->DataExists());
   }
 }
 

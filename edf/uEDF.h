@@ -171,7 +171,9 @@ protected:
   virtual void SetCreating(bool Value);
 
   // A new signal record with this object's strictness and notification.
-  void AppendSignal();
+  // A new signal record at the end; with Block (the signal headers as read),
+  // its texts are those of signal Index of Count, parsed once.
+  void AppendSignal(const std::string* Block = nullptr, int Index = 0, int Count = 0);
   void SetInValidation(bool Value) { FInValidation = Value; }
   void AddHeaderError(TEDFHeaderError e) { FHeaderErrors.Include(e); }
 

@@ -50,6 +50,9 @@ public:
   // For the file object, which counts the records present in the file: stores
   // the count and nothing else (no flag, no Modified, no raw text).
   void StoreNrDataRecords(int32_t Value) { FNrDataRecords = Value; }
+  // Undoes StoreNrDataRecords: the count as the last parse left it, as a
+  // re-parse of the same texts would, without the cost of one.
+  void RestoreParsedNrDataRecords() { FNrDataRecords = FParsedNrDataRecords; }
 
   TCustomEDFFile* Owner() const { return FOwner; }
   const TEDFPatientInfo& PatientInfo() const { return FPatientInfo; }
@@ -86,6 +89,7 @@ protected:
   TEDFRecordingInfo FRecordingInfo;
   long double FSampleRecDuration = 0.0L;
   int32_t FNrDataRecords = 0;
+  int32_t FParsedNrDataRecords = 0;
   int32_t FHeaderBytes = 0;
   int32_t FNrSignals = 0;
   std::string FReserved;

@@ -106,6 +106,7 @@ void TCustomEDFFileInfo::LoadFromRaw(const TEDFRawFileHeader& Raw) {
       Fail(gfHeaderBytes, ffHeaderSize);
   }
   FModified = false;
+  FParsedNrDataRecords = FNrDataRecords;
   if (FStrict) StrictChecks(Raw);
   ExplainFields();
 }

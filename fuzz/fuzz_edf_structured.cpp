@@ -25,6 +25,7 @@
 #include "check/MinMaxScan.h"
 #include "edf/uDataFileErrors.h"
 #include "edf/uEDF.h"
+#include "edf/uEDFFileInfo.h"
 #include "edf/uEDFLayout.h"
 
 namespace {
@@ -267,6 +268,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
     // The window's panes (each signal judged on its own) and the reports'
     // (drawn from the judgement's findings) must show the same.
     if (DescribeAllSignals(F) != SignalViewsOf(F, J.Findings)) Finding("the signal panes and the report disagree");
+    {
+      // The shortcut for fault-free headers must end where the lenient re-read ends.
+      TEDFFile Long;
+      Long.SetFileName(Scratch.Path());
+      THeaderJudgement JLong;
+      JudgeOpenFile(Long, JLong, true, TJudgeRoute::Reread);
+      if (!(JLong == J) || Long.FileInfo()->NrDataRecords() != F.FileInfo()->NrDataRecords() ||
+          !(Long.HeaderErrors() == F.HeaderErrors()) || DescribeAllSignals(Long) != DescribeAllSignals(F))
+        Finding("the shortcut and the lenient re-read judge differently");
+    }
     if (P.Clean && !J.Verdict) Finding("a fault-free file was judged invalid");
     if (!J.Verdict) {
       // Conformance is checked whatever the verdict.

@@ -10,6 +10,7 @@ packages=(
   libinih-dev
   clang libclang-rt-14-dev
   parallel
+  libedf-dev
 )
 
 missing=()

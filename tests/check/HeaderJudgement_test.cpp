@@ -3,11 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <functional>
 #include <ostream>
 #include <string>
 
 #include "edf/uEDF.h"
+#include "edf/uEDFFileInfo.h"
 #include "support/uSysUtils.h"
 #include "testkit/EdfBytes.h"
 #include "util/uFormatSettings.h"
@@ -455,5 +457,74 @@ INSTANTIATE_TEST_SUITE_P(
                     [] { return testkit::With(EdfBytes::Valid(2, 200, 3), [](EdfBytes& E) { E.General[6] = "EDF+C"; }); },
                     0, "EDF+", "", None, "Datablock size = 800 bytes", false, VerdictValidText}),
     [](const testing::TestParamInfo<TFormatCase>& I) { return std::string(I.param.Name); });
+
+}  // namespace
+
+// ---------------------------------------------------------------- routes
+
+namespace {
+
+// Headers valid under strict rules skip the lenient re-read; whatever the
+// layout, the judgement and the file's state must be those of the long way.
+struct TRouteCase {
+  const char* Name;
+  std::function<std::string()> Bytes;
+};
+
+void PrintTo(const TRouteCase& C, std::ostream* Os) { *Os << C.Name; }
+
+class RouteTest : public testing::TestWithParam<TRouteCase> {};
+
+void ExpectSameRoutes(const std::string& Path) {
+  TEDFFile Short, Long;
+  THeaderJudgement JShort, JLong;
+  Short.SetFileName(Path);
+  Long.SetFileName(Path);
+  JudgeOpenFile(Short, JShort, true, TJudgeRoute::Shortest);
+  JudgeOpenFile(Long, JLong, true, TJudgeRoute::Reread);
+  EXPECT_EQ(JShort, JLong);
+  EXPECT_EQ(Short.FileInfo()->NrDataRecords(), Long.FileInfo()->NrDataRecords());
+  EXPECT_EQ(Short.HeaderErrors(), Long.HeaderErrors());
+  EXPECT_EQ(Short.Valid(), Long.Valid());
+  EXPECT_EQ(Short.PlannedBufferLength(), Long.PlannedBufferLength());
+  EXPECT_EQ(DescribeAllSignals(Short), DescribeAllSignals(Long));
+}
+
+TEST_P(RouteTest, ShortcutEndsWhereTheLenientRereadEnds) {
+  testkit::TempDir Dir;
+  const std::string Path = Dir.File("t.edf");
+  testkit::WriteFileBytes(Path, GetParam().Bytes());
+  ExpectSameRoutes(Path);
+}
+
+std::function<std::string()> Edf(const std::function<void(EdfBytes&)>& Change, EdfBytes Base = EdfBytes::Valid()) {
+  return [=] { return testkit::With(Base, Change).Bytes(); };
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, RouteTest,
+    testing::Values(
+        TRouteCase{"Valid", Edf([](EdfBytes&) {})},
+        TRouteCase{"ValidBdf", Edf([](EdfBytes&) {}, EdfBytes::ValidBdf())},
+        TRouteCase{"HalfARecordMore", Edf([](EdfBytes& E) { E.Tail = std::string(200, '\0'); })},
+        TRouteCase{"CountAboveTheRecordsPresent", Edf([](EdfBytes& E) { E.General[NrDataRecordsField] = "5"; })},
+        TRouteCase{"CountUnknown", Edf([](EdfBytes& E) { E.General[NrDataRecordsField] = "-1"; })},
+        TRouteCase{"RecordAboveTheLimit", Edf([](EdfBytes&) {}, EdfBytes::Valid(1, 31000, 1))},
+        TRouteCase{"RecordShorterThanASecond",
+                   Edf([](EdfBytes& E) { E.General[SampleRecDurationField] = "0.5"; }, EdfBytes::Valid(1, 100, 2))},
+        TRouteCase{"CutInsideTheSignalHeaders", [] { return EdfBytes::Valid().Bytes().substr(0, 600); }},
+        TRouteCase{"StrictOnlyFault", Edf([](EdfBytes& E) { E.Signals[0][3] = " -500"; })}),
+    [](const testing::TestParamInfo<TRouteCase>& I) { return std::string(I.param.Name); });
+
+TEST(RouteTest, RealFilesEndAlikeOnBothRoutes) {
+  const std::string Dir = testkit::RealTestDataDir();
+  if (Dir.empty()) GTEST_SKIP() << "no real test data folder (../shared/testdata/real)";
+  for (const auto& Entry : std::filesystem::directory_iterator(Dir)) {
+    const std::string Ext = Entry.path().extension().string();
+    if (!Entry.is_regular_file() || (Ext != ".edf" && Ext != ".bdf")) continue;
+    SCOPED_TRACE(Entry.path().string());
+    ExpectSameRoutes(Entry.path().string());
+  }
+}
 
 }  // namespace
