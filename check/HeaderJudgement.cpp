@@ -220,10 +220,10 @@ void JudgeOpenFile(TEDFFile& F, THeaderJudgement& Out, bool PaneViews, TJudgeRou
   if (PaneViews) ShowFirstSignal(F, Out);
 
   // Strict rules only add faults to what the lenient ones find, so headers
-  // without a faulty field under strict rules read leniently give the very same records: the
-  // lenient re-read and the strict re-parse after it can be skipped. Only the
-  // record count Open derived from the file size goes back to the header's
-  // own, where the re-parse would put it.
+  // without a faulty field under strict rules give the very same records when
+  // read leniently: the lenient re-read and the strict re-parse after it can
+  // be skipped. Only the record count Open derived from the file size goes
+  // back to the header's own, where the re-parse would put it.
   if (Route == TJudgeRoute::Shortest && EveryFieldValid(F)) {
     F.FileInfo()->RestoreParsedNrDataRecords();
     Out.DataBlockBytes = F.SampleBytes() * F.PlannedBufferLength();

@@ -170,9 +170,9 @@ protected:
   virtual std::unique_ptr<TCustomEDFFileInfo> CreateFileInfo() = 0;
   virtual void SetCreating(bool Value);
 
-  // A new signal record with this object's strictness and notification.
-  // A new signal record at the end; with Block (the signal headers as read),
-  // its texts are those of signal Index of Count, parsed once.
+  // A new signal record at the end, with this object's strictness and
+  // notification; with Block (the signal headers as read), its texts are
+  // those of signal Index of Count, parsed once.
   void AppendSignal(const std::string* Block = nullptr, int Index = 0, int Count = 0);
   void SetInValidation(bool Value) { FInValidation = Value; }
   void AddHeaderError(TEDFHeaderError e) { FHeaderErrors.Include(e); }
