@@ -1,6 +1,11 @@
 #include "repair/RepairCommand.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <exception>
 #include <string>
 #include <vector>
@@ -23,8 +28,10 @@ constexpr const char* kHelp =
     "answer are repaired (a record count that disagrees with the file size, a cut last\n"
     "record, other date separators than '.', leading blanks, a decimal comma, a wrong\n"
     "HeaderBytes, junk after the version or in a plain EDF file's reserved field); every\n"
-    "other fault is left as found, with the reason. IN is only ever read. OUT is written\n"
-    "under a temporary name beside it and renamed when complete; it must not be IN.\n"
+    "other fault is left as found, with the reason. IN is only ever read. OUT is made in\n"
+    "its folder and takes its name only when complete and judged again; it must not be\n"
+    "IN, and an existing OUT must be a regular file (it is replaced). The copy gets IN's\n"
+    "permissions.\n"
     "\n"
     "Options:\n"
     "  --dry-run   Print the plan only; OUT may be left out.\n"
@@ -34,8 +41,9 @@ constexpr const char* kHelp =
     "  -v, --version  Show the program's version and exit.\n"
     "\n"
     "Exit status: 0 the copy was written, or there was nothing to repair (then nothing is\n"
-    "written); 1 some fault has no single right repair, nothing written; 2 wrong usage, or\n"
-    "a file could not be read or written.\n";
+    "written); 1 some fault has no single right repair, nothing written; 2 wrong usage, a\n"
+    "file could not be read or written, IN changed during the copy (nothing written), or\n"
+    "the report could not be written.\n";
 
 struct TOptions {
   bool DryRun = false;
@@ -47,6 +55,48 @@ struct TOptions {
 void Write(std::FILE* To, const std::string& Text) {
   std::fwrite(Text.data(), 1, Text.size(), To);
   std::fflush(To);
+}
+
+// The report on standard output. After the first failed write nothing more
+// is tried, and the run ends with status 2 instead of success over a lost
+// report.
+class TReport {
+public:
+  bool Print(const std::string& Text) {
+    if (FError != 0) return false;
+    errno = 0;
+    const bool Written = std::fwrite(Text.data(), 1, Text.size(), stdout) == Text.size();
+    if (std::fflush(stdout) == 0 && Written) return true;
+    FError = errno != 0 ? errno : EIO;
+    return false;
+  }
+  bool Lost() const { return FError != 0; }
+  // The message of a lost report, with what was done nonetheless.
+  int Fail(const std::string& Done = "") const {
+    Write(stderr, std::string(kProgram) + ": cannot write the report to standard output: " + std::strerror(FError) +
+                      Done + "\n");
+    return ExitRepairError;
+  }
+
+private:
+  int FError = 0;
+};
+
+// A closed standard input or error would hand its number to the next file
+// opened (the original, or the copy), and a message could land in it: they
+// are parked on /dev/null. A closed standard output ends the run at once.
+bool GuardStandardStreams() {
+  for (int Fd : {STDIN_FILENO, STDERR_FILENO}) {
+    if (::fcntl(Fd, F_GETFD) != -1) continue;
+    const int Null = ::open("/dev/null", Fd == STDIN_FILENO ? O_RDONLY : O_WRONLY);
+    if (Null >= 0 && Null != Fd) {
+      ::dup2(Null, Fd);
+      ::close(Null);
+    }
+  }
+  if (::fcntl(STDOUT_FILENO, F_GETFD) != -1) return true;
+  Write(stderr, std::string(kProgram) + ": cannot write the report: standard output is closed\n");
+  return false;
 }
 
 int UsageError(const std::string& Message) {
@@ -85,15 +135,33 @@ int Run(const TOptions& O) {
   // Checked before anything is read: the original is never a copy's target.
   if (!Out.empty() && SameFile(In, Out))
     return UsageError("OUT '" + DisplayName(Out) + "' is IN itself: the repaired copy must be a new file");
+  // A dry run writes nothing, so any OUT (even /dev/null) will do.
+  if (!O.DryRun) {
+    try {
+      CheckCopyTarget(In, Out);
+    } catch (const ECopyWrite& e) {
+      Write(stderr, std::string(kProgram) + ": " + e.what() + "\n");
+      return ExitRepairError;
+    }
+  }
 
+  TReport Report;
   TRepairPlan Plan;
   try {
     Plan = PlanRepair(In);
   } catch (const std::exception& e) {
     Plan.Path = In;
-    if (O.Json) Write(stdout, FormatPlanJson(Plan, TRepairOutcome::Failed, Out, e.what()));
+    if (O.Json) Report.Print(FormatPlanJson(Plan, TRepairOutcome::Failed, Out, e.what()));
     Write(stderr, std::string(kProgram) + ": cannot repair '" + DisplayName(In) + "': " + e.what() + "\n");
-    return ExitRepairError;
+    return Report.Lost() ? Report.Fail() : ExitRepairError;
+  }
+
+  // The plan is out before the copy is written: a report that cannot be
+  // written stops the run with nothing written.
+  if (!O.Json) {
+    std::string Text;
+    for (const std::string& Line : FormatPlanLines(Plan)) Text += Line + "\n";
+    if (!Report.Print(Text)) return Report.Fail("; nothing written");
   }
 
   TRepairOutcome Outcome = TRepairOutcome::Written;
@@ -113,29 +181,30 @@ int Run(const TOptions& O) {
     }
   }
 
-  if (O.Json) {
-    Write(stdout, FormatPlanJson(Plan, Outcome, Out, Error));
-  } else {
-    std::string Text;
-    for (const std::string& Line : FormatPlanLines(Plan)) Text += Line + "\n";
-    Write(stdout, Text + OutcomeLine(Plan, Outcome, Out, O));
-  }
+  Report.Print(O.Json ? FormatPlanJson(Plan, Outcome, Out, Error) : OutcomeLine(Plan, Outcome, Out, O));
+  int Status = ExitRepairWritten;
   switch (Outcome) {
     case TRepairOutcome::Failed:
       Write(stderr, std::string(kProgram) + ": " + Error + "\n");
-      return ExitRepairError;
-    case TRepairOutcome::Refused: return ExitRepairRefused;
+      Status = ExitRepairError;
+      break;
+    case TRepairOutcome::Refused: Status = ExitRepairRefused; break;
     case TRepairOutcome::DryRun:
-      return Plan.Changes.empty() || (!Plan.Complete() && !O.Partial) ? ExitRepairRefused : ExitRepairWritten;
+      Status = Plan.Changes.empty() || (!Plan.Complete() && !O.Partial) ? ExitRepairRefused : ExitRepairWritten;
+      break;
     case TRepairOutcome::NothingToRepair:
     case TRepairOutcome::Written: break;
   }
-  return ExitRepairWritten;
+  if (Report.Lost())
+    return Report.Fail(Outcome == TRepairOutcome::Written ? "; the copy '" + DisplayName(Out) + "' was written"
+                                                          : "");
+  return Status;
 }
 
 }  // namespace
 
 int RunRepairCommand(int argc, char** argv) {
+  if (!GuardStandardStreams()) return ExitRepairError;
   TOptions O;
   bool OptionsEnd = false;
   for (int i = 1; i < argc; ++i) {
@@ -144,11 +213,11 @@ int RunRepairCommand(int argc, char** argv) {
       O.Paths.push_back(A);
     } else if (A == "--") {
       OptionsEnd = true;
-    } else if (A == "-h" || A == "--help") {
-      Write(stdout, kHelp);
-      return ExitRepairWritten;
-    } else if (A == "-v" || A == "--version") {
-      Write(stdout, std::string(kProgram) + " " + VELLICOR_VERSION + "\n");
+    } else if (A == "-h" || A == "--help" || A == "-v" || A == "--version") {
+      TReport Report;
+      const bool Help = A == "-h" || A == "--help";
+      if (!Report.Print(Help ? std::string(kHelp) : std::string(kProgram) + " " + VELLICOR_VERSION + "\n"))
+        return Report.Fail();
       return ExitRepairWritten;
     } else if (A == "--dry-run") {
       O.DryRun = true;

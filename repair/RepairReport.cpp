@@ -36,6 +36,18 @@ std::string Json(const std::string& S, bool Bytes = false) {
   return Out + "\"";
 }
 
+// A file name under Key: as it is when it is UTF-8, else as the text form
+// escapes it with "<Key>Escaped": true, so that every name maps back to its
+// bytes (the convention of vellicor-check --json).
+std::string Name(const char* Key, const std::string& Path) {
+  const auto* P = reinterpret_cast<const unsigned char*>(Path.data());
+  bool Utf8 = true;
+  for (size_t I = 0, Len = 0; Utf8 && I < Path.size(); I += Len) Utf8 = (Len = Utf8SequenceLength(P + I, Path.size() - I)) > 0;
+  const std::string Quoted = "\"" + std::string(Key) + "\":";
+  if (Utf8) return Quoted + Json(Path);
+  return Quoted + Json(DisplayName(Path)) + ",\"" + Key + "Escaped\":true";
+}
+
 std::string Count(size_t N, const char* Noun) { return std::to_string(N) + " " + Noun + (N == 1 ? "" : "s"); }
 
 // A field's text as a sentence shows it: without its padding blanks.
@@ -102,8 +114,8 @@ std::vector<std::string> FormatPlanLines(const TRepairPlan& Plan) {
 
 std::string FormatPlanJson(const TRepairPlan& Plan, TRepairOutcome Outcome, const std::string& Out,
                            const std::string& Error) {
-  std::string O = "{\"file\":" + Json(Plan.Path) + ",\"outcome\":" + Json(OutcomeName(Outcome));
-  if (Outcome == TRepairOutcome::Written) O += ",\"output\":" + Json(Out);
+  std::string O = "{" + Name("file", Plan.Path) + ",\"outcome\":" + Json(OutcomeName(Outcome));
+  if (Outcome == TRepairOutcome::Written) O += "," + Name("output", Out);
   if (!Error.empty()) O += ",\"error\":" + Json(Error);
   O += std::string(",\"layoutJudged\":") + (Plan.LayoutJudged ? "true" : "false");
   O += ",\"inputBytes\":" + std::to_string(Plan.InputSize) + ",\"outputBytes\":" + std::to_string(Plan.OutputSize);

@@ -27,7 +27,9 @@ enum class TRepairOutcome {
 std::vector<std::string> FormatPlanLines(const TRepairPlan& Plan);
 
 // The plan and its outcome as one JSON object on one line. Field bytes are
-// given whole, one character per byte (Latin-1), so they map back exactly.
+// given whole, one character per byte (Latin-1), so they map back exactly;
+// a file name that is not UTF-8 is given as DisplayName shows it, with
+// "fileEscaped" (or "outputEscaped") true, as vellicor-check --json does.
 std::string FormatPlanJson(const TRepairPlan& Plan, TRepairOutcome Outcome, const std::string& Out,
                            const std::string& Error);
 

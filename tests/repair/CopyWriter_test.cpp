@@ -1,0 +1,161 @@
+// The copy writer on its own: patches anywhere in the file and a cut tail,
+// under both kinds of temporary file; a copy refused by its verification or
+// made of an original that changed; a signal while the copy has a name.
+#include "repair/CopyWriter.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "testkit/EdfBytes.h"
+
+using testing::HasSubstr;
+using testkit::TempDir;
+
+namespace {
+
+// 200 KiB without repeats at short range, so a misplaced byte shows.
+std::string Original() {
+  std::string Bytes(200 << 10, '\0');
+  for (size_t i = 0; i < Bytes.size(); ++i) Bytes[i] = static_cast<char>((i * 7 + i / 251) % 256);
+  return Bytes;
+}
+
+// Two patches, one in the first bytes and one far into the data (with more
+// than the kernel copy's threshold between them), and 1000 bytes cut.
+TCopyJob Job(const std::string& In) {
+  const std::string Bytes = Original();
+  TCopyJob J;
+  J.Source = {In, static_cast<int64_t>(Bytes.size()), testkit::FileMTimeNs(In), Bytes.substr(0, 256)};
+  J.OutputSize = J.Source.Size - 1000;
+  J.Patches = {{10, "HEAD"}, {150000, "ANNOTATION"}};
+  return J;
+}
+
+std::string Expected() {
+  std::string Bytes = Original();
+  Bytes.replace(10, 4, "HEAD");
+  Bytes.replace(150000, 10, "ANNOTATION");
+  return Bytes.substr(0, Bytes.size() - 1000);
+}
+
+std::vector<std::string> Names(const TempDir& Dir) {
+  std::vector<std::string> N;
+  for (const auto& E : std::filesystem::directory_iterator(Dir.Path())) N.push_back(E.path().filename().string());
+  std::sort(N.begin(), N.end());
+  return N;
+}
+
+struct TCase {
+  const char* Name;
+  bool Unnamed;
+  std::function<void(TCopyJob&)> Change;
+  const char* Error;  // a part of the error; "" when the copy is written
+};
+void PrintTo(const TCase& C, std::ostream* Os) { *Os << C.Name; }
+
+class CopyWriter : public testing::TestWithParam<TCase> {};
+
+// OUT exists beforehand: a written copy replaces it, a failure leaves it.
+TEST_P(CopyWriter, WritesTheCopyOrLeavesEverythingAsItWas) {
+  const TCase& C = GetParam();
+  TempDir Dir;
+  const std::string In = Dir.File("in.edf");
+  const std::string Out = Dir.File("out.edf");
+  testkit::WriteFileBytes(In, Original());
+  testkit::WriteFileBytes(Out, "old");
+  TCopyJob J = Job(In);
+  J.AllowUnnamed = C.Unnamed;
+  std::string Seen;
+  J.Verify = [&Seen](const std::string& Copy) {
+    Seen = testkit::ReadFileBytes(Copy);
+    return std::string();
+  };
+  if (C.Change) C.Change(J);
+
+  std::string Error;
+  try {
+    WriteCopy(J, Out);
+  } catch (const ECopyWrite& e) {
+    Error = e.what();
+  }
+  EXPECT_EQ(testkit::ReadFileBytes(In), Original());
+  EXPECT_EQ(Names(Dir), (std::vector<std::string>{"in.edf", "out.edf"}));
+  if (*C.Error) {
+    EXPECT_THAT(Error, HasSubstr(C.Error));
+    EXPECT_EQ(testkit::ReadFileBytes(Out), "old");
+  } else {
+    EXPECT_EQ(Error, "");
+    EXPECT_EQ(Seen, Expected());
+    EXPECT_EQ(testkit::ReadFileBytes(Out), Expected());
+  }
+}
+
+// Rewrites the original's last byte with its own value: the bytes stay,
+// the modification time moves on.
+std::string TouchOriginal(const std::string& In) {
+  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  const int Fd = open(In.c_str(), O_WRONLY);
+  const std::string Last = Original().substr((200 << 10) - 1);
+  const bool Written = pwrite(Fd, Last.data(), 1, (200 << 10) - 1) == 1;
+  close(Fd);
+  return Written ? "" : "the original could not be touched";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, CopyWriter,
+    testing::Values(
+        TCase{"Unnamed", true, {}, ""}, TCase{"Named", false, {}, ""},
+        TCase{"RefusedByTheVerification", true,
+              [](TCopyJob& J) { J.Verify = [](const std::string&) { return std::string("it is not as planned"); }; },
+              "out.edf' not written: it is not as planned"},
+        TCase{"OriginalTouchedBeforeTheCopyIsNamed", false,
+              [](TCopyJob& J) { J.Verify = [In = J.Source.Path](const std::string&) { return TouchOriginal(In); }; },
+              "in.edf': the file changed during the copy: 204800 bytes at the start, 204800 at the end, its bytes "
+              "rewritten; nothing written"},
+        TCase{"OriginalNotAsPlanned", true, [](TCopyJob& J) { J.Source.MTimeNs -= 1; },
+              "in.edf' changed since the copy was planned; nothing written"}),
+    [](const auto& Info) { return std::string(Info.param.Name); });
+
+// A signal while the copy has a temporary name removes it, and still ends
+// the program as the signal would have.
+TEST(CopyWriter, SignalWhileNamedRemovesTheTemporaryFile) {
+  for (const int Signal : {SIGINT, SIGTERM, SIGHUP}) {
+    TempDir Dir;
+    const std::string In = Dir.File("in.edf");
+    testkit::WriteFileBytes(In, Original());
+    const pid_t Child = fork();
+    if (Child == 0) {
+      signal(Signal, SIG_DFL);
+      TCopyJob J = Job(In);
+      J.AllowUnnamed = false;
+      J.Verify = [Signal](const std::string&) {
+        raise(Signal);
+        return std::string();
+      };
+      try {
+        WriteCopy(J, Dir.File("out.edf"));
+      } catch (const ECopyWrite&) {
+      }
+      _exit(0);
+    }
+    int Status = 0;
+    waitpid(Child, &Status, 0);
+    EXPECT_TRUE(WIFSIGNALED(Status) && WTERMSIG(Status) == Signal) << strsignal(Signal);
+    EXPECT_EQ(Names(Dir), std::vector<std::string>{"in.edf"}) << strsignal(Signal);
+  }
+}
+
+}  // namespace
