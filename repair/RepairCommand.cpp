@@ -1,6 +1,7 @@
 #include "repair/RepairCommand.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -135,6 +136,13 @@ int Run(const TOptions& O) {
   // Checked before anything is read: the original is never a copy's target.
   if (!Out.empty() && SameFile(In, Out))
     return UsageError("OUT '" + DisplayName(Out) + "' is IN itself: the repaired copy must be a new file");
+  // A report appended to IN (">> IN") would change the file this program
+  // promises only to read.
+  struct stat Stdout {};
+  struct stat Source {};
+  if (::fstat(STDOUT_FILENO, &Stdout) == 0 && ::stat(In.c_str(), &Source) == 0 && S_ISREG(Stdout.st_mode) &&
+      Stdout.st_dev == Source.st_dev && Stdout.st_ino == Source.st_ino)
+    return UsageError("standard output is IN '" + DisplayName(In) + "' itself: the report would change it");
   // A dry run writes nothing, so any OUT (even /dev/null) will do.
   if (!O.DryRun) {
     try {
