@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <mutex>
 
 #include "check/Finding.h"
 #include "repair/TemporaryFile.h"
@@ -87,7 +88,8 @@ private:
   std::string FBlock;
 
   [[noreturn]] void ThrowEnded(int64_t Offset) const {
-    if (errno != 0) throw ECopyWrite("cannot read " + Quoted(FInName) + " at byte " + std::to_string(Offset) + ": " + Reason());
+    if (errno != 0)
+      throw ECopyWrite("cannot read " + Quoted(FInName) + " at byte " + std::to_string(Offset) + ": " + Reason());
     throw ECopySourceChanged(Quoted(FInName) + ": the file changed during the copy: it ended at byte " +
                              std::to_string(Offset) + "; nothing written");
   }
@@ -181,6 +183,8 @@ void CheckCopyTarget(const std::string& In, const std::string& Out) {
 }
 
 void WriteCopy(const TCopyJob& Job, const std::string& Out) {
+  static std::mutex OneAtATime;
+  const std::lock_guard<std::mutex> Lock(OneAtATime);
   CheckCopyTarget(Job.Source.Path, Out);
   CheckPatches(Job);
   const std::string Folder = FolderOf(Out);

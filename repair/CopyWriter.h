@@ -15,8 +15,9 @@
 // - Before anything is written, OUT is refused when it names IN by any path
 //   (ECopySameFile) or exists and is not a regular file (a folder, a device,
 //   a symbolic link, a pipe: ECopyWrite).
-// - IN must still have the planned size, modification time and head bytes
-//   (else ECopySourceChanged, "changed since it was planned").
+// - IN must be a regular file that still has the planned size, head bytes
+//   and (when given) modification time, else ECopySourceChanged ("'in.edf'
+//   changed since the copy was planned; nothing written").
 // - The copy is IN's bytes [0, OutputSize) with the patches written over
 //   them; samples are copied as bytes, never decoded, by the kernel's
 //   file-to-file copy where the two file systems allow it, else in blocks of
@@ -28,14 +29,17 @@
 //   would have). Either way a legal OUT name never fails for its length.
 // - The copy gets IN's permission bits as a new file gets them (masked by
 //   the umask); an existing OUT is replaced, none of its own bits kept.
-// - Once complete the copy is handed to Verify, then flushed to the disk;
-//   IN's size and modification time are compared with those of the start
-//   (a difference is ECopySourceChanged, "changed during the copy", in the
-//   words of the checker's file.changed finding); only then does the copy
-//   take OUT's name, replacing a regular file of that name.
+// - Once complete the copy is handed to Verify (a refusal is ECopyWrite
+//   "'out.edf' not written: " + the reason), then flushed to the disk. IN's
+//   size and modification time are compared with those at the start; a
+//   difference is ECopySourceChanged in the words of the checker's
+//   file.changed finding ("'in.edf': the file changed during the copy: 3168
+//   bytes at the start, 3768 at the end; nothing written"). Only then does
+//   the copy take OUT's name, replacing a regular file of that name, and the
+//   folder is flushed too.
 // - On every failure no copy and no temporary file is left, and an existing
 //   OUT is as it was.
-// Only one WriteCopy runs at a time in a process (the signal handlers that
+// Calls in one process run one after the other (the signal handlers that
 // remove a named temporary file are process-wide).
 #pragma once
 
@@ -83,8 +87,9 @@ struct TBytePatch {
   std::string Bytes;
 };
 
-// Given the path of the finished copy (a /proc/self/fd path for an unnamed
-// file), returns "" when it may take OUT's name, else the reason it may not.
+// Given a path that opens the finished copy for reading (a /proc/self/fd
+// path for an unnamed file), returns "" when it may take OUT's name, else
+// the reason it may not. It must not write to the copy.
 using TCopyVerify = std::function<std::string(const std::string& CopyPath)>;
 
 struct TCopyJob {
@@ -107,7 +112,9 @@ void CheckCopyTarget(const std::string& In, const std::string& Out);
 
 // Writes the copy Job describes to Out; see the guarantees above. Raises
 // ECopyWrite (or its kinds) with a sentence naming the file and the reason;
-// names in it are shown as DisplayName shows them.
+// names in it are shown as DisplayName shows them. Patches out of order,
+// overlapping or past OutputSize, or an OutputSize above Source.Size, are a
+// caller's mistake: std::invalid_argument, before anything is written.
 void WriteCopy(const TCopyJob& Job, const std::string& Out);
 
 // Bytes read and written per call when a copy goes through a buffer.

@@ -42,7 +42,8 @@ std::string Json(const std::string& S, bool Bytes = false) {
 std::string Name(const char* Key, const std::string& Path) {
   const auto* P = reinterpret_cast<const unsigned char*>(Path.data());
   bool Utf8 = true;
-  for (size_t I = 0, Len = 0; Utf8 && I < Path.size(); I += Len) Utf8 = (Len = Utf8SequenceLength(P + I, Path.size() - I)) > 0;
+  for (size_t I = 0, Len = 0; Utf8 && I < Path.size(); I += Len)
+    Utf8 = (Len = Utf8SequenceLength(P + I, Path.size() - I)) > 0;
   const std::string Quoted = "\"" + std::string(Key) + "\":";
   if (Utf8) return Quoted + Json(Path);
   return Quoted + Json(DisplayName(Path)) + ",\"" + Key + "Escaped\":true";
