@@ -32,7 +32,7 @@ constexpr const char* kHelp =
     "other fault is left as found, with the reason. IN is only ever read. OUT is made in\n"
     "its folder and takes its name only when complete and judged again; it must not be\n"
     "IN, and an existing OUT must be a regular file (it is replaced). The copy gets IN's\n"
-    "permissions.\n"
+    "permission bits, less those the umask takes away.\n"
     "\n"
     "Options:\n"
     "  --dry-run   Print the plan only; OUT may be left out.\n"
