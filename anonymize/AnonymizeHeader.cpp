@@ -97,7 +97,8 @@ private:
     const std::string Birth = Opt.KeepAge ? AgeBirthdate(P.Sub[2].Text) : "X";
     std::string Reason = "patient identification replaced: code and name X, sex ";
     Reason += Sex == "X" ? "X" : "kept";
-    Reason += Birth == "X" ? ", birthdate X" : ", birthdate 01-JAN of the copy's start year minus the age in whole years";
+    Reason += Birth == "X" ? ", birthdate X"
+                           : ", birthdate 01-JAN of the copy's start year minus the age in whole years";
     if (P.Sub.size() > PatientSubfields) Reason += ", additional subfields removed";
     Put(gfPatient, "X " + Sex + " " + Birth + " X", Reason);
   }

@@ -22,7 +22,8 @@ std::string ReadHead(const std::string& Path) {
   std::string General(static_cast<size_t>(std::min<int64_t>(In.Size(), EDFGeneralHeaderBytes)), '\0');
   General.resize(static_cast<size_t>(In.ReadAt(0, General.data(), static_cast<int64_t>(General.size()))));
   int32_t Ns = 0;
-  const bool Counted = Int32Field(ReadFieldFrom(General, EDFGeneralFieldOffset(gfNrSignals), 4), Ns) == ffNone && Ns > 0;
+  const bool Counted =
+      Int32Field(ReadFieldFrom(General, EDFGeneralFieldOffset(gfNrSignals), 4), Ns) == ffNone && Ns > 0;
   const int64_t Bytes = std::min(In.Size(), Counted ? EDFHeaderBytes(Ns) : EDFGeneralHeaderBytes);
   std::string Head(static_cast<size_t>(Bytes), '\0');
   Head.resize(static_cast<size_t>(In.ReadAt(0, Head.data(), Bytes)));
@@ -135,8 +136,12 @@ std::string CheckCopyName(const TAnonymizePlan& Plan, const std::string& OutPath
 std::string CheckAnonymizedCopy(const TAnonymizePlan& Plan, const std::string& CopyPath,
                                 const TScanProgress& Progress) {
   std::string Head = Plan.InputHead;
-  for (const TBytePatch& P : Plan.Patches)
-    if (P.Offset < static_cast<int64_t>(Head.size())) Head.replace(static_cast<size_t>(P.Offset), P.Bytes.size(), P.Bytes);
+  for (const TBytePatch& P : Plan.Patches) {
+    if (P.Offset >= static_cast<int64_t>(Head.size())) continue;
+    const auto At = static_cast<size_t>(P.Offset);
+    const size_t N = std::min(P.Bytes.size(), Head.size() - At);
+    Head.replace(At, N, P.Bytes, 0, N);
+  }
   try {
     if (TFileStream(CopyPath, TFileStreamMode::fmOpenRead).Size() != Plan.OutputSize)
       return "the copy does not have the planned size of " + Bytes(Plan.OutputSize);

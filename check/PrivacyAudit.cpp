@@ -206,7 +206,8 @@ private:
     if (!Unknown(P.Sub[2].Text)) Given(R::PatientBirthdate, gfPatient, P.Sub[2], "patient birthdate");
     if (!UnknownName(P.Sub[3].Text)) Given(R::PatientName, gfPatient, P.Sub[3], "patient name");
     if (P.Sub.size() > PatientSubfields)
-      Text(R::PatientExtra, gfPatient, P.Text, P.Sub[PatientSubfields].Begin, "additional patient subfields after the name");
+      Text(R::PatientExtra, gfPatient, P.Text, P.Sub[PatientSubfields].Begin,
+           "additional patient subfields after the name");
     if (!Unknown(P.Sub[0].Text)) Tokens.AddCode(P.Sub[0].Text, TTokenKind::PatientCode);
     Tokens.AddNameParts(P.Sub[3].Text);
   }
