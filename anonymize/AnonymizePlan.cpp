@@ -112,6 +112,17 @@ TAnonymizePlan PlanAnonymize(const std::string& Path, const TAnonymizeOptions& O
     Refuse(Plan, std::string("the file cannot be read: ") + e.what());
     return Plan;
   }
+  // The fields to rewrite lie in the general header; the format is told by
+  // the first byte alone.
+  if (Plan.InputHead.size() < static_cast<size_t>(EDFGeneralHeaderBytes)) {
+    Refuse(Plan, "the file holds " + Bytes(static_cast<int64_t>(Plan.InputHead.size())) +
+                     ", less than the 256-byte general header");
+    return Plan;
+  }
+  if (Plan.InputHead[0] != '0' && static_cast<unsigned char>(Plan.InputHead[0]) != 0xFF) {
+    Refuse(Plan, "the file is neither EDF nor BDF: its first byte is neither 0 nor 0xFF");
+    return Plan;
+  }
   Plan.Original = JudgeForAnonymize(Path, RequestOf(Options), Progress);
   if (Plan.Original.Failed) {
     Refuse(Plan, "the headers cannot be read: " + Plan.Original.Error);

@@ -255,6 +255,22 @@ TEST(AnonymizePlan, ACopyNotMadeAsPlannedIsCaught) {
   EXPECT_EQ(CheckCopyName(Plan, Dir.File("subject_17.edf")), "");
 }
 
+TEST(AnonymizePlan, WhatIsNoEdfOrBdfFileIsRefused) {
+  testkit::TempDir Dir;
+  const std::vector<std::pair<std::string, const char*>> Files = {
+      {"", "less than the 256-byte general header"},
+      {std::string("PK\x03\x04") + std::string(400, 'z'), "neither EDF nor BDF"},
+      {Named().Bytes().substr(0, 200), "less than the 256-byte general header"}};
+  for (const auto& [Bytes, Says] : Files) {
+    testkit::WriteFileBytes(Dir.File("in.edf"), Bytes);
+    const TAnonymizePlan Plan = PlanAnonymize(Dir.File("in.edf"), {});
+    ASSERT_TRUE(Plan.Refused()) << Says;
+    EXPECT_TRUE(Holds(Plan.Refusals.front(), Says)) << Plan.Refusals.front();
+    EXPECT_TRUE(Plan.Patches.empty());
+  }
+  EXPECT_TRUE(PlanAnonymize(Dir.File("gone.edf"), {}).Refused());
+}
+
 TEST(AnonymizePlan, RealFilesCopiedWithTheirHeaderTextsAloneChanged) {
   const std::string Dir = testkit::RealTestDataDir();
   if (Dir.empty()) GTEST_SKIP() << "no real test data folder (../shared/testdata/real)";
