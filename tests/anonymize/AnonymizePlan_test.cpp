@@ -30,8 +30,9 @@ constexpr const char* NamedRecording = "Startdate 02-MAR-2002 EMR99 Tech_Smith A
 
 // Names in a text, in the time-keeping TAL and after a duration, in another
 // letter case; a further word that only the user's list knows.
-PlusBytes Named(const std::string& Patient = NamedPatient, const std::string& StartDate = "02.03.02") {
-  PlusBytes P = PlusBytes::Valid();
+PlusBytes Named(const std::string& Patient = NamedPatient, const std::string& StartDate = "02.03.02",
+                bool Bdf = false) {
+  PlusBytes P = PlusBytes::Valid(3, Bdf);
   P.Header.General[gfPatient] = Patient;
   P.Header.General[gfRecording] = NamedRecording;
   P.Header.General[gfStartDate] = StartDate;
@@ -139,6 +140,7 @@ const std::vector<TRow>& Rows() {
   const std::string X = "X X X X", Rec = "Startdate X X X X", Time = "04.05.06";
   static const std::vector<TRow> Rows = {
       {"Defaults", Named(), {}, {X, Rec, "01.01.85", Time}, AllStrings()},
+      {"BdfPlus", Named(NamedPatient, "02.03.02", true), {}, {X, Rec, "01.01.85", Time}, AllStrings()},
       {"KeepSexAndEquipment", Named(), Opt([](auto& O) { O.KeepSex = O.KeepEquipment = true; }),
        {"X F X X", "Startdate X X X Alice4", "01.01.85", Time}, AllStrings()},
       {"KeepAgeBeforeTheBirthday", Named(), Opt([](auto& O) { O.KeepAge = true; }),

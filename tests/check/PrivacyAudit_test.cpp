@@ -41,8 +41,8 @@ TPrivacyReport Audit(const PlusBytes& P, const std::vector<std::string>& Words =
 }
 
 PlusBytes Header(const std::string& Patient, const std::string& Recording, const std::string& StartDate = "01.01.85",
-                 bool Plus = true) {
-  PlusBytes P = PlusBytes::Valid();
+                 bool Plus = true, bool Bdf = false) {
+  PlusBytes P = PlusBytes::Valid(3, Bdf);
   P.Header.General[gfPatient] = Patient;
   P.Header.General[gfRecording] = Recording;
   P.Header.General[gfStartDate] = StartDate;
@@ -134,8 +134,8 @@ struct TAnnotationRow {
 };
 void PrintTo(const TAnnotationRow& R, std::ostream* Os) { *Os << R.Name; }
 
-PlusBytes Patient(const std::string& Text, bool Plus = true) {
-  return Header(Text, "Startdate X EMR_99 X X", "01.01.85", Plus);
+PlusBytes Patient(const std::string& Text, bool Plus = true, bool Bdf = false) {
+  return Header(Text, "Startdate X EMR_99 X X", "01.01.85", Plus, Bdf);
 }
 
 const std::vector<TAnnotationRow>& AnnotationRows() {
@@ -143,6 +143,8 @@ const std::vector<TAnnotationRow>& AnnotationRows() {
   const std::string Tk = TimeKeeping("+1");  // 5 bytes
   static const std::vector<TAnnotationRow> Rows = {
       {"AsciiName", Named, Tk + Tal("+1.5", {"Harry called"}), {}, {{10, 5}}},
+      {"BdfPlus", Patient("MCH-0234567 F 02-MAY-1951 Haagse_Harry", true, true), Tk + Tal("+1.5", {"Harry called"}),
+       {}, {{10, 5}}},
       {"AtTheTalStartAndAnyLetterCase", Named, Tk + Tal("+1.5", {"Haagse", "called HAAGSE"}), {}, {{10, 6}, {24, 6}}},
       {"InTheTimeKeepingTal", Named, "+1\x14\x14Harry\x14" + std::string(1, '\0'), {}, {{4, 5}}},
       {"Utf8NameInOtherCase", Patient("X X X J\xC3\xB6rg_M\xC3\xBCller"),
