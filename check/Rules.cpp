@@ -10,6 +10,7 @@
 
 // The EDF+ / BDF+ conformance rules, kept beside their checks.
 void AddConformanceRules(std::vector<TRule>& Out);
+void AddPrivacyRules(std::vector<TRule>& Out);
 
 namespace {
 
@@ -161,6 +162,7 @@ std::vector<TRule> BuildRules() {
   R.push_back({"text.justified", N, "a field that its own rule accepts starts with a blank or control byte (readers that do not trim may fail)"});
   R.push_back({"text.printable", N, "a field that its own rule accepts holds bytes outside printable ASCII (trailing control bytes readers trim)"});
   R.push_back({"text.number", N, "a number field whose text is not a plain decimal number"});
+  AddPrivacyRules(R);
   return R;
 }
 
