@@ -137,7 +137,7 @@ void MixedTree(const std::string& In) {
 struct TMirrorRow {
   const char* Name;
   std::vector<std::string> Options;
-  const char* Outcomes;  // a, B, c, d, e, pipe: w(ritten) u(nchanged) c(opied) r(efused) e(rror) d(ry run)
+  const char* Outcomes;  // in list order (B, c, a, d, e, pipe): w(ritten) u(nchanged) c(opied) r(efused) e(rror) d(ry run)
   std::map<std::string, std::string> Mirror;  // what the mirror holds afterwards
 };
 void PrintTo(const TMirrorRow& R, std::ostream* Os) { *Os << R.Name; }
