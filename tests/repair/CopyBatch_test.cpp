@@ -326,7 +326,8 @@ TEST(CopyBatch, WorkersAndSharesGiveWhatOneRunGives) {
   fs::create_directories(Work.File("bin"));
   fs::create_symlink(VELLICOR_REPAIR_EXE, Work.File("bin/vellicor-repair"));
   Put(Work.File("home/will-cite"), "");
-  const std::string Line = "PATH=" + Work.File("bin") + ":$PATH PARALLEL_HOME=" + Work.File("home") + " " + Recipe;
+  const std::string Line =
+      "export PATH=" + Work.File("bin") + ":$PATH PARALLEL_HOME=" + Work.File("home") + "\n" + Recipe;
   RunIn("shares", {});
   // Shares with a refused file end with status 1: the lines are the record.
   ASSERT_NE(system(("cd '" + Work.File("shares") + "' && " + Line).c_str()), -1);
