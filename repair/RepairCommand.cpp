@@ -8,9 +8,11 @@
 #include <cstdio>
 #include <cstring>
 #include <exception>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "repair/CopyBatch.h"
 #include "repair/RepairCopy.h"
 #include "repair/RepairPlan.h"
 #include "repair/RepairReport.h"
@@ -25,6 +27,7 @@ constexpr const char* kProgram = "vellicor-repair";
 
 constexpr const char* kHelp =
     "Usage: vellicor-repair [options] IN OUT\n"
+    "       vellicor-repair -r [options] IN_DIR OUT_DIR\n"
     "Writes a repaired copy of the EDF file IN to OUT. Only faults with exactly one right\n"
     "answer are repaired (a record count that disagrees with the file size, a cut last\n"
     "record, other date separators than '.', leading blanks, a decimal comma, a wrong\n"
@@ -37,14 +40,19 @@ constexpr const char* kHelp =
     "Options:\n"
     "  --dry-run   Print the plan only; OUT may be left out.\n"
     "  --partial   Write the certain repairs even when other faults are left as found.\n"
-    "  --json      Print the plan and the outcome as one JSON object.\n"
+    "  --json      Print the plan and the outcome as one JSON object (-r: one line per file).\n"
     "  -h, --help  Show this help and exit.\n"
     "  -v, --version  Show the program's version and exit.\n"
+    "\n";
+
+constexpr const char* kHelpExit =
     "\n"
     "Exit status: 0 the copy was written, or there was nothing to repair (then nothing is\n"
     "written); 1 some fault has no single right repair, nothing written; 2 wrong usage, a\n"
     "file could not be read or written, IN changed during the copy (nothing written), or\n"
-    "the report could not be written.\n";
+    "the report could not be written. With -r: 0 every file was written, copied, listed or\n"
+    "left as it was; 1 some file was refused; 2 some path could not be read or written\n"
+    "(2 wins over 1).\n";
 
 struct TOptions {
   bool DryRun = false;
@@ -107,19 +115,53 @@ int UsageError(const std::string& Message) {
 
 std::string Count(size_t N, const char* Noun) { return std::to_string(N) + " " + Noun + (N == 1 ? "" : "s"); }
 
+// "2 changes, 1 fault left as found": what a written copy holds.
+std::string ChangesPhrase(const TRepairPlan& Plan) {
+  return Count(Plan.Changes.size(), "change") +
+         (Plan.Complete() ? "" : ", " + Count(Plan.Refusals.size(), "fault") + " left as found");
+}
+
+// Why a plan gives no copy, and what --partial would write.
+std::string RefusalPhrase(const TRepairPlan& Plan) {
+  return Count(Plan.Refusals.size(), "fault") + " without a single right repair";
+}
+std::string PartialHint(const TRepairPlan& Plan) {
+  return Plan.Changes.empty() ? "" : " (--partial writes the " + Count(Plan.Changes.size(), "change") + " alone)";
+}
+
+// One file of a -r run: the plan's lines and JSON keys, and its copy.
+TBatchPlan PlanForBatch(const std::string& In, bool Partial) {
+  const auto Plan = std::make_shared<const TRepairPlan>(PlanRepair(In));
+  TBatchPlan B;
+  B.Job.Source = {Plan->Path, Plan->InputSize, -1, Plan->InputHead};
+  const std::vector<std::string> Lines = FormatPlanLines(*Plan);
+  B.Details.assign(Lines.begin() + 1, Lines.end());
+  B.JsonKeys = FormatPlanJsonKeys(*Plan);
+  if (Plan->NothingToRepair()) return B;
+  if (Plan->Changes.empty() || (!Plan->Complete() && !Partial)) {
+    B.Decision = TBatchDecision::Refused;
+    B.Summary = RefusalPhrase(*Plan) + PartialHint(*Plan);
+    return B;
+  }
+  B.Decision = TBatchDecision::Copy;
+  B.Summary = ChangesPhrase(*Plan);
+  B.Job = RepairCopyJob(*Plan);
+  // The job's check of the copy reads the plan: it lives as long as the job.
+  B.Job.Verify = [Plan, Verify = std::move(B.Job.Verify)](const std::string& Copy) { return Verify(Copy); };
+  return B;
+}
+
 // The last line of the text output.
 std::string OutcomeLine(const TRepairPlan& Plan, TRepairOutcome Outcome, const std::string& Out,
                         const TOptions& O) {
   const std::string Changes = Count(Plan.Changes.size(), "change");
-  const std::string Left = Count(Plan.Refusals.size(), "fault");
   switch (Outcome) {
     case TRepairOutcome::NothingToRepair: return "nothing to repair: nothing written\n";
     case TRepairOutcome::Written:
-      return "wrote " + DisplayName(Out) + " (" + std::to_string(Plan.OutputSize) + " bytes): " + Changes +
-             (Plan.Complete() ? "" : ", " + Left + " left as found") + "\n";
+      return "wrote " + DisplayName(Out) + " (" + std::to_string(Plan.OutputSize) + " bytes): " + ChangesPhrase(Plan) +
+             "\n";
     case TRepairOutcome::Refused:
-      return "refused: " + Left + " without a single right repair; nothing written" +
-             (Plan.Changes.empty() ? std::string() : " (--partial writes the " + Changes + " alone)") + "\n";
+      return "refused: " + RefusalPhrase(Plan) + "; nothing written" + PartialHint(Plan) + "\n";
     case TRepairOutcome::DryRun:
       return std::string("dry run: nothing written; ") +
              (Plan.Changes.empty() || (!Plan.Complete() && !O.Partial) ? "the copy would be refused"
@@ -214,17 +256,22 @@ int Run(const TOptions& O) {
 int RunRepairCommand(int argc, char** argv) {
   if (!GuardStandardStreams()) return ExitRepairError;
   TOptions O;
+  TBatchOptions Batch;
+  std::string BatchError;
   bool OptionsEnd = false;
   for (int i = 1; i < argc; ++i) {
     const std::string A = argv[i];
-    if (OptionsEnd || A.empty() || A[0] != '-' || A == "-") {
+    if (!OptionsEnd && TakeBatchOption(argc, argv, i, Batch, BatchError)) {
+      if (!BatchError.empty()) return UsageError(BatchError);
+    } else if (OptionsEnd || A.empty() || A[0] != '-' || A == "-") {
       O.Paths.push_back(A);
     } else if (A == "--") {
       OptionsEnd = true;
     } else if (A == "-h" || A == "--help" || A == "-v" || A == "--version") {
       TReport Report;
       const bool Help = A == "-h" || A == "--help";
-      if (!Report.Print(Help ? std::string(kHelp) : std::string(kProgram) + " " + VELLICOR_VERSION + "\n"))
+      if (!Report.Print(Help ? std::string(kHelp) + BatchOptionsHelp + kHelpExit
+                             : std::string(kProgram) + " " + VELLICOR_VERSION + "\n"))
         return Report.Fail();
       return ExitRepairWritten;
     } else if (A == "--dry-run") {
@@ -236,6 +283,16 @@ int RunRepairCommand(int argc, char** argv) {
     } else {
       return UsageError("unknown option '" + DisplayName(A) + "'");
     }
+  }
+  if (const std::string Error = BatchUsageError(Batch); !Error.empty()) return UsageError(Error);
+  if (Batch.Recursive) {
+    if (O.Paths.size() != 2) return UsageError("-r needs IN_DIR and OUT_DIR");
+    Batch.Program = kProgram;
+    Batch.InDir = O.Paths[0];
+    Batch.OutDir = O.Paths[1];
+    Batch.Json = O.Json;
+    Batch.DryRun = O.DryRun;
+    return RunCopyBatch(Batch, [Partial = O.Partial](const std::string& In) { return PlanForBatch(In, Partial); });
   }
   if (O.Paths.empty()) return UsageError("no IN given");
   if (O.Paths.size() > 2) return UsageError("more than IN and OUT given");

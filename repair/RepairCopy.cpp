@@ -4,7 +4,7 @@
 
 #include "repair/RepairPlan.h"
 
-void WriteRepairedCopy(const TRepairPlan& Plan, const std::string& Out) {
+TCopyJob RepairCopyJob(const TRepairPlan& Plan) {
   TCopyJob Job;
   // The plan rests on the header bytes and the size alone, both checked
   // again; data bytes rewritten before the copy starts are copied as found.
@@ -15,5 +15,7 @@ void WriteRepairedCopy(const TRepairPlan& Plan, const std::string& Out) {
   std::sort(Job.Patches.begin(), Job.Patches.end(),
             [](const TBytePatch& A, const TBytePatch& B) { return A.Offset < B.Offset; });
   Job.Verify = [&Plan](const std::string& Copy) { return CheckCopy(Plan, Copy); };
-  WriteCopy(Job, Out);
+  return Job;
 }
+
+void WriteRepairedCopy(const TRepairPlan& Plan, const std::string& Out) { WriteCopy(RepairCopyJob(Plan), Out); }

@@ -14,6 +14,10 @@ using ERepairWrite = ECopyWrite;
 // symbolic link to it.
 using ERepairSameFile = ECopySameFile;
 
+// The copy job of Plan for WriteCopy (see below); its Verify refers to
+// Plan, which must outlive the job.
+TCopyJob RepairCopyJob(const TRepairPlan& Plan);
+
 // Writes the copy that Plan describes to Out with WriteCopy: the original's
 // bytes up to the plan's output size with the field changes in place, judged
 // again before it takes Out's name (it must come out as the plan said). The

@@ -118,7 +118,11 @@ std::string FormatPlanJson(const TRepairPlan& Plan, TRepairOutcome Outcome, cons
   std::string O = "{" + Name("file", Plan.Path) + ",\"outcome\":" + Json(OutcomeName(Outcome));
   if (Outcome == TRepairOutcome::Written) O += "," + Name("output", Out);
   if (!Error.empty()) O += ",\"error\":" + Json(Error);
-  O += std::string(",\"layoutJudged\":") + (Plan.LayoutJudged ? "true" : "false");
+  return O + FormatPlanJsonKeys(Plan) + "}\n";
+}
+
+std::string FormatPlanJsonKeys(const TRepairPlan& Plan) {
+  std::string O = std::string(",\"layoutJudged\":") + (Plan.LayoutJudged ? "true" : "false");
   O += ",\"inputBytes\":" + std::to_string(Plan.InputSize) + ",\"outputBytes\":" + std::to_string(Plan.OutputSize);
   O += ",\"changes\":[";
   for (size_t i = 0; i < Plan.Changes.size(); ++i) {
@@ -142,5 +146,9 @@ std::string FormatPlanJson(const TRepairPlan& Plan, TRepairOutcome Outcome, cons
     O += ",\"offset\":" + std::to_string(R.Offset) + ",\"message\":" + Json(R.Message) +
          ",\"reason\":" + Json(R.Reason) + "}";
   }
-  return O + "]}\n";
+  return O + "]";
 }
+
+std::string JsonString(const std::string& Text) { return Json(Text); }
+
+std::string JsonFileName(const char* Key, const std::string& Path) { return Name(Key, Path); }

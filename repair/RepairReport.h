@@ -32,4 +32,11 @@ std::vector<std::string> FormatPlanLines(const TRepairPlan& Plan);
 // "fileEscaped" (or "outputEscaped") true, as vellicor-check --json does.
 std::string FormatPlanJson(const TRepairPlan& Plan, TRepairOutcome Outcome, const std::string& Out,
                            const std::string& Error);
+// The plan's own keys of that object ("layoutJudged" to "refusals"), each
+// led by a comma: the batch copy's JSON line carries them too.
+std::string FormatPlanJsonKeys(const TRepairPlan& Plan);
 
+// A JSON string: UTF-8 passed through, other bytes and controls escaped.
+std::string JsonString(const std::string& Text);
+// "Key":NAME for a file name, with "KeyEscaped":true when it is not UTF-8.
+std::string JsonFileName(const char* Key, const std::string& Path);

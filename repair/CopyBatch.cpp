@@ -1,0 +1,311 @@
+#include "repair/CopyBatch.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <condition_variable>
+#include <cstring>
+#include <exception>
+#include <map>
+#include <mutex>
+#include <system_error>
+#include <thread>
+
+#include "check/Finding.h"
+#include "repair/BatchReport.h"
+#include "repair/MirrorTree.h"
+
+const char* const BatchOptionsHelp =
+    "Whole folders:\n"
+    "  -r, --recursive   IN_DIR OUT_DIR: every file below IN_DIR whose name ends in .edf or\n"
+    "                    .bdf (any letter case) goes to the same path below OUT_DIR, whose\n"
+    "                    folders are made as needed; one line per file, a summary at the\n"
+    "                    end. OUT_DIR may not be IN_DIR or lie inside it, nor the reverse.\n"
+    "                    Nothing under IN_DIR is written.\n"
+    "  -j, --jobs N      N files at once (default 1); the output is the same as with one.\n"
+    "  --overwrite       Replace outputs that exist; by default each is reported and left\n"
+    "                    as it is, so an interrupted run can simply be run again.\n"
+    "  --copy-unchanged  Copy the files that need nothing as they are; by default they are\n"
+    "                    only listed.\n"
+    "  --share I/N       Only the files of share I of N (0 <= I < N), chosen by their path:\n"
+    "                    N runs (on as many machines) into one OUT_DIR do what one run does.\n";
+
+namespace {
+
+std::string Quoted(const std::string& Path) { return "'" + DisplayName(Path) + "'"; }
+
+bool ParseCount(const std::string& Text, int& Value) {
+  const char* End = Text.data() + Text.size();
+  const auto R = std::from_chars(Text.data(), End, Value);
+  return R.ec == std::errc() && R.ptr == End;
+}
+
+// The option's value: "--jobs=N", "-jN", or the next argument.
+bool OptionValue(int Argc, char** Argv, int& I, const std::string& Long, const std::string& Short,
+                 std::string& Value, std::string& Error) {
+  const std::string A = Argv[I];
+  if (A.rfind(Long + "=", 0) == 0) {
+    Value = A.substr(Long.size() + 1);
+    return true;
+  }
+  if (!Short.empty() && A.size() > Short.size() && A.rfind(Short, 0) == 0 && A[1] != '-') {
+    Value = A.substr(Short.size());
+    return true;
+  }
+  if (A != Long && A != Short) return false;
+  if (I + 1 >= Argc) {
+    Error = "option '" + A + "' needs a value";
+    return true;
+  }
+  Value = Argv[++I];
+  return true;
+}
+
+// A report written to a file under IN_DIR (">> IN_DIR/log") would change
+// the tree this run promises only to read.
+bool ReportUnder(std::FILE* Report, const std::string& InDir) {
+  struct stat S {};
+  if (::fstat(::fileno(Report), &S) != 0 || !S_ISREG(S.st_mode)) return false;
+  char Target[4096];
+  const std::string Link = "/proc/self/fd/" + std::to_string(::fileno(Report));
+  const ssize_t N = ::readlink(Link.c_str(), Target, sizeof Target - 1);
+  return N > 0 && IsUnder(std::string(Target, static_cast<size_t>(N)), InDir);
+}
+
+// "k of n files" on standard error while it is a terminal and the report
+// goes elsewhere (on the terminal, the report's own lines show the pace).
+class TBatchProgress {
+public:
+  TBatchProgress(const TBatchOptions& O, size_t Total)
+      : FOut(O.Errors), FProgram(O.Program), FTotal(Total),
+        FOn(::isatty(::fileno(O.Errors)) && !::isatty(::fileno(O.Report))) {}
+  void Show(size_t Done) {
+    if (!FOn) return;
+    const std::string Line =
+        "\r" + FProgram + ": " + std::to_string(Done) + " of " + std::to_string(FTotal) + " files\033[K";
+    std::fputs(Line.c_str(), FOut);
+    std::fflush(FOut);
+    FShown = true;
+  }
+  void Clear() {
+    if (!FShown) return;
+    std::fputs("\r\033[K", FOut);
+    std::fflush(FOut);
+    FShown = false;
+  }
+
+private:
+  std::FILE* FOut;
+  std::string FProgram;
+  size_t FTotal;
+  bool FOn;
+  bool FShown = false;
+};
+
+TBatchRecord CopyOne(const TMirrorEntry& E, const TBatchOptions& O, const TBatchPlanner& Planner) {
+  TBatchRecord R;
+  R.In = E.In;
+  R.Out = E.Out;
+  const auto Fail = [&R](const std::string& Why) {
+    R.Outcome = TBatchOutcome::Error;
+    R.Error = Why;
+    return R;
+  };
+  if (!E.Error.empty()) return Fail("cannot read " + Quoted(E.In) + ": " + E.Error);
+  // Checked before the plan, so that a resumed run passes over the work
+  // already done at the cost of one look each.
+  struct stat Existing {};
+  if (::lstat(E.Out.c_str(), &Existing) == 0 && !O.Overwrite) {
+    R.Outcome = TBatchOutcome::Exists;
+    return R;
+  }
+  TBatchPlan P;
+  try {
+    P = Planner(E.In);
+  } catch (const std::exception& e) {
+    return Fail("cannot read " + Quoted(E.In) + ": " + e.what());
+  }
+  R.Summary = std::move(P.Summary);
+  R.Details = std::move(P.Details);
+  R.JsonKeys = std::move(P.JsonKeys);
+  R.Changed = P.Decision == TBatchDecision::Copy;
+  if (P.Decision == TBatchDecision::Refused) {
+    R.Outcome = TBatchOutcome::Refused;
+    return R;
+  }
+  if (!R.Changed && !O.CopyUnchanged) {
+    R.Outcome = TBatchOutcome::Unchanged;
+    return R;
+  }
+  if (O.DryRun) {
+    R.Outcome = TBatchOutcome::DryRun;
+    return R;
+  }
+  if (const std::string Why = MakeMirrorFolders(O.InDir, O.OutDir, E); !Why.empty()) return Fail(Why);
+
+  TCopyJob Job = std::move(P.Job);
+  if (!R.Changed) {
+    // The original's bytes as planned on, through the same writer: the
+    // copy is whole or absent, and a file changed meanwhile is not copied.
+    Job.OutputSize = Job.Source.Size;
+    Job.Patches.clear();
+    Job.Verify = nullptr;
+  }
+  bool VerifyRefused = false;
+  if (Job.Verify)
+    Job.Verify = [Inner = std::move(Job.Verify), &VerifyRefused](const std::string& Copy) {
+      std::string Why = Inner(Copy);
+      VerifyRefused = !Why.empty();
+      return Why;
+    };
+  try {
+    WriteCopy(Job, E.Out);
+  } catch (const std::exception& e) {
+    if (VerifyRefused && P.VerifyRefusalIsRefusal) {
+      R.Outcome = TBatchOutcome::Refused;
+      R.Summary = e.what();
+      return R;
+    }
+    return Fail(e.what());
+  }
+  R.Outcome = R.Changed ? TBatchOutcome::Written : TBatchOutcome::Copied;
+  return R;
+}
+
+}  // namespace
+
+bool TakeBatchOption(int Argc, char** Argv, int& I, TBatchOptions& O, std::string& Error) {
+  const std::string A = Argv[I];
+  std::string Value;
+  if (A == "-r" || A == "--recursive") {
+    O.Recursive = true;
+  } else if (A == "--overwrite") {
+    O.Overwrite = true;
+  } else if (A == "--copy-unchanged") {
+    O.CopyUnchanged = true;
+  } else if (OptionValue(Argc, Argv, I, "--jobs", "-j", Value, Error)) {
+    if (Error.empty() && (!ParseCount(Value, O.Jobs) || O.Jobs < 1))
+      Error = "invalid number of jobs: '" + DisplayName(Value) + "'";
+  } else if (OptionValue(Argc, Argv, I, "--share", "", Value, Error)) {
+    const size_t Slash = Value.find('/');
+    if (Error.empty() &&
+        (Slash == std::string::npos || !ParseCount(Value.substr(0, Slash), O.ShareIndex) ||
+         !ParseCount(Value.substr(Slash + 1), O.ShareCount) || O.ShareCount < 1 || O.ShareIndex < 0 ||
+         O.ShareIndex >= O.ShareCount))
+      Error = "invalid share '" + DisplayName(Value) + "': expected I/N with 0 <= I < N";
+  } else {
+    return false;
+  }
+  return true;
+}
+
+std::string BatchUsageError(const TBatchOptions& O) {
+  if (!O.Recursive && (O.Overwrite || O.CopyUnchanged || O.Jobs != 1 || O.ShareCount != 1))
+    return "-j, --overwrite, --copy-unchanged and --share are for -r only";
+  return "";
+}
+
+int RunCopyBatch(const TBatchOptions& O, const TBatchPlanner& Planner) {
+  const auto Message = [&O](const std::string& Text) {
+    std::fputs((O.Program + ": " + Text + "\n").c_str(), O.Errors);
+    std::fflush(O.Errors);
+  };
+  if (const std::string Refusal = MirrorRefusal(O.InDir, O.OutDir); !Refusal.empty()) {
+    Message(Refusal + "; nothing written");
+    return ExitBatchError;
+  }
+  if (ReportUnder(O.Report, O.InDir)) {
+    Message("standard output is a file under IN_DIR " + Quoted(O.InDir) + ": the report would change it");
+    return ExitBatchError;
+  }
+  std::vector<TMirrorEntry> Entries = ListMirror(O.InDir, O.OutDir);
+  std::erase_if(Entries, [&O](const TMirrorEntry& E) { return !InShare(E.Relative, O.ShareIndex, O.ShareCount); });
+
+  const size_t Workers = std::clamp<size_t>(Entries.size(), 1, static_cast<size_t>(std::max(O.Jobs, 1)));
+  const size_t Ahead = BatchAheadPerWorker * Workers;
+  TBatchProgress Progress(O, Entries.size());
+  std::mutex Lock;
+  std::condition_variable Room;
+  size_t NextToTake = 0;
+  size_t NextToPrint = 0;
+  // Results done but not yet printed: at most Ahead of them.
+  std::map<size_t, TBatchRecord> Done;
+  int Status = ExitBatchDone;
+  TBatchSummary Summary;
+  // The first report that could not be written ends the run: no success
+  // over a lost record.
+  bool Lost = false;
+  int LostErrno = 0;
+
+  const auto Print = [&](const TBatchRecord& R) {
+    if (R.Outcome == TBatchOutcome::Error) {
+      Progress.Clear();
+      Message(R.Error);
+    }
+    const std::string Text = O.Json ? FormatBatchJson(R) : FormatBatchText(R);
+    errno = 0;
+    const bool Written = std::fwrite(Text.data(), 1, Text.size(), O.Report) == Text.size();
+    if (std::fflush(O.Report) != 0 || !Written) {
+      Lost = true;
+      LostErrno = errno != 0 ? errno : EIO;
+    }
+    Status = std::max(Status, BatchStatus(R.Outcome));
+    Summary.Add(R.Outcome);
+  };
+
+  const auto Work = [&] {
+    for (;;) {
+      size_t I = 0;
+      {
+        std::unique_lock<std::mutex> Guard(Lock);
+        Room.wait(Guard, [&] { return Lost || NextToTake >= Entries.size() || NextToTake < NextToPrint + Ahead; });
+        if (Lost || NextToTake >= Entries.size()) return;
+        I = NextToTake++;
+      }
+      TBatchRecord R = CopyOne(Entries[I], O, Planner);
+      const std::lock_guard<std::mutex> Guard(Lock);
+      Done.emplace(I, std::move(R));
+      // Printed in list order as soon as all earlier ones are out, so the
+      // output of N workers equals that of one.
+      for (auto It = Done.find(NextToPrint); It != Done.end() && !Lost; It = Done.find(NextToPrint)) {
+        Print(It->second);
+        Done.erase(It);
+        Progress.Show(++NextToPrint);
+      }
+      Room.notify_all();
+    }
+  };
+
+  // The calling thread works too, so a run never depends on starting one;
+  // a thread the system refuses leaves the run with fewer workers.
+  std::vector<std::thread> Threads;
+  for (size_t W = 1; W < Workers; ++W) {
+    try {
+      Threads.emplace_back(Work);
+    } catch (const std::system_error&) {
+      break;
+    }
+  }
+  Work();
+  for (std::thread& T : Threads) T.join();
+  Progress.Clear();
+
+  if (!Lost) {
+    const std::string Text = O.Json ? Summary.Json() : Summary.Text();
+    errno = 0;
+    const bool Written = std::fwrite(Text.data(), 1, Text.size(), O.Report) == Text.size();
+    if (std::fflush(O.Report) != 0 || !Written) {
+      Lost = true;
+      LostErrno = errno != 0 ? errno : EIO;
+    }
+  }
+  if (Lost) {
+    Message(std::string("cannot write the report to standard output: ") + std::strerror(LostErrno) +
+            "; the copies written so far are whole");
+    return ExitBatchError;
+  }
+  return Status;
+}
