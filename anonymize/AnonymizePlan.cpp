@@ -105,10 +105,8 @@ TAnonymizePlan PlanAnonymize(const std::string& Path, const TAnonymizeOptions& O
     // A folder, a pipe or a device is no recording to copy, and reading a
     // pipe would take its bytes from whoever writes them.
     Plan.Unreadable = true;
-    Refuse(Plan, std::string("the file cannot be read: ") +
-                     (!Found                   ? std::strerror(errno)
-                      : S_ISDIR(St.st_mode)    ? "it is a folder"
-                                               : "it is not a regular file"));
+    const char* Why = !Found ? std::strerror(errno) : S_ISDIR(St.st_mode) ? "it is a folder" : "it is not a regular file";
+    Refuse(Plan, std::string("the file cannot be read: ") + Why);
     return Plan;
   }
   Plan.InputSize = Plan.OutputSize = static_cast<int64_t>(St.st_size);

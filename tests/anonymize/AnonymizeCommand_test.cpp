@@ -1,11 +1,11 @@
 // vellicor-anonymize end to end: the real program on an EDF+ file with names
 // in its header and its annotation texts, one row per option, refusal and
-// careless use, each run as text and as JSON. For every run: the
-// identifying strings appear in nothing it printed, IN stays as it was, the
-// folder holds what the row expects; for every copy: its header texts, no
-// changed byte but in the header's identifying fields or an X in an
-// annotation text, no identifying string left, and no classic or
-// conformance rule the original did not break.
+// careless use, each run as text and as JSON (both listing the same
+// changes). For every run: the identifying strings appear in nothing it
+// printed, IN stays as it was, the folder holds what the row expects; for
+// every copy: its header texts, no changed byte but in the header's
+// identifying fields or an X in an annotation text, no identifying string
+// left, and no classic or conformance rule the original did not break.
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -193,6 +193,8 @@ const std::vector<TRow>& Rows() {
        "link.edf' is IN itself", {}, {"in.edf", "link.edf"}, "error"},
       {"ReportToAFullDisk", Named(), "exec $V" + Paths + " >/dev/full", 2,
        "cannot write the report to standard output: No space left on device; nothing written", {}, In, ""},
+      {"InUnreadable", Named(), Copy + "$D/in.edf/ $D/out.edf", 2, "the file cannot be read: Not a directory", {}, In,
+       "error"},
       {"OutInAMissingFolder", Named(), Copy + "$D/in.edf $D/none/out.edf", 2, "cannot create a file in", {}, In,
        "error"},
   };
@@ -218,6 +220,7 @@ TEST_P(AnonymizeCommandRow, PrintsNoIdentifyingTextAndWritesOnlyTheAllowedCopy) 
     Gone.erase(std::find(Gone.begin(), Gone.end(), "room7"));  // in the annotations, only the list finds it
   }
 
+  size_t TextChanges = 0;
   for (const bool Json : {false, true}) {
     if (Json && *R.JsonOutcome == '\0') continue;
     SCOPED_TRACE(Json ? "--json" : "text");
@@ -233,9 +236,11 @@ TEST_P(AnonymizeCommandRow, PrintsNoIdentifyingTextAndWritesOnlyTheAllowedCopy) 
       rapidjson::Document Doc;
       ASSERT_FALSE(Doc.Parse(Run.Out.c_str()).HasParseError()) << Run.Out;
       EXPECT_STREQ(Doc["outcome"].GetString(), R.JsonOutcome);
-      EXPECT_EQ(Doc["file"].GetString(), In);
+      EXPECT_THAT(Doc["file"].GetString(), testing::StartsWith(In));
+      EXPECT_EQ(Doc["changes"].Size(), TextChanges);  // both faces list the same plan
     } else {
       EXPECT_THAT(Run.Out + Run.Err, HasSubstr(R.Says));
+      TextChanges = ChangeLines(Run.Out);
     }
     if (R.Fields.empty()) continue;
     const std::string Copy = testkit::ReadFileBytes(Dir.File("out.edf"));
@@ -247,19 +252,6 @@ TEST_P(AnonymizeCommandRow, PrintsNoIdentifyingTextAndWritesOnlyTheAllowedCopy) 
 
 INSTANTIATE_TEST_SUITE_P(Table, AnonymizeCommandRow, testing::ValuesIn(Rows()),
                          [](const auto& Info) { return std::string(Info.param.Name); });
-
-// The text and the JSON report list the same changes.
-TEST(AnonymizeCommand, TextAndJsonListTheSameChanges) {
-  TempDir Dir;
-  Named().Write(Dir.File("in.edf"));
-  const TRun Text = RunLine("exec $V --dry-run $D/in.edf", Dir, "", false);
-  const TRun Json = RunLine("exec $V --dry-run --json $D/in.edf", Dir, "", true);
-  rapidjson::Document Doc;
-  ASSERT_FALSE(Doc.Parse(Json.Out.c_str()).HasParseError()) << Json.Out;
-  // Patient, Recording, StartDate and the five names in the annotation texts.
-  EXPECT_EQ(ChangeLines(Text.Out), 8u) << Text.Out;
-  EXPECT_EQ(Doc["changes"].Size(), ChangeLines(Text.Out));
-}
 
 // Every real file gets a copy that passed its second judgement, or a clear
 // refusal; none is changed.
