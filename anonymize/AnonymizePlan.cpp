@@ -100,8 +100,13 @@ TAnonymizePlan PlanAnonymize(const std::string& Path, const TAnonymizeOptions& O
   Plan.Path = Path;
   Plan.Options = Options;
   struct stat St {};
-  if (::stat(Path.c_str(), &St) != 0) {
-    Refuse(Plan, std::string("the file cannot be read: ") + std::strerror(errno));
+  const bool Found = ::stat(Path.c_str(), &St) == 0;
+  if (!Found || !S_ISREG(St.st_mode)) {
+    // A folder, a pipe or a device is no recording to copy, and reading a
+    // pipe would take its bytes from whoever writes them.
+    Plan.Unreadable = true;
+    const char* Why = !Found ? std::strerror(errno) : S_ISDIR(St.st_mode) ? "it is a folder" : "it is not a regular file";
+    Refuse(Plan, std::string("the file cannot be read: ") + Why);
     return Plan;
   }
   Plan.InputSize = Plan.OutputSize = static_cast<int64_t>(St.st_size);
@@ -109,6 +114,7 @@ TAnonymizePlan PlanAnonymize(const std::string& Path, const TAnonymizeOptions& O
   try {
     Plan.InputHead = ReadHead(Path);
   } catch (const std::exception& e) {
+    Plan.Unreadable = true;
     Refuse(Plan, std::string("the file cannot be read: ") + e.what());
     return Plan;
   }

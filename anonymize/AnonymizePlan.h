@@ -22,12 +22,7 @@
 #include "anonymize/AnonymizeOptions.h"
 #include "check/Finding.h"
 #include "check/RecordScan.h"
-
-// New bytes at an absolute offset of the copy.
-struct TBytePatch {
-  int64_t Offset = 0;
-  std::string Bytes;
-};
+#include "repair/CopyWriter.h"
 
 enum class TAnonymizeChangeKind : uint8_t {
   Field,      // a general-header field rewritten at its full width
@@ -59,6 +54,10 @@ struct TAnonymizePlan {
   std::vector<TAnonymizeChange> Changes;  // by offset
   std::vector<std::string> Warnings;      // what an option could not keep, what was not searched
   std::vector<std::string> Refusals;      // why no copy is made
+  // The file could not be read at all (not there, not a regular file, an
+  // error reading its first bytes): a fault of the path, not of the
+  // recording. Refused() is then true as well.
+  bool Unreadable = false;
   // The original's audit: what is identifying in it, where (no text).
   TPrivacyReport Audit;
   // The privacy rules the copy may still be found to break: the options' choice.

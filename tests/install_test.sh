@@ -19,6 +19,7 @@ executable bin/vellicor
 # The command-line checker is installed whenever the build has it.
 if [ -e "$build/cli/vellicor-check" ]; then executable bin/vellicor-check; fi
 if [ -e "$build/repair/vellicor-repair" ]; then executable bin/vellicor-repair; fi
+if [ -e "$build/anonymize/vellicor-anonymize" ]; then executable bin/vellicor-anonymize; fi
 
 desktop=share/applications/vellicor.desktop
 present "$desktop"

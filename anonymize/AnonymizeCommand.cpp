@@ -1,0 +1,278 @@
+#include "anonymize/AnonymizeCommand.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <charconv>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "anonymize/AnonymizeFile.h"
+#include "check/Finding.h"
+#include "check/PrivacyTokens.h"
+
+#ifndef VELLICOR_VERSION
+#define VELLICOR_VERSION "unknown"
+#endif
+
+namespace {
+
+constexpr const char* kProgram = "vellicor-anonymize";
+
+constexpr const char* kHelp =
+    "Usage: vellicor-anonymize [options] IN OUT\n"
+    "Writes a de-identified copy of the EDF or BDF file IN to OUT. The patient field becomes\n"
+    "X X X X, the recording field Startdate X X X X, StartDate the anonymous day 01.01.85;\n"
+    "in EDF+ and BDF+ files every part of the patient's name, the patient code, the\n"
+    "administration code and every word of the --phi-words list is overwritten with X in\n"
+    "the annotation texts, byte for byte, so onsets and the record layout stay as they are.\n"
+    "Samples, signal headers, the start time and everything else are copied unchanged.\n"
+    "The plan names each change by place, byte and length, never the identifying text.\n"
+    "Before the copy takes OUT's name it is judged again: it must have no finding the\n"
+    "original had not, and nothing identifying but what the options keep; else it is\n"
+    "removed. IN is only ever read; OUT must not be IN, and an existing OUT must be a\n"
+    "regular file (it is replaced).\n"
+    "\n"
+    "Options:\n"
+    "  --keep-sex          Keep the sex subfield (M or F).\n"
+    "  --keep-age          Keep the age in whole years: the birthdate becomes 01-JAN of the\n"
+    "                      copy's start year minus the age at the recording.\n"
+    "  --keep-equipment    Keep the recording's equipment subfield.\n"
+    "  --shift-days N      Move StartDate and the recording's date N days back (forward when\n"
+    "                      negative) instead of making them 01.01.85; refused when the day\n"
+    "                      leaves 1985..2084. The same N keeps one person's files in step.\n"
+    "  --clear-time        Set StartTime to 00.00.00.\n"
+    "  --phi-words FILE    Also overwrite these words and phrases in annotation texts (UTF-8,\n"
+    "                      one a line): names that the header does not hold.\n"
+    "  --header-only       Copy a file whose annotation texts cannot be searched (its records\n"
+    "                      cannot be read), with a warning, the texts as they are.\n"
+    "  --dry-run           Print the plan only; OUT may be left out.\n"
+    "  --json              Print the plan and the outcome as one JSON object.\n"
+    "  -h, --help          Show this help and exit.\n"
+    "  -v, --version       Show the program's version and exit.\n"
+    "\n"
+    "Exit status: 0 the copy was written, or there was nothing to change (then nothing is\n"
+    "written); 1 refused (a shift out of range, records that cannot be read, a name for OUT\n"
+    "that identifies the person) or the copy failed its second judgement, nothing written;\n"
+    "2 wrong usage, IN unreadable, OUT not writable, IN changed during the copy, or the\n"
+    "report could not be written.\n";
+
+struct TOptions {
+  TAnonymizeOptions Anonymize;
+  bool DryRun = false;
+  bool Json = false;
+  std::vector<std::string> Paths;
+};
+
+void Write(std::FILE* To, const std::string& Text) {
+  std::fwrite(Text.data(), 1, Text.size(), To);
+  std::fflush(To);
+}
+
+// The report on standard output. After the first failed write nothing more
+// is tried, and the run ends with status 2 instead of success over a lost
+// report.
+class TReport {
+public:
+  bool Print(const std::string& Text) {
+    if (FError != 0) return false;
+    errno = 0;
+    const bool Written = std::fwrite(Text.data(), 1, Text.size(), stdout) == Text.size();
+    if (std::fflush(stdout) == 0 && Written) return true;
+    FError = errno != 0 ? errno : EIO;
+    return false;
+  }
+  bool Lost() const { return FError != 0; }
+  // The message of a lost report, with what was done nonetheless.
+  int Fail(const std::string& Done = "") const {
+    Write(stderr, std::string(kProgram) + ": cannot write the report to standard output: " + std::strerror(FError) +
+                      Done + "\n");
+    return ExitAnonymizeError;
+  }
+
+private:
+  int FError = 0;
+};
+
+// A one-line progress note on standard error while the records are read,
+// drawn only on a terminal so that logs stay clean. It names the stage,
+// never the file: a file's name may be the person's.
+class TProgressLine {
+public:
+  TProgressLine() : FEnabled(::isatty(STDERR_FILENO) == 1) {}
+  ~TProgressLine() { Clear(); }
+  TProgressLine(const TProgressLine&) = delete;
+  TProgressLine& operator=(const TProgressLine&) = delete;
+
+  void Show(TAnonymizeStage Stage, int64_t Done, int64_t Total) {
+    if (!FEnabled || Total <= 0) return;
+    const int Percent = static_cast<int>(Done * 100 / Total);
+    if (Percent == FPercent && Stage == FStage) return;
+    FPercent = Percent;
+    FStage = Stage;
+    const std::string Text = std::string(kProgram) + ": " +
+                             (Stage == TAnonymizeStage::Planning ? "reading the records" : "judging the copy") +
+                             " " + std::to_string(Percent) + "%";
+    Write(stderr, "\r" + Text + std::string(FWidth > Text.size() ? FWidth - Text.size() : 0, ' '));
+    FWidth = Text.size();
+  }
+  void Clear() {
+    if (FWidth == 0) return;
+    Write(stderr, "\r" + std::string(FWidth, ' ') + "\r");
+    FWidth = 0;
+    FPercent = -1;
+  }
+
+private:
+  bool FEnabled;
+  int FPercent = -1;
+  TAnonymizeStage FStage = TAnonymizeStage::Planning;
+  size_t FWidth = 0;
+};
+
+// A closed standard input or error would hand its number to the next file
+// opened (the original, or the copy), and a message could land in it: they
+// are parked on /dev/null. A closed standard output ends the run at once.
+bool GuardStandardStreams() {
+  for (int Fd : {STDIN_FILENO, STDERR_FILENO}) {
+    if (::fcntl(Fd, F_GETFD) != -1) continue;
+    const int Null = ::open("/dev/null", Fd == STDIN_FILENO ? O_RDONLY : O_WRONLY);
+    if (Null >= 0 && Null != Fd) {
+      ::dup2(Null, Fd);
+      ::close(Null);
+    }
+  }
+  if (::fcntl(STDOUT_FILENO, F_GETFD) != -1) return true;
+  Write(stderr, std::string(kProgram) + ": cannot write the report: standard output is closed\n");
+  return false;
+}
+
+int UsageError(const std::string& Message) {
+  Write(stderr, std::string(kProgram) + ": " + Message + "\nTry '" + kProgram + " --help' for more information.\n");
+  return ExitAnonymizeError;
+}
+
+// A whole number of days, "+" allowed; 0 is no shift at all but the real day kept.
+bool ParseDays(const std::string& Text, int64_t& Days) {
+  const char* Begin = Text.data() + (Text.size() > 1 && Text[0] == '+' ? 1 : 0);
+  const char* End = Text.data() + Text.size();
+  const auto [Ptr, Ec] = std::from_chars(Begin, End, Days);
+  return Ec == std::errc() && Ptr == End && Days != 0;
+}
+
+int Run(const TOptions& O) {
+  TAnonymizeFileJob Job;
+  Job.In = O.Paths[0];
+  Job.Out = O.Paths.size() > 1 ? O.Paths[1] : "";
+  Job.Options = O.Anonymize;
+  Job.DryRun = O.DryRun;
+  // A report appended to IN (">> IN") would change the file this program
+  // promises only to read.
+  struct stat Stdout {};
+  struct stat Source {};
+  if (::fstat(STDOUT_FILENO, &Stdout) == 0 && ::stat(Job.In.c_str(), &Source) == 0 && S_ISREG(Stdout.st_mode) &&
+      Stdout.st_dev == Source.st_dev && Stdout.st_ino == Source.st_ino)
+    return UsageError("standard output is IN '" + DisplayName(Job.In) + "' itself: the report would change it");
+
+  TReport Report;
+  TProgressLine Progress;
+  Job.Progress = [&Progress](TAnonymizeStage Stage, int64_t Done, int64_t Total) {
+    Progress.Show(Stage, Done, Total);
+  };
+  // The plan is out before the copy is written: a report that cannot be
+  // written stops the run with nothing written.
+  if (!O.Json)
+    Job.OnPlan = [&](const std::vector<std::string>& Lines) {
+      Progress.Clear();
+      std::string Text;
+      for (const std::string& Line : Lines) Text += Line + "\n";
+      return Report.Print(Text);
+    };
+  const TAnonymizeFileResult R = AnonymizeFile(Job);
+  Progress.Clear();
+  if (R.Stopped) return Report.Fail("; nothing written");
+  if (O.Json)
+    Report.Print(R.Json);
+  else if (!R.OutcomeLine.empty())
+    Report.Print(R.OutcomeLine + "\n");
+  if (!R.Error.empty()) Write(stderr, std::string(kProgram) + ": " + R.Error + "\n");
+  if (Report.Lost())
+    return Report.Fail(R.Outcome == TAnonymizeOutcome::Written ? "; the copy '" + DisplayName(Job.Out) + "' was written"
+                                                               : "");
+  return R.Status;
+}
+
+}  // namespace
+
+int RunAnonymizeCommand(int argc, char** argv) {
+  if (!GuardStandardStreams()) return ExitAnonymizeError;
+  TOptions O;
+  bool OptionsEnd = false;
+  for (int i = 1; i < argc; ++i) {
+    const std::string A = argv[i];
+    if (OptionsEnd || A.empty() || A[0] != '-' || A == "-") {
+      O.Paths.push_back(A);
+      continue;
+    }
+    // --name VALUE or --name=VALUE.
+    std::string Value;
+    bool Missing = false;
+    const auto TakesValue = [&](const std::string& Name) {
+      if (A.rfind(Name + "=", 0) == 0) {
+        Value = A.substr(Name.size() + 1);
+        return true;
+      }
+      if (A != Name) return false;
+      if (i + 1 < argc)
+        Value = argv[++i];
+      else
+        Missing = true;
+      return true;
+    };
+    if (A == "--") {
+      OptionsEnd = true;
+    } else if (A == "-h" || A == "--help" || A == "-v" || A == "--version") {
+      TReport Report;
+      const bool Help = A == "-h" || A == "--help";
+      if (!Report.Print(Help ? std::string(kHelp) : std::string(kProgram) + " " + VELLICOR_VERSION + "\n"))
+        return Report.Fail();
+      return ExitAnonymizeWritten;
+    } else if (A == "--keep-sex") {
+      O.Anonymize.KeepSex = true;
+    } else if (A == "--keep-age") {
+      O.Anonymize.KeepAge = true;
+    } else if (A == "--keep-equipment") {
+      O.Anonymize.KeepEquipment = true;
+    } else if (A == "--clear-time") {
+      O.Anonymize.ClearTime = true;
+    } else if (A == "--header-only") {
+      O.Anonymize.HeaderOnly = true;
+    } else if (A == "--dry-run") {
+      O.DryRun = true;
+    } else if (A == "--json") {
+      O.Json = true;
+    } else if (TakesValue("--shift-days")) {
+      int64_t Days = 0;
+      if (Missing || !ParseDays(Value, Days))
+        return UsageError("--shift-days needs a whole number of days other than 0" +
+                          (Missing ? std::string() : ", not '" + DisplayName(Value) + "'"));
+      O.Anonymize.ShiftDays = Days;
+    } else if (TakesValue("--phi-words")) {
+      if (Missing) return UsageError("--phi-words needs a file of words");
+      std::string Error;
+      // The error names the line, never its text: the words are what must not leak.
+      if (!ReadPhiWords(Value, O.Anonymize.PhiWords, Error))
+        return UsageError("the word list '" + DisplayName(Value) + "': " + Error);
+    } else {
+      return UsageError("unknown option '" + DisplayName(A) + "'");
+    }
+  }
+  if (O.Paths.empty()) return UsageError("no IN given");
+  if (O.Paths.size() > 2) return UsageError("more than IN and OUT given");
+  if (O.Paths.size() < 2 && !O.DryRun) return UsageError("no OUT given");
+  return Run(O);
+}
