@@ -70,8 +70,8 @@ constexpr std::array<TRuleRow<TClassicRule>, static_cast<size_t>(R::Count_)> Row
      "a field that its own rule accepts holds bytes outside printable ASCII (trailing control bytes readers trim)",
      BlankTrailing, RefusalText::Printable},
     {R::TextSeparators, "text.separators", N,
-     "a date or time that its own rule accepts does not have '.' as its 3rd and 6th character (read with other "
-     "separators)"},
+     "a StartDate or StartTime whose 3rd and 6th characters are not '.', read by lenient rules that accept it "
+     "(strict rules fault its layout instead)"},
     {R::TextNumber, "text.number", N, "a number field whose text is not a plain decimal number"},
 }};
 static_assert(RowsInEnumOrder(Rows), "the classic rules are listed in the order of TClassicRule");
