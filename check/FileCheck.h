@@ -15,7 +15,7 @@
 #include "check/HeaderJudgement.h"
 #include "check/RecordScan.h"
 
-// What checking one file comes to, worst first: a batch's exit status.
+// What checking one file comes to, from best to worst: a batch's exit status.
 // CannotRead: the file could not be opened, or the records its header and
 // size promise could not be read, or it changed while it was read; the
 // check is incomplete, whichever pass met it. Invalid: the verdict, or a
@@ -43,8 +43,9 @@ struct TFileReport {
   std::string MinMaxError;               // the error's own message
   // The file's size changed while its records were read.
   bool FileChanged = false;
-  // A data record within the file's size could not be read (a read error,
-  // not a file that ends early), whichever pass read it.
+  // A data record that the header and the file's size promised could not be
+  // read, whichever pass read it: a read error, or a file cut since it was
+  // judged valid; not the records that a file too short for its header lacks.
   bool ReadFault = false;
   // The EDF+ / BDF+ conformance check ran (asked for, the file open).
   bool ConformanceRun = false;
