@@ -28,7 +28,7 @@ private:
     const std::string New = PadRight(Text, EDFGeneralFields[static_cast<size_t>(Field)].Width);
     if (New != Raw[static_cast<size_t>(Field)]) Out.Fields.push_back({Field, New, Reason});
   }
-  void Keep(TPrivacyRule Rule) { Out.KeptRules.push_back(PrivacyRuleId(Rule)); }
+  void Keep(TPrivacyRule Rule) { Out.KeptRules.push_back(RuleOf(Rule).Id); }
 
   // The original day of the recording and, when shifted, the copy's.
   void Dates() {

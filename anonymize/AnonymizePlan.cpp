@@ -53,7 +53,7 @@ void Searched(TAnonymizePlan& Plan) {
   if (!Plan.Options.HeaderOnly)
     return Refuse(Plan, A.NotAuditedWhy + "; --header-only copies the file with its annotation texts as they are");
   Plan.Warnings.push_back("--header-only: " + A.NotAuditedWhy + "; they are copied as they are");
-  Plan.KeptRules.push_back(PrivacyRuleId(TPrivacyRule::Annotation));
+  Plan.KeptRules.push_back(RuleOf(TPrivacyRule::Annotation).Id);
 }
 
 void HeaderChanges(TAnonymizePlan& Plan, const THeaderRewrite& Rewrite) {

@@ -29,7 +29,7 @@ std::string LeftWhy(const std::string& Rule) {
       {TPrivacyRule::Annotation, "the annotation texts, copied unsearched by --header-only"},
   };
   for (const TLeft& L : Table)
-    if (Rule == PrivacyRuleId(L.Rule)) return L.Why;
+    if (Rule == RuleOf(L.Rule).Id) return L.Why;
   return "kept by the options";
 }
 

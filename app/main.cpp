@@ -5,11 +5,13 @@
 #include "app/uFileName.h"
 #include "app/uMain.h"
 #include "edf/uUnits.h"
+#include "util/uFormatSettings.h"
 
 int main(int argc, char** argv) {
   // Before QApplication takes its own options out of argv.
   const QStringList Arguments = CommandLineArguments(argc, argv);
   StartUnits();
+  UsePointAsDecimalSeparator();
   int ExitCode = 0;
   {
     TApplication Application(argc, argv);

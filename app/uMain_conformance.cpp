@@ -22,10 +22,7 @@ std::vector<std::string> ConformanceReportLines(const TConformanceReport& Report
                                                 const std::vector<std::string>& Labels) {
   std::vector<std::string> Lines{"Conformance of " + ConformanceScope(Report) + ":"};
   for (const TFinding& F : Report.Findings) Lines.push_back(FindingText(F, Labels));
-  for (const TRuleTotal& T : Report.Totals)
-    if (T.Total > T.Listed)
-      Lines.push_back("[" + T.Rule + "] " + std::to_string(T.Total) + " findings in all, " +
-                      std::to_string(T.Listed) + " listed");
+  for (const std::string& Line : ConformanceTotalLines(Report)) Lines.push_back(Line);
   if (Report.Findings.empty()) Lines.push_back("No findings");
   return Lines;
 }

@@ -37,7 +37,7 @@ void TForm1::Checkdigitalminmaxvalues1Click() {
     std::vector<std::string> Report = BuildMinMaxReport(F, Result);
     // A file still being written may no longer fit its header: say so
     // rather than let "No errors found" stand for a file that moved on.
-    if (SizeAtEnd != SizeAtStart) Report.push_back(FileChangedFinding(SizeAtStart, SizeAtEnd).Message);
+    if (const auto Changed = FileChangedFinding(SizeAtStart, SizeAtEnd)) Report.push_back(Changed->Message);
     ShowMinMaxReport(Report);
   } catch (...) {
     if (Session) Session->End();

@@ -36,7 +36,7 @@ std::string Seconds(const TExactTime& T) { return T.Text() + " s"; }
 
 void TConformanceSink::Add(TConformanceRule Rule, const TWhere& Where, int64_t Offset, int64_t Length,
                            std::string Raw, std::string Message) {
-  FListed.push_back(MakeFinding(ConformanceRuleId(Rule), Where, Offset, Length, std::move(Raw), std::move(Message)));
+  FListed.push_back(MakeFinding(RuleOf(Rule), Where, Offset, Length, std::move(Raw), std::move(Message)));
 }
 
 void TConformanceSink::Fill(TConformanceReport& Report) const {
@@ -49,7 +49,7 @@ void TConformanceSink::Fill(TConformanceReport& Report) const {
   std::map<std::string, TRuleTotal, std::less<>> ById;
   for (size_t i = 0; i < ConformanceRuleCount; ++i) {
     if (FCounts[i] == 0) continue;
-    const std::string Id = ConformanceRuleId(static_cast<TConformanceRule>(i));
+    const std::string& Id = RuleOf(static_cast<TConformanceRule>(i)).Id;
     ById[Id] = {Id, FCounts[i], std::min(FCounts[i], ConformanceListedPerRule)};
   }
   for (const TFinding& F : FOther) {
@@ -71,12 +71,16 @@ int64_t TConformanceReport::TotalOf(std::string_view Rule) const {
   return 0;
 }
 
-bool TConformanceReport::HasErrors() const {
-  return std::any_of(Totals.begin(), Totals.end(), [](const TRuleTotal& T) {
+int64_t TConformanceReport::CountOf(TSeverity Severity) const {
+  int64_t N = 0;
+  for (const TRuleTotal& T : Totals) {
     const TRule* Rule = FindRule(T.Rule);
-    return Rule != nullptr && Rule->Severity == TSeverity::Error;
-  });
+    if (Rule != nullptr && Rule->Severity == Severity) N += T.Total;
+  }
+  return N;
 }
+
+bool TConformanceReport::HasErrors() const { return CountOf(TSeverity::Error) > 0; }
 
 bool ConformanceLayout(const TCustomEDFFile& F, TRecordLayout& Layout, std::string& WhyNot) {
   Layout = {};
@@ -439,10 +443,7 @@ void TConformanceCheck::OnRecord(int64_t Index, int64_t Position, const uint8_t*
 
 TConformanceReport TConformanceCheck::Finish(const TScanOutcome& Outcome) {
   TState& S = *FState;
-  if (Outcome.ReadFailed)
-    S.Sink.AddOther(MakeFinding("file.read", TWhere{TWhereKind::DataRecord, -1, Outcome.FailedRecord, -1},
-                                Outcome.FailedOffset, 0, "", std::string(ReadErrorText) + ": " + Outcome.Error));
-  if (Outcome.FileChanged()) S.Sink.AddOther(FileChangedFinding(Outcome.SizeAtStart, Outcome.SizeAtEnd));
+  for (TFinding& Found : ScanFindings(Outcome)) S.Sink.AddOther(std::move(Found));
   S.Outstanding(Outcome.Cancelled);
   TConformanceReport Report;
   Report.Format = S.Ctx.Format;

@@ -1,7 +1,7 @@
 // The EDF+ / BDF+ conformance check: a second report beside the classic
 // header verdict, which it never changes. Two layers:
 //   - the header: the EDF+ mark, the annotation signals' fields, the patient
-//     and recording subfields, labels, record duration and size;
+//     and recording subfields, labels and record duration;
 //   - the data records, every one and every annotation signal in it: the
 //     framing and syntax of each TAL, its texts, the time-keeping TAL of each
 //     record, continuity (EDF+C) or order (EDF+D), annotations outside the
@@ -62,6 +62,8 @@ struct TConformanceReport {
 
   // All findings of Rule, listed or not.
   int64_t TotalOf(std::string_view Rule) const;
+  // All findings, listed or not, of the rules of this severity.
+  int64_t CountOf(TSeverity Severity) const;
   // Some finding, listed or not, is an error.
   bool HasErrors() const;
 };

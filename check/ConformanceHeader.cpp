@@ -1,7 +1,8 @@
 // The header layer of the conformance check: the EDF+ mark, the annotation
-// signals' fields, the identification subfields, labels, record duration and
-// size. Everything is judged on the raw texts as read, so a field that the
-// classic rules reject (a BDF version, a 24-bit digital range) is still read.
+// signals' fields, the identification subfields, labels and record duration
+// (a record's size is the header judgement's, layout.record.size). Everything
+// is judged on the raw texts as read, so a field that the classic rules
+// reject (a BDF version, a 24-bit digital range) is still read.
 #include <algorithm>
 #include <array>
 #include <cstdio>
@@ -138,7 +139,6 @@ public:
     }
     for (const int s : Ctx.Annotations) AnnotationFields(s);
     Signals();
-    RecordSize();
     Patient();
     Recording();
   }
@@ -313,27 +313,6 @@ private:
               "records of 0 s");
   }
 
-  void RecordSize() {
-    if (Ctx.Format == TEDFFormat::BDF || Ns == 0) return;
-    int64_t Bytes = 0;
-    int Largest = 0;
-    int64_t LargestN = -1;
-    for (int s = 0; s < Ns; ++s) {
-      int64_t N = 0;
-      if (!DecimalInteger(Trim(SignalRaw(s, sfNrSamples)), N) || N < 0) return;
-      Bytes += N * EDFSampleBytes;
-      if (N > LargestN) {
-        LargestN = N;
-        Largest = s;
-      }
-    }
-    if (Bytes <= 61440) return;
-    const std::string Text = Trim(SignalRaw(Largest, sfNrSamples));
-    Add(R::HeaderRecordSize, Signal(Largest, sfNrSamples), SignalOffset(Largest, sfNrSamples), 8, Clip(Text),
-        "a data record holds " + std::to_string(Bytes) + " bytes, above the 61440 recommended; signal " +
-            std::to_string(Largest + 1) + " has the most samples, " + Text);
-  }
-
   void Patient() {
     const int64_t Base = EDFGeneralFieldOffset(gfPatient);
     const std::string_view Text = WithoutTrailingBlanks(Raw[gfPatient]);
@@ -440,16 +419,16 @@ private:
         return;
       case TDateFault::None: break;
     }
-    if (C.Year < 1985) {
+    if (C.Year < EDFFirstYear) {
       Add(R::RecordingYear, Where, At + 7, 4, Clip(Date.Text),
-          "start date " + Shown + " lies before 1985, the first year of EDF+");
+          "start date " + Shown + " lies before " + std::to_string(EDFFirstYear) + ", the first year of EDF+");
       return;
     }
     // The header's dd.mm.yy, its two-digit year in the fixed window.
     const std::string& H = Raw[gfStartDate];
     if (H.size() < 8 || !HasDateLayout(H.substr(0, 8), '.')) return;
     const int Day = std::stoi(H.substr(0, 2)), Month = std::stoi(H.substr(3, 2)), Yy = std::stoi(H.substr(6, 2));
-    const int Year = Yy >= 85 ? 1900 + Yy : 2000 + Yy;
+    const int Year = EDFYear(Yy);
     if (C.Year == Year && C.Month == Month && C.Day == Day) return;
     Add(R::RecordingSameDay, Where, At, 11, Clip(Date.Text),
         "start date " + Shown + " is not the day of StartDate " + H.substr(0, 8) + " (" +

@@ -6,6 +6,8 @@
 
 #include <cstddef>
 
+#include "check/Rules.h"
+
 enum class TConformanceRule : unsigned char {
   // Header layer.
   HeaderReserved,
@@ -13,7 +15,6 @@ enum class TConformanceRule : unsigned char {
   HeaderNoAnnotations,
   HeaderPlainLabel,
   HeaderDuration,
-  HeaderRecordSize,
   AnnotationLabel,
   AnnotationTransducer,
   AnnotationPhysidim,
@@ -53,5 +54,5 @@ enum class TConformanceRule : unsigned char {
 
 inline constexpr size_t ConformanceRuleCount = static_cast<size_t>(TConformanceRule::Count_);
 
-// The registry id of a rule: "edfplus.tal.onset".
-const char* ConformanceRuleId(TConformanceRule Rule);
+// The registry's rule: "edfplus.tal.onset", its severity and reason.
+const TRule& RuleOf(TConformanceRule Rule);

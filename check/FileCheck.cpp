@@ -1,5 +1,6 @@
 #include "check/FileCheck.h"
 
+#include <algorithm>
 #include <exception>
 #include <memory>
 #include <vector>
@@ -20,12 +21,6 @@ void RecordError(TFileReport& R, const std::string& Message) {
   R.OpenError = Message;
   R.Findings = R.Judgement.Findings;
   R.Findings.push_back(ReadFailedFinding(Message));
-}
-
-void AddReadFailed(TFileReport& R, const TScanOutcome& Outcome) {
-  R.Findings.push_back(MakeFinding("file.read", TWhere{TWhereKind::DataRecord, -1, Outcome.FailedRecord, -1},
-                                   Outcome.FailedOffset, 0, "",
-                                   std::string(ReadErrorText) + ": " + Outcome.Error));
 }
 
 // One pass over the data records for every record-level check asked for.
@@ -55,10 +50,13 @@ void CheckData(TEDFFile& F, TFileReport& R, const TCheckRequest& Request, const 
     // A read that stopped and a size change are among its findings.
     R.Findings.insert(R.Findings.end(), R.Conformance.Findings.begin(), R.Conformance.Findings.end());
   } else {
-    if (Outcome.ReadFailed) AddReadFailed(R, Outcome);
-    if (Outcome.FileChanged()) R.Findings.push_back(FileChangedFinding(Outcome.SizeAtStart, Outcome.SizeAtEnd));
+    const TFindings Found = ScanFindings(Outcome);
+    R.Findings.insert(R.Findings.end(), Found.begin(), Found.end());
   }
   R.FileChanged = Outcome.FileChanged();
+  // A file judged valid held every record when it was judged; one that did
+  // not and ends where the pass stopped lacks them itself.
+  R.ReadFault = Outcome.ReadFailed && (R.Valid() || Outcome.FailedOffset < Outcome.SizeAtStart);
   if (!MinMax) return;
   if (Outcome.ReadFailed) {
     R.MinMaxFailed = true;
@@ -71,16 +69,38 @@ void CheckData(TEDFFile& F, TFileReport& R, const TCheckRequest& Request, const 
   R.MinMaxRun = true;
 }
 
-}  // namespace
-
-TFinding FileChangedFinding(int64_t SizeAtStart, int64_t SizeAtEnd) {
-  return MakeFinding("file.changed", TWhere{}, -1, 0, "",
-                     "the file changed during the check: " + std::to_string(SizeAtStart) +
-                         " bytes at the start, " + std::to_string(SizeAtEnd) + " at the end");
+// Each field view's Severity: the worst of all the report's findings about
+// its field, those of later passes and a conformance-only judgement's
+// lowered ones included.
+void SetFieldSeverities(TFileReport& R) {
+  for (TFieldView& V : R.Judgement.General) V.Severity.reset();
+  for (TSignalView& S : R.Signals)
+    for (TFieldView& V : S.Fields) V.Severity.reset();
+  for (const TFinding& F : R.Findings) {
+    const int Field = F.Where.Field;
+    if (Field < 0 || Field >= EDFFieldCount) continue;
+    TFieldView* V = nullptr;
+    if (F.Where.Kind == TWhereKind::GeneralHeader) V = &R.Judgement.General[static_cast<size_t>(Field)];
+    // The views are every signal's, in order, when they were asked for.
+    if (F.Where.Kind == TWhereKind::SignalHeader && F.Where.Signal >= 0 &&
+        static_cast<size_t>(F.Where.Signal) < R.Signals.size())
+      V = &R.Signals[static_cast<size_t>(F.Where.Signal)].Fields[static_cast<size_t>(Field)];
+    if (V && (!V->Severity || F.Severity < *V->Severity)) V->Severity = F.Severity;
+  }
 }
 
-TFileReport CheckFile(const std::string& Path, const TCheckRequest& Request,
-                      const TCheckProgress& Progress) {
+TFileOutcome OutcomeOf(const TFileReport& R, const TCheckRequest& Request) {
+  if (R.NotRead || R.ReadFault || R.FileChanged) return TFileOutcome::CannotRead;
+  // Judged by conformance alone, the classic verdict does not count.
+  const bool ClassicFails = !Request.ConformanceOnly && !R.Valid();
+  const bool ConformanceFails = R.ConformanceRun && R.Conformance.HasErrors();
+  const bool SamplesFail = Request.FailOnSamples && std::any_of(R.Findings.begin(), R.Findings.end(), [](const TFinding& F) {
+                             return RuleOf(F).Sample;
+                           });
+  return ClassicFails || ConformanceFails || SamplesFail ? TFileOutcome::Invalid : TFileOutcome::Valid;
+}
+
+TFileReport Check(const std::string& Path, const TCheckRequest& Request, const TCheckProgress& Progress) {
   TFileReport R;
   R.Path = Path;
   try {
@@ -116,5 +136,31 @@ TFileReport CheckFile(const std::string& Path, const TCheckRequest& Request,
   } catch (...) {
     RecordError(R, "unknown error");
   }
+  return R;
+}
+
+}  // namespace
+
+std::optional<TFinding> FileChangedFinding(int64_t SizeAtStart, int64_t SizeAtEnd) {
+  if (SizeAtStart == SizeAtEnd) return std::nullopt;
+  return MakeFinding(RuleOf(TClassicRule::FileChanged), TWhere{}, -1, 0, "",
+                     "the file changed during the check: " + std::to_string(SizeAtStart) +
+                         " bytes at the start, " + std::to_string(SizeAtEnd) + " at the end");
+}
+
+TFindings ScanFindings(const TScanOutcome& Outcome) {
+  TFindings Out;
+  if (Outcome.ReadFailed)
+    Out.push_back(MakeFinding(RuleOf(TClassicRule::FileRead),
+                              TWhere{TWhereKind::DataRecord, -1, Outcome.FailedRecord, -1}, Outcome.FailedOffset, 0,
+                              "", std::string(ReadErrorText) + ": " + Outcome.Error));
+  if (auto Changed = FileChangedFinding(Outcome.SizeAtStart, Outcome.SizeAtEnd)) Out.push_back(std::move(*Changed));
+  return Out;
+}
+
+TFileReport CheckFile(const std::string& Path, const TCheckRequest& Request, const TCheckProgress& Progress) {
+  TFileReport R = Check(Path, Request, Progress);
+  SetFieldSeverities(R);
+  R.Outcome = OutcomeOf(R, Request);
   return R;
 }

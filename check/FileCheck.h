@@ -6,12 +6,22 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "check/Conformance.h"
 #include "check/Finding.h"
 #include "check/HeaderJudgement.h"
+#include "check/RecordScan.h"
+
+// What checking one file comes to, from best to worst: a batch's exit status.
+// CannotRead: the file could not be opened, or the records its header and
+// size promise could not be read, or it changed while it was read; the
+// check is incomplete, whichever pass met it. Invalid: the verdict, or a
+// pass asked to count, found an error, a file too short for its header
+// among them (the records it lacks are the file's fault, not the reader's).
+enum class TFileOutcome : uint8_t { Valid, Invalid, CannotRead };
 
 // Everything checking one file found.
 struct TFileReport {
@@ -33,12 +43,19 @@ struct TFileReport {
   std::string MinMaxError;               // the error's own message
   // The file's size changed while its records were read.
   bool FileChanged = false;
+  // A data record that the header and the file's size promised could not be
+  // read, whichever pass read it: a read error, or a file cut since it was
+  // judged valid; not the records that a file too short for its header lacks.
+  bool ReadFault = false;
   // The EDF+ / BDF+ conformance check ran (asked for, the file open).
   bool ConformanceRun = false;
   TConformanceReport Conformance;
   // The header findings, then those of a failed open, of the conformance
-  // check and of the scan.
+  // check and of the scan. Each field view's Severity is the worst of these
+  // about its field.
   TFindings Findings;
+  // What it all comes to under the request it was checked with.
+  TFileOutcome Outcome = TFileOutcome::CannotRead;
 
   bool Valid() const { return !NotRead && !OpenFailed && Judgement.Verdict; }
 };
@@ -50,6 +67,8 @@ struct TCheckRequest {
   // warnings (a legal EDF+ file may break them: records of 0 s in an
   // annotation-only file, records above 61440 bytes).
   bool ConformanceOnly = false;
+  // Samples outside their signal's digital range make the outcome Invalid.
+  bool FailOnSamples = false;
   // Every signal's pane (texts, tool tips, marks), as the JSON report lists
   // them; a report of the findings alone does without.
   bool SignalViews = true;
@@ -58,8 +77,12 @@ struct TCheckRequest {
 // Called while the data records are scanned, with the percentage done.
 using TCheckProgress = std::function<void(int Percent)>;
 
-// The remark that a file changed size while it was checked (rule file.changed).
-TFinding FileChangedFinding(int64_t SizeAtStart, int64_t SizeAtEnd);
+// The remark that a file changed size while it was checked (rule
+// file.changed); none when it kept its size.
+std::optional<TFinding> FileChangedFinding(int64_t SizeAtStart, int64_t SizeAtEnd);
+// What a pass over the data records adds to the findings: a read that
+// stopped (file.read, at its record and byte) and a change of size.
+TFindings ScanFindings(const TScanOutcome& Outcome);
 
 // Opens Path read-only, judges it and, as asked, checks its conformance and
 // (the verdict being valid) its samples, in one pass over the data records.

@@ -32,6 +32,15 @@ std::string FindingText(const TFinding& F, const std::vector<std::string>& Label
   return Line + ": " + F.Message;
 }
 
+std::vector<std::string> ConformanceTotalLines(const TConformanceReport& C) {
+  std::vector<std::string> Lines;
+  for (const TRuleTotal& T : C.Totals)
+    if (T.Total > T.Listed)
+      Lines.push_back("[" + T.Rule + "] " + std::to_string(T.Total) + " findings in all, " + std::to_string(T.Listed) +
+                      " listed");
+  return Lines;
+}
+
 std::string ConformanceScope(const TConformanceReport& C) {
   const char* Family = C.Format == TEDFFormat::BDF ? "BDF" : "EDF";
   std::string Scope = C.Plus == TPlusKind::Continuous      ? std::string(Family) + "+C"

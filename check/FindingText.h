@@ -17,6 +17,10 @@ std::string WhereText(const TWhere& Where, const std::vector<std::string>& Label
 // "error [rule.id] where, byte N: sentence", without indent or line feed.
 std::string FindingText(const TFinding& F, const std::vector<std::string>& Labels);
 
+// "[rule.id] N findings in all, M listed" for each rule that found more than
+// the report lists, in registry order.
+std::vector<std::string> ConformanceTotalLines(const TConformanceReport& C);
+
 // What the conformance check covered: "EDF+C, 698 data records checked",
 // "plain EDF, header only", "BDF+D, cancelled after 12 data records".
 std::string ConformanceScope(const TConformanceReport& C);

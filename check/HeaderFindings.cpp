@@ -88,12 +88,12 @@ std::string Sentence(bool SignalField, int Field, TEDFFieldFault Fault, const TC
   }
 }
 
-const char* NoteRule(TTipReasons Tip) {
+const TRule& NoteRule(TTipReasons Tip) {
   switch (Tip) {
-    case trNotLeftJustified: return "text.justified";
-    case trNotPrintable: return "text.printable";
-    case trSeparators: return "text.separators";
-    default: return "text.number";
+    case trNotLeftJustified: return RuleOf(TClassicRule::TextJustified);
+    case trNotPrintable: return RuleOf(TClassicRule::TextPrintable);
+    case trSeparators: return RuleOf(TClassicRule::TextSeparators);
+    default: return RuleOf(TClassicRule::TextNumber);
   }
 }
 
@@ -122,14 +122,14 @@ void AddFieldFindings(TFindings& Out, bool SignalField, int Field, TEDFFieldFaul
   // reasons are about what follows it.
   const bool BdfMark = !SignalField && Field == gfVersion && C.Format == TEDFFormat::BDF && !Raw.empty() &&
                        static_cast<unsigned char>(Raw[0]) == 0xFF;
-  const TTipReasons Tips = FieldTips(BdfMark ? Raw.substr(1) : Raw, SeparatorTest, NumberTest);
+  // Numbers in headers have '.' as their separator, whatever the process's.
+  const TTipReasons Tips = FieldTips(BdfMark ? Raw.substr(1) : Raw, SeparatorTest, NumberTest, '.');
   if (Faults == ffNone && Tips == trNone) return;  // the common case: nothing to say
   TTipReasons Covered = trNone;
   for (uint32_t Bit = 1; Bit <= 0x8000u; Bit <<= 1) {
     if ((Faults & Bit) == 0) continue;
     const auto Fault = static_cast<TEDFFieldFault>(Bit);
-    const TRule& R = FieldRule(SignalField, Field, Fault);
-    TFinding F = MakeFinding(R.Id, Where, Offset, D.Width, Raw, Sentence(SignalField, Field, Fault, C));
+    TFinding F = MakeFinding(FieldRule(SignalField, Field, Fault), Where, Offset, D.Width, Raw, Sentence(SignalField, Field, Fault, C));
     F.Tips = static_cast<TTipReasons>(Tips & TipsOfFault(Fault));
     Covered = static_cast<TTipReasons>(Covered | F.Tips);
     Out.push_back(std::move(F));
@@ -173,12 +173,12 @@ std::string RecordsHeld(int64_t DataBytes, int64_t RecordBytes) {
 
 }  // namespace
 
-TTipReasons FieldTips(const std::string& Raw, bool SeparatorTest, bool NumberTest) {
+TTipReasons FieldTips(const std::string& Raw, bool SeparatorTest, bool NumberTest, char Decimal) {
   TTipReasons T = trNone;
   if (!IsLeftJustified(Raw)) T |= trNotLeftJustified;
   if (!IsAsciiPrintable(Raw)) T |= trNotPrintable;
   if (SeparatorTest && !SeparatorsOk(Raw)) T |= trSeparators;
-  if (NumberTest && !IsNumber(Raw)) T |= trNotANumber;
+  if (NumberTest && !IsNumberSep(Raw, Decimal)) T |= trNotANumber;
   return T;
 }
 
@@ -209,9 +209,11 @@ TFindings GeneralHeaderFindings(const TCustomEDFFileInfo& Info) {
     const TWhere Where{TWhereKind::GeneralHeader, -1, -1, Field};
     AddFieldFindings(Out, false, Field, Info.FieldFaults(Field), Where, EDFGeneralFieldOffset(Field), C);
   }
+  // The field's own rule accepts 0; the file without signals is still
+  // invalid, and the field is where that shows.
   if (Info.GetFieldValid(gfNrSignals) && Info.NrSignals() == 0) {
-    const TWhere Where{TWhereKind::GeneralHeader, -1, -1, -1};
-    Out.push_back(MakeFinding("header.nrsignals.none", Where, EDFGeneralFieldOffset(gfNrSignals),
+    const TWhere Where{TWhereKind::GeneralHeader, -1, -1, gfNrSignals};
+    Out.push_back(MakeFinding(RuleOf(TClassicRule::NrSignalsNone), Where, EDFGeneralFieldOffset(gfNrSignals),
                               EDFGeneralFields[gfNrSignals].Width, Info.OriginalHeader()[gfNrSignals],
                               "NrSignals 0: a file needs at least one signal"));
   }
@@ -228,7 +230,7 @@ TFindings SignalHeaderFindings(const TCustomEDFSignalInfo& Signal, int Index, in
   }
   if (!Signal.Calibrated()) {
     const TWhere Where{TWhereKind::SignalHeader, Index, -1, -1};
-    Out.push_back(MakeFinding("signal.calibration", Where, EDFSignalFieldOffset(sfPhysimin, Index, Ns),
+    Out.push_back(MakeFinding(RuleOf(TClassicRule::Calibration), Where, EDFSignalFieldOffset(sfPhysimin, Index, Ns),
                               EDFSignalFields[sfPhysimin].Width, Signal.RawHeader()[sfPhysimin],
                               std::string(CalibrationRemarkText) + ": " + CalibrationReason(Signal)));
   }
@@ -239,31 +241,31 @@ TFindings LayoutFindings(TEDFFile& F, int64_t DataBlockBytes) {
   TFindings Out;
   const TCustomEDFFileInfo& Info = *F.FileInfo();
   const TEDFHeaderErrors Errors = F.HeaderErrors();
-  const auto FieldFinding = [&](const char* Rule, int Field, std::string Message) {
+  const auto FieldFinding = [&](TClassicRule Rule, int Field, std::string Message) {
     const TWhere Where{TWhereKind::GeneralHeader, -1, -1, Field};
-    Out.push_back(MakeFinding(Rule, Where, EDFGeneralFieldOffset(Field), EDFGeneralFields[static_cast<size_t>(Field)].Width,
+    Out.push_back(MakeFinding(RuleOf(Rule), Where, EDFGeneralFieldOffset(Field), EDFGeneralFields[static_cast<size_t>(Field)].Width,
                               Info.OriginalHeader()[static_cast<size_t>(Field)], std::move(Message)));
   };
   if (Errors.Contains(heRecordTooLarge)) {
-    Out.push_back(MakeFinding("layout.record.size", TWhere{}, Info.HeaderBytes(), DataBlockBytes, "",
+    Out.push_back(MakeFinding(RuleOf(TClassicRule::RecordSize), TWhere{}, Info.HeaderBytes(), DataBlockBytes, "",
                               "a data record holds " + std::to_string(DataBlockBytes) +
-                                  " bytes, above the limit of " + std::to_string(MaxDataBlockBytes)));
+                                  " bytes, above the limit of " + std::to_string(EDFMaxRecordBytes)));
   }
   if (Errors.Contains(heRecordBeyondCap)) {
-    Out.push_back(MakeFinding("layout.record.cap", TWhere{}, Info.HeaderBytes(), DataBlockBytes, "",
+    Out.push_back(MakeFinding(RuleOf(TClassicRule::RecordCap), TWhere{}, Info.HeaderBytes(), DataBlockBytes, "",
                               "a data record holds " + std::to_string(DataBlockBytes) + " bytes, above the " +
                                   std::to_string(MaxBdfDataBlockBytes) +
                                   " bytes this checker reads into memory at once"));
   }
   if (Errors.Contains(heRecordTooShort)) {
-    FieldFinding("layout.record.duration", gfSampleRecDuration,
+    FieldFinding(TClassicRule::RecordDuration, gfSampleRecDuration,
                  "SampleRecDuration " + Shown(Info.OriginalHeader()[gfSampleRecDuration]) +
                      " is below 1 s although one second of data stays within " +
-                     std::to_string(MaxDataBlockBytes) + " bytes");
+                     std::to_string(EDFMaxRecordBytes) + " bytes");
   }
   // An unknown count cannot be compared with the file size.
   if (Errors.Contains(heRecordCountUnknown)) {
-    FieldFinding("layout.nrdatarecords.unknown", gfNrDataRecords,
+    FieldFinding(TClassicRule::NrDataRecordsUnknown, gfNrDataRecords,
                  "NrDataRecords " + Shown(Info.OriginalHeader()[gfNrDataRecords]) +
                      ": the number of data records is unknown");
   } else if (Errors.Contains(heFileSizeMismatch)) {
@@ -272,12 +274,12 @@ TFindings LayoutFindings(TEDFFile& F, int64_t DataBlockBytes) {
                        : DataBytes < 0     ? "no data record: it ends " + std::to_string(-DataBytes) +
                                              " bytes before the end of its header"
                                            : RecordsHeld(DataBytes, DataBlockBytes);
-    FieldFinding("layout.filesize", gfNrDataRecords,
+    FieldFinding(TClassicRule::FileSize, gfNrDataRecords,
                  "file holds " + Held + ", header says " + Trim(Info.OriginalHeader()[gfNrDataRecords]));
   }
   return Out;
 }
 
 TFinding ReadFailedFinding(const std::string& Message) {
-  return MakeFinding("file.read", TWhere{}, -1, 0, "", std::string(ReadErrorText) + ": " + Message);
+  return MakeFinding(RuleOf(TClassicRule::FileRead), TWhere{}, -1, 0, "", std::string(ReadErrorText) + ": " + Message);
 }

@@ -15,8 +15,9 @@ class TEDFFile;
 
 // The window's tool-tip reasons of one raw field: a leading blank, bytes
 // outside printable ASCII, and with the tests switched on, separators
-// other than "." in places 3 and 6 and a text that is no number.
-TTipReasons FieldTips(const std::string& Raw, bool SeparatorTest, bool NumberTest);
+// other than "." in places 3 and 6 and a text that is no number with
+// Decimal as its separator (IsNumberSep).
+TTipReasons FieldTips(const std::string& Raw, bool SeparatorTest, bool NumberTest, char Decimal);
 // The tool tip text of these reasons: "Not left justified, not a number".
 std::string TipText(TTipReasons Tips);
 

@@ -4,6 +4,7 @@
 #include <cstddef>
 
 #include "check/HeaderFindings.h"
+#include "check/Rules.h"
 #include "edf/uEDF.h"
 #include "edf/uEDFFileInfo.h"
 #include "edf/uEDFSignalInfo.h"
@@ -15,8 +16,9 @@ bool IsField(const TFinding& F, TWhereKind Kind, int Signal, size_t Field) {
   return F.Where.Kind == Kind && F.Where.Signal == Signal && F.Where.Field == static_cast<int>(Field);
 }
 
-bool HasRule(const TFindings& Findings, const char* Rule) {
-  return std::any_of(Findings.begin(), Findings.end(), [&](const TFinding& F) { return F.Rule == Rule; });
+bool HasRule(const TFindings& Findings, TClassicRule Rule) {
+  const std::string& Id = RuleOf(Rule).Id;
+  return std::any_of(Findings.begin(), Findings.end(), [&](const TFinding& F) { return F.Rule == Id; });
 }
 
 // A field's box: its text, and the tool tip and mark its findings give.
@@ -32,6 +34,7 @@ TFieldView FieldView(const char* Caption, const std::string& Raw, const TFinding
     Tips = static_cast<TTipReasons>(Tips | F.Tips);
     if (F.Severity == TSeverity::Error) V.Mark = TFieldMark::Error;
     if (F.Severity == TSeverity::Warning && V.Mark == TFieldMark::None) V.Mark = TFieldMark::Warning;
+    if (!V.Severity || F.Severity < *V.Severity) V.Severity = F.Severity;
   }
   V.Reason = TipText(Tips);
   return V;
@@ -86,18 +89,18 @@ TFindings JudgeRecordLayout(TEDFFile& F, THeaderJudgement& Out) {
 // The remarks beside the boxes and under them, from the layout findings.
 void DeriveRemarks(THeaderJudgement& Out) {
   Out.DataBlockLine.clear();
-  const bool BeyondLimit = HasRule(Out.Findings, "layout.record.size");
-  const bool BeyondCap = HasRule(Out.Findings, "layout.record.cap");
+  const bool BeyondLimit = HasRule(Out.Findings, TClassicRule::RecordSize);
+  const bool BeyondCap = HasRule(Out.Findings, TClassicRule::RecordCap);
   Out.DataBlockTooLarge = BeyondLimit || BeyondCap;
   if (Out.DataBlockBytes) {
     Out.DataBlockLine = "Datablock size = " + std::to_string(*Out.DataBlockBytes) + " bytes";
-    if (BeyondLimit) Out.DataBlockLine += ", exceeds " + std::to_string(MaxDataBlockBytes);
+    if (BeyondLimit) Out.DataBlockLine += ", exceeds " + std::to_string(EDFMaxRecordBytes);
     if (BeyondCap)
       Out.DataBlockLine +=
           ", exceeds the " + std::to_string(MaxBdfDataBlockBytes) + "-byte limit this checker reads";
   }
-  Out.DurationRemark = HasRule(Out.Findings, "layout.record.duration") ? DurationRemarkText : "";
-  Out.SizeRemark = HasRule(Out.Findings, "layout.filesize") ? SizeRemarkText : "";
+  Out.DurationRemark = HasRule(Out.Findings, TClassicRule::RecordDuration) ? DurationRemarkText : "";
+  Out.SizeRemark = HasRule(Out.Findings, TClassicRule::FileSize) ? SizeRemarkText : "";
 }
 
 // Every field of both headers valid, physical limits included (which the
@@ -145,7 +148,7 @@ std::string FormatName(const TCustomEDFFile& F) {
 }
 
 std::string DescribeFieldFaults(const std::string& Raw, bool SeparatorTest, bool NumberTest) {
-  return TipText(FieldTips(Raw, SeparatorTest, NumberTest));
+  return TipText(FieldTips(Raw, SeparatorTest, NumberTest, ProcessFormatSettings().DecimalSeparator));
 }
 
 TSignalView DescribeSignal(TCustomEDFFile& F, int Index) {
@@ -169,8 +172,9 @@ TSignalView SignalViewOf(const TCustomEDFFile& F, int Index, const TFindings& Fi
     if (Box.Mark == TFieldMark::Warning && V.Fields[static_cast<size_t>(Partner)].Mark == TFieldMark::None)
       Box.Mark = TFieldMark::Error;
   }
+  const std::string& Calibration = RuleOf(TClassicRule::Calibration).Id;
   for (const TFinding& Finding : Findings)
-    if (Finding.Rule == "signal.calibration" && Finding.Where.Signal == Index) V.CalibrationRemark = CalibrationRemarkText;
+    if (Finding.Rule == Calibration && Finding.Where.Signal == Index) V.CalibrationRemark = CalibrationRemarkText;
   V.PreviousEnabled = Index > 0;
   V.NextEnabled = Index < F.FileInfo()->NrSignals() - 1;
   return V;

@@ -30,7 +30,6 @@ inline constexpr const char* ReadErrorText = "Error while reading file data";
 inline constexpr const char* MinMaxErrorText =
     "There was an error during the digital min/max+ values check.\r\n\r\n"
     "Possible cause is a file read error. Please check for file-locking.";
-inline constexpr int64_t MaxDataBlockBytes = 61440;  // EDF's recommendation; not BDF's
 // The largest BDF data record the checker reads into memory (the file
 // object's buffer cap at 3 bytes a sample); BDF itself has no limit.
 inline constexpr int64_t MaxBdfDataBlockBytes = int64_t{64} * 1024 * 1024 * 3;
@@ -45,7 +44,8 @@ std::string FormatName(const TCustomEDFFile& F);
 
 // The reasons why a raw header field breaks the text rules, "" when none:
 // "Not left justified", "Not ASCII printable", "Separators should be '.'",
-// "Not a number", each later one in its ", n..." / ", s..." form.
+// "Not a number" (IsNumber, under the process's decimal separator), each
+// later one in its ", n..." / ", s..." form.
 std::string DescribeFieldFaults(const std::string& Raw, bool SeparatorTest, bool NumberTest);
 
 // Error: the field breaks its rules (red). Warning: a physical range field
@@ -58,6 +58,9 @@ struct TFieldView {
   std::string Shown;    // right-trimmed; leading blanks stay visible
   std::string Reason;   // the tool tip; "" for none
   TFieldMark Mark = TFieldMark::None;
+  // The worst finding about the field (of the judgement, or of the whole
+  // report in a TFileReport); none without one.
+  std::optional<TSeverity> Severity;
 
   bool operator==(const TFieldView&) const = default;
 };

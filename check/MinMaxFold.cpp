@@ -17,12 +17,6 @@ namespace {
 using TFoldFunction = void (*)(const uint8_t* P, int64_t Count, int64_t Records, int64_t Stride,
                                int32_t& Min, int32_t& Max);
 
-// The 24-bit sample at Bytes, low byte first, sign-extended from bit 23.
-int32_t LoadLE24(const uint8_t* Bytes) {
-  const uint32_t U = Bytes[0] | (uint32_t{Bytes[1]} << 8) | (uint32_t{Bytes[2]} << 16);
-  return static_cast<int32_t>(U << 8) >> 8;
-}
-
 void Fold16Portable(const uint8_t* P, int64_t Count, int64_t Records, int64_t Stride, int32_t& Min,
                     int32_t& Max) {
   // 16-bit locals: the extremes of 16-bit samples, widened once per call.

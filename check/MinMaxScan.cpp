@@ -240,16 +240,16 @@ TFindings MinMaxFindings(TCustomEDFFile& F, const TMinMaxResult& R) {
     const TCustomEDFSignalInfo& S = *F.GetSignal(j);
     const auto J = static_cast<size_t>(j);
     const std::string Head = "Signal " + std::to_string(j + 1) + " (" + S.SignalLabel() + ") holds ";
-    const auto Add = [&](const char* Rule, int32_t Record, int32_t Value, const std::string& Text) {
+    const auto Add = [&](TClassicRule Rule, int32_t Record, int32_t Value, const std::string& Text) {
       const int64_t Offset = Locate(j, Record, Value);
-      Out.push_back(MakeFinding(Rule, TWhere{TWhereKind::DataRecord, j, Record, -1}, Offset,
+      Out.push_back(MakeFinding(RuleOf(Rule), TWhere{TWhereKind::DataRecord, j, Record, -1}, Offset,
                                 Offset < 0 ? 0 : SampleBytes, "", Head + Text));
     };
     if (R.FoundMin[J] < S.Digimin())
-      Add("samples.digimin", R.MinRecord[J], R.FoundMin[J],
+      Add(TClassicRule::SamplesDigiMin, R.MinRecord[J], R.FoundMin[J],
           std::to_string(R.FoundMin[J]) + ", below DigiMin " + std::to_string(S.Digimin()));
     if (R.FoundMax[J] > S.Digimax())
-      Add("samples.digimax", R.MaxRecord[J], R.FoundMax[J],
+      Add(TClassicRule::SamplesDigiMax, R.MaxRecord[J], R.FoundMax[J],
           std::to_string(R.FoundMax[J]) + ", above DigiMax " + std::to_string(S.Digimax()));
   }
   return Out;

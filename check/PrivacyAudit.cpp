@@ -72,7 +72,7 @@ TFindings AuditFileName(const std::string& Path, const TPrivacyTokens& Tokens) {
   Tokens.Find(Name, Matches);
   TFindings Out;
   for (const TTokenMatch& M : Matches)
-    Out.push_back(MakeFinding(PrivacyRuleId(R::FileName), TWhere{}, -1, static_cast<int64_t>(M.Length), "",
+    Out.push_back(MakeFinding(RuleOf(R::FileName), TWhere{}, -1, static_cast<int64_t>(M.Length), "",
                               std::string("the file name holds ") + TokenKindText(M.Kind) + ", " +
                                   Bytes(static_cast<int64_t>(M.Length)) + " from byte " + std::to_string(M.At) +
                                   " of the name"));
@@ -162,7 +162,7 @@ public:
     for (size_t i = 0; i < PrivacyRuleCount; ++i)
       if (Counts[i] > 0)
         Report.Totals.push_back(
-            {PrivacyRuleId(static_cast<R>(i)), Counts[i], std::min(Counts[i], ConformanceListedPerRule)});
+            {RuleOf(static_cast<R>(i)).Id, Counts[i], std::min(Counts[i], ConformanceListedPerRule)});
     return Report;
   }
 
@@ -176,7 +176,7 @@ private:
     if (++Counts[static_cast<size_t>(Rule)] <= ConformanceListedPerRule) Listed.push_back(std::move(Found));
   }
   void Add(R Rule, const TWhere& Where, int64_t Offset, int64_t Length, const std::string& Message) {
-    Add(Rule, MakeFinding(PrivacyRuleId(Rule), Where, Offset, Length, "", Message));
+    Add(Rule, MakeFinding(RuleOf(Rule), Where, Offset, Length, "", Message));
   }
   // A subfield of a header field that must read X.
   void Given(R Rule, int Field, const TIdSubfield& S, const char* Name) {

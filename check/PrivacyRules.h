@@ -6,6 +6,8 @@
 
 #include <cstddef>
 
+#include "check/Rules.h"
+
 enum class TPrivacyRule : unsigned char {
   PatientCode,
   PatientSex,
@@ -24,5 +26,5 @@ enum class TPrivacyRule : unsigned char {
 
 inline constexpr size_t PrivacyRuleCount = static_cast<size_t>(TPrivacyRule::Count_);
 
-// The registry id of a rule: "privacy.patient.name".
-const char* PrivacyRuleId(TPrivacyRule Rule);
+// The registry's rule: "privacy.patient.name", its severity and reason.
+const TRule& RuleOf(TPrivacyRule Rule);

@@ -2,13 +2,15 @@
 
 #include <algorithm>
 #include <array>
+#include <unordered_map>
 #include <utility>
 
-#include "check/HeaderJudgement.h"
+#include "check/RuleRefusals.h"
 #include "edf/uEDFLayout.h"
 #include "support/uSysUtils.h"
 
-// The EDF+ / BDF+ conformance rules, kept beside their checks.
+// The families, each kept beside its checks.
+void AddClassicRules(std::vector<TRule>& Out, TClassicRule First, TClassicRule Last);
 void AddConformanceRules(std::vector<TRule>& Out);
 void AddPrivacyRules(std::vector<TRule>& Out);
 
@@ -16,7 +18,6 @@ namespace {
 
 constexpr TSeverity E = TSeverity::Error;
 constexpr TSeverity W = TSeverity::Warning;
-constexpr TSeverity N = TSeverity::Note;
 
 struct TFaultName {
   TEDFFieldFault Fault;
@@ -109,6 +110,51 @@ std::string FieldRuleIdOf(bool SignalField, int Field, TEDFFieldFault Fault) {
   return std::string(SignalField ? "signal." : "header.") + EDFFieldKey(D) + "." + FaultSuffix(Fault);
 }
 
+// The one mend a fault of a header field may have.
+TRepairWay FieldRepair(bool SignalField, int Field, TEDFFieldFault Fault) {
+  if (Fault == ffNotLeftJustified) return TRepairWay::LeftJustify;
+  if (SignalField)
+    return (Field == sfPhysimin || Field == sfPhysimax) && Fault == ffNotNumber ? TRepairWay::DecimalComma
+                                                                                  : TRepairWay::None;
+  switch (Field) {
+    case gfVersion: return Fault == ffNotVersion ? TRepairWay::Version : TRepairWay::None;
+    case gfStartDate:
+    case gfStartTime: return Fault == ffBadLayout ? TRepairWay::Separators : TRepairWay::None;
+    case gfHeaderBytes:
+      return Fault == ffNotInteger || Fault == ffTooSmall || Fault == ffHeaderSize ? TRepairWay::HeaderBytes
+                                                                                    : TRepairWay::None;
+    case gfReserved: return Fault == ffNotPrintable ? TRepairWay::BlankReserved : TRepairWay::None;
+    case gfNrDataRecords:
+      return Fault == ffNotInteger || Fault == ffTooSmall ? TRepairWay::RecordCount : TRepairWay::None;
+    default: return TRepairWay::None;
+  }
+}
+
+// Why a fault of a header field is left as found when its mend, if any,
+// does not apply: the field decides before the fault where the field is one
+// every sample's place depends on.
+const char* FieldRefusal(bool SignalField, int Field, TEDFFieldFault Fault) {
+  const bool General = !SignalField;
+  if (Fault == ffDigitalOrder) return "which of DigiMin and DigiMax is wrong cannot be told";
+  if (Fault == ffNoCalendarDate) return "it is no calendar date, and which digit is wrong cannot be told";
+  if (Fault == ffNoClockTime) return "it is no time of day, and which digit is wrong cannot be told";
+  if (Fault == ffBadLayout) return "it is not two digits each for its three parts: reading it would take a guess";
+  if (SignalField && Field == sfNrSamples)
+    return "the samples per record decide where every sample lies: a new count would be a guess";
+  if (General && Field == gfNrSignals) return RefusalText::NrSignals;
+  if (Fault == ffNoSignalCount) return "HeaderBytes follows from NrSignals, which cannot be read";
+  if (Fault == ffNotPrintable) return RefusalText::Printable;
+  if (Fault == ffNotLeftJustified) return RefusalText::Justified;
+  if (General && Field == gfSampleRecDuration) return RefusalText::Duration;
+  if (SignalField && (Field == sfDigimin || Field == sfDigimax))
+    return "the digital range cannot be read: a new one would be a guess";
+  if (SignalField && (Field == sfPhysimin || Field == sfPhysimax))
+    return "the physical range cannot be read: a new one would be a guess";
+  if (Fault == ffNotVersion) return "another version cannot be told from a slip";
+  if (General && Field == gfNrDataRecords) return RefusalText::RecordCount;
+  return RefusalText::Guess;
+}
+
 void AddFieldRules(std::vector<TRule>& Out, bool SignalField) {
   const auto& Faults = SignalField ? SignalFaults : GeneralFaults;
   for (int Field = 0; Field < EDFFieldCount; ++Field) {
@@ -120,7 +166,8 @@ void AddFieldRules(std::vector<TRule>& Out, bool SignalField) {
       std::string Description = Expectation(SignalField, Field, F.Fault);
       if (Physical)
         Description += " (a warning: never changes the verdict, but readers cannot scale the signal)";
-      Out.push_back({FieldRuleIdOf(SignalField, Field, F.Fault), Physical ? W : E, Description});
+      Out.push_back({FieldRuleIdOf(SignalField, Field, F.Fault), Physical ? W : E, Description,
+                     FieldRepair(SignalField, Field, F.Fault), FieldRefusal(SignalField, Field, F.Fault)});
     }
   }
 }
@@ -128,42 +175,26 @@ void AddFieldRules(std::vector<TRule>& Out, bool SignalField) {
 std::vector<TRule> BuildRules() {
   std::vector<TRule> R;
   AddFieldRules(R, false);
-  R.push_back({"header.nrsignals.none", E, "NrSignals must be at least 1: a file without signals holds no data"});
+  AddClassicRules(R, TClassicRule::NrSignalsNone, TClassicRule::NrSignalsNone);
   AddFieldRules(R, true);
-  R.push_back({"signal.calibration", W,
-               "PhysiMin, PhysiMax, DigiMin and DigiMax must be valid with PhysiMin != PhysiMax and "
-               "DigiMin != DigiMax, else the signal is not calibrated (a warning: the samples can still be read)"});
-  R.push_back({"field.invalid", E, "a header field that its record rejects for a reason no other rule names"});
-
-  R.push_back({"layout.record.size", E,
-               "an EDF data record must not exceed 61440 bytes (the EDF recommendation the window enforces; not "
-               "applied to BDF)"});
-  R.push_back({"layout.record.duration", E,
-               "SampleRecDuration of an EDF file below 1 s only when a 1 s record would exceed 61440 bytes (not "
-               "applied to BDF)"});
-  R.push_back({"layout.record.cap", E,
-               "a BDF data record must not exceed " + std::to_string(MaxBdfDataBlockBytes) +
-                   " bytes, the most this checker reads into memory at once (BDF itself sets no limit)"});
-  R.push_back({"layout.nrdatarecords.unknown", E,
-               "NrDataRecords -1 (unknown, left by a recorder that did not finish) makes the record count a guess"});
-  R.push_back({"layout.filesize", E,
-               "the file must hold exactly HeaderBytes + NrDataRecords x record size bytes (2 bytes a sample "
-               "in EDF, 3 in BDF)"});
-  R.push_back({"file.read", E, "the file could not be read to the end of its judgement"});
-  R.push_back({"file.changed", E,
-               "the file must keep its size while it is checked; a file still being written gives results that may not describe it"});
-
-  R.push_back({"samples.digimin", E,
-               "every sample must be at least the signal's DigiMin (found by --minmax and Tools; does not change the header verdict)"});
-  R.push_back({"samples.digimax", E,
-               "every sample must be at most the signal's DigiMax (found by --minmax and Tools; does not change the header verdict)"});
-
+  AddClassicRules(R, TClassicRule::Calibration, TClassicRule::SamplesDigiMax);
   AddConformanceRules(R);
-  R.push_back({"text.justified", N, "a field that its own rule accepts starts with a blank or control byte (readers that do not trim may fail)"});
-  R.push_back({"text.printable", N, "a field that its own rule accepts holds bytes outside printable ASCII (trailing control bytes readers trim)"});
-  R.push_back({"text.number", N, "a number field whose text is not a plain decimal number"});
+  AddClassicRules(R, TClassicRule::TextJustified, TClassicRule::TextNumber);
   AddPrivacyRules(R);
   return R;
+}
+
+// Every rule by its id, for findings and for ids read back from reports.
+const std::unordered_map<std::string_view, const TRule*>& ById() {
+  static const std::unordered_map<std::string_view, const TRule*> Map = [] {
+    std::unordered_map<std::string_view, const TRule*> M;
+    for (const TRule& R : Rules()) {
+      const bool Fresh = M.emplace(R.Id, &R).second;
+      VASSERT(Fresh, "Rule registered twice");
+    }
+    return M;
+  }();
+  return Map;
 }
 
 }  // namespace
@@ -174,30 +205,28 @@ const std::vector<TRule>& Rules() {
 }
 
 const TRule* FindRule(std::string_view Id) {
-  const std::vector<TRule>& All = Rules();
-  const auto It = std::find_if(All.begin(), All.end(), [&](const TRule& R) { return R.Id == Id; });
-  return It == All.end() ? nullptr : &*It;
+  const auto It = ById().find(Id);
+  return It == ById().end() ? nullptr : It->second;
 }
 
-const TRule& RuleById(std::string_view Id) {
-  const TRule* R = FindRule(Id);
-  VASSERT(R != nullptr, "Rule missing from the registry");
+const TRule& RuleOf(const TFinding& Finding) {
+  const TRule* R = FindRule(Finding.Rule);
+  VASSERT(R != nullptr, "Finding of a rule missing from the registry");
   return *R;
 }
 
 const TRule& FieldRule(bool SignalField, int Field, TEDFFieldFault Fault) {
   const char* Suffix = FaultSuffix(Fault);
-  if (Field < 0 || Field >= EDFFieldCount || Suffix == nullptr) return RuleById("field.invalid");
+  if (Field < 0 || Field >= EDFFieldCount || Suffix == nullptr) return RuleOf(TClassicRule::FieldInvalid);
   const TRule* R = FindRule(FieldRuleIdOf(SignalField, Field, Fault));
-  return R ? *R : RuleById("field.invalid");
+  return R ? *R : RuleOf(TClassicRule::FieldInvalid);
 }
 
-TFinding MakeFinding(std::string_view Id, const TWhere& Where, int64_t Offset, int64_t Length,
-                     std::string Raw, std::string Message) {
-  const TRule& R = RuleById(Id);
+TFinding MakeFinding(const TRule& Rule, const TWhere& Where, int64_t Offset, int64_t Length, std::string Raw,
+                     std::string Message) {
   TFinding F;
-  F.Rule = R.Id;
-  F.Severity = R.Severity;
+  F.Rule = Rule.Id;
+  F.Severity = Rule.Severity;
   F.Where = Where;
   F.Offset = Offset;
   F.Length = Length;

@@ -12,16 +12,9 @@ namespace {
 constexpr TSeverity E = TSeverity::Error;
 constexpr TSeverity W = TSeverity::Warning;
 
-struct TEntry {
-  TConformanceRule Rule;
-  const char* Id;
-  TSeverity Severity;
-  const char* Description;
-};
-
 using R = TConformanceRule;
 
-constexpr std::array<TEntry, ConformanceRuleCount> Entries = {{
+constexpr std::array<TRuleRow<TConformanceRule>, ConformanceRuleCount> Entries = {{
     {R::HeaderReserved, "edfplus.header.reserved", E,
      "Reserved of an EDF+ file starts with EDF+C or EDF+D in upper case (BDF+C, BDF+D for BDF+): readers take "
      "continuous or discontinuous from it and refuse or misread any other text after EDF+"},
@@ -37,9 +30,6 @@ constexpr std::array<TEntry, ConformanceRuleCount> Entries = {{
     {R::HeaderDuration, "edfplus.header.duration", E,
      "SampleRecDuration is 0 only in a file of annotation signals alone: samples need a record duration to be "
      "placed in time"},
-    {R::HeaderRecordSize, "edfplus.header.recordsize", W,
-     "an EDF data record holds at most 61440 bytes (a warning: the format's recommendation, which some readers "
-     "rely on; BDF is exempt)"},
     {R::AnnotationLabel, "edfplus.annotation.label", E,
      "a label that nearly reads EDF Annotations (EDF Annotation, another letter case, other blanks) makes "
      "readers take the annotations for an ordinary signal"},
@@ -124,17 +114,15 @@ constexpr std::array<TEntry, ConformanceRuleCount> Entries = {{
      "the format's samples): their annotations and time-keeping are unknown"},
 }};
 
-constexpr bool InEnumOrder() {
-  for (size_t i = 0; i < Entries.size(); ++i)
-    if (static_cast<size_t>(Entries[i].Rule) != i) return false;
-  return true;
+static_assert(RowsInEnumOrder(Entries), "the conformance rules are listed in the order of TConformanceRule");
+
+// Repairs mend the classic header only; nothing here has one right mend.
+const std::vector<TRule>& All() {
+  return FamilyRules(Entries, "the EDF+ and BDF+ structure is left as found: a repair mends only the classic header");
 }
-static_assert(InEnumOrder(), "the conformance rules are listed in the order of TConformanceRule");
 
 }  // namespace
 
-const char* ConformanceRuleId(TConformanceRule Rule) { return Entries[static_cast<size_t>(Rule)].Id; }
+const TRule& RuleOf(TConformanceRule Rule) { return All()[static_cast<size_t>(Rule)]; }
 
-void AddConformanceRules(std::vector<TRule>& Out) {
-  for (const TEntry& Entry : Entries) Out.push_back({Entry.Id, Entry.Severity, Entry.Description});
-}
+void AddConformanceRules(std::vector<TRule>& Out) { Out.insert(Out.end(), All().begin(), All().end()); }

@@ -12,16 +12,9 @@ namespace {
 constexpr TSeverity W = TSeverity::Warning;
 constexpr TSeverity N = TSeverity::Note;
 
-struct TEntry {
-  TPrivacyRule Rule;
-  const char* Id;
-  TSeverity Severity;
-  const char* Description;
-};
-
 using R = TPrivacyRule;
 
-constexpr std::array<TEntry, PrivacyRuleCount> Entries = {{
+constexpr std::array<TRuleRow<TPrivacyRule>, PrivacyRuleCount> Entries = {{
     {R::PatientCode, "privacy.patient.code", W,
      "the patient code subfield is X: a hospital or study number identifies the person as surely as a name"},
     {R::PatientSex, "privacy.patient.sex", N,
@@ -53,17 +46,16 @@ constexpr std::array<TEntry, PrivacyRuleCount> Entries = {{
      "user's list: names travel with the file"},
 }};
 
-constexpr bool InEnumOrder() {
-  for (size_t i = 0; i < Entries.size(); ++i)
-    if (static_cast<size_t>(Entries[i].Rule) != i) return false;
-  return true;
+static_assert(RowsInEnumOrder(Entries), "the privacy rules are listed in the order of TPrivacyRule");
+
+// What identifies a person is not a fault of the format: the de-identified
+// copy removes it, a repair does not.
+const std::vector<TRule>& All() {
+  return FamilyRules(Entries, "identifying data is removed by the de-identified copy (vellicor-anonymize), not by a repair");
 }
-static_assert(InEnumOrder(), "the privacy rules are listed in the order of TPrivacyRule");
 
 }  // namespace
 
-const char* PrivacyRuleId(TPrivacyRule Rule) { return Entries[static_cast<size_t>(Rule)].Id; }
+const TRule& RuleOf(TPrivacyRule Rule) { return All()[static_cast<size_t>(Rule)]; }
 
-void AddPrivacyRules(std::vector<TRule>& Out) {
-  for (const TEntry& Entry : Entries) Out.push_back({Entry.Id, Entry.Severity, Entry.Description});
-}
+void AddPrivacyRules(std::vector<TRule>& Out) { Out.insert(Out.end(), All().begin(), All().end()); }

@@ -48,10 +48,13 @@ std::string CannotRead(const std::string& Path, const std::string& Error) {
   return std::string(kProgram) + ": cannot read '" + DisplayName(Path) + "': " + Error + "\n";
 }
 
-bool HasSampleFindings(const TFindings& Findings) {
-  return std::any_of(Findings.begin(), Findings.end(), [](const TFinding& F) {
-    return F.Rule == "samples.digimin" || F.Rule == "samples.digimax";
-  });
+int ExitStatusOf(TFileOutcome Outcome) {
+  switch (Outcome) {
+    case TFileOutcome::Valid: return ExitAllValid;
+    case TFileOutcome::Invalid: return ExitSomeInvalid;
+    case TFileOutcome::CannotRead: break;
+  }
+  return ExitCannotRead;
 }
 
 TOutput CheckEntry(const TFileListEntry& E, const TCheckOptions& O, TProgress& Progress) {
@@ -66,6 +69,7 @@ TOutput CheckEntry(const TFileListEntry& E, const TCheckOptions& O, TProgress& P
   Request.MinMax = O.MinMax;
   Request.Conformance = O.Conformance || O.ConformanceOnly;
   Request.ConformanceOnly = O.ConformanceOnly;
+  Request.FailOnSamples = O.FailOnSamples;
   Request.SignalViews = O.Json;  // the text form names the signals by their labels alone
   const TFileReport R = CheckFile(E.Path, Request, [&](int Percent) { Progress.Update(E.Path, Percent); });
   if (R.NotRead) return CheckEntry(TFileListEntry{E.Path, R.ReadError}, O, Progress);
@@ -73,13 +77,7 @@ TOutput CheckEntry(const TFileListEntry& E, const TCheckOptions& O, TProgress& P
   Out.Verdict = R.Valid() ? TFileStatus::Valid : TFileStatus::Invalid;
   for (const TFinding& F : R.Findings) ++Out.Rules[F.Rule];
   for (const TRuleTotal& T : R.Conformance.Totals) Out.Rules[T.Rule] += T.Total - T.Listed;
-  // Judged by conformance alone, the classic verdict does not count.
-  const bool ClassicFails = !O.ConformanceOnly && !R.Valid();
-  const bool ConformanceFails = R.ConformanceRun && R.Conformance.HasErrors();
-  if (R.MinMaxFailed || R.FileChanged)
-    Out.Status = ExitCannotRead;
-  else if (ClassicFails || ConformanceFails || (O.FailOnSamples && HasSampleFindings(R.Findings)))
-    Out.Status = ExitSomeInvalid;
+  Out.Status = ExitStatusOf(R.Outcome);
   return Out;
 }
 
@@ -226,16 +224,16 @@ int RunCheckCommand(int argc, char** argv) {
   QCoreApplication::setApplicationVersion(VELLICOR_VERSION);
   QCommandLineParser Parser;
   Parser.setApplicationDescription(
-      "Checks EDF files as the Vellicor window does: prints each file's verdict and one line\n"
-      "per finding (severity, rule, place, byte offset and what was expected).\n"
-      "Exit status: 0 all files valid, 1 some file invalid, 2 a path could not be read,\n"
-      "nothing was found to check, or the usage is wrong.");
-  Parser.addPositionalArgument("PATH", "An EDF file, or with -r a folder.", "PATH...");
+      "Checks EDF and BDF files as the Vellicor window does: prints each file's verdict and one\n"
+      "line per finding (severity, rule, place, byte offset and what was expected).\n"
+      "Exit status: 0 all files valid, 1 some file invalid, 2 a path or the data records its\n"
+      "header and size promise could not be read, nothing was found to check, or the usage is wrong.");
+  Parser.addPositionalArgument("PATH", "An EDF or BDF file, or with -r a folder.", "PATH...");
   const QCommandLineOption Help({"h", "help"}, "Show this help and exit.");
   const QCommandLineOption Version({"v", "version"}, "Show the program's version and exit.");
   const QCommandLineOption Recursive(
       {"r", "recursive"},
-      "Check the files ending in .edf (any letter case) in each folder PATH and its subfolders.");
+      "Check the files ending in .edf or .bdf (any letter case) in each folder PATH and its subfolders.");
   const QCommandLineOption MinMax(
       "minmax", "For files with a valid header, also check every sample against the digital minimum and maximum.");
   const QCommandLineOption FailOnSamples(

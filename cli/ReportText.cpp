@@ -11,8 +11,6 @@
 
 namespace {
 
-
-
 // The min/max report's heading without its line break: "Found 2 errors:" or
 // "No errors found".
 std::string MinMaxHeading(const std::vector<std::string>& Lines) {
@@ -25,15 +23,9 @@ std::string MinMaxHeading(const std::vector<std::string>& Lines) {
 // The rules with more findings than listed, then one line on the check.
 std::string ConformanceLines(const TConformanceReport& C) {
   std::string Out;
-  int64_t Errors = 0, Warnings = 0;
-  for (const TRuleTotal& T : C.Totals) {
-    if (T.Total > T.Listed)
-      Out += "  [" + T.Rule + "] " + std::to_string(T.Total) + " findings in all, " + std::to_string(T.Listed) +
-             " listed\n";
-    const TRule* Rule = FindRule(T.Rule);
-    if (Rule && Rule->Severity == TSeverity::Error) Errors += T.Total;
-    if (Rule && Rule->Severity == TSeverity::Warning) Warnings += T.Total;
-  }
+  for (const std::string& Line : ConformanceTotalLines(C)) Out += "  " + Line + "\n";
+  const int64_t Errors = C.CountOf(TSeverity::Error);
+  const int64_t Warnings = C.CountOf(TSeverity::Warning);
   Out += "  conformance: " + ConformanceScope(C) + ": " + std::to_string(Errors) +
          (Errors == 1 ? " error, " : " errors, ") + std::to_string(Warnings) +
          (Warnings == 1 ? " warning\n" : " warnings\n");

@@ -3,11 +3,13 @@
 
 #include "cli/CheckCommand.h"
 #include "edf/uUnits.h"
+#include "util/uFormatSettings.h"
 
 int main(int argc, char** argv) {
   if (!GuardStandardStreams()) return ExitCannotRead;
   QCoreApplication App(argc, argv);
   StartUnits();
+  UsePointAsDecimalSeparator();
   const int Status = RunCheckCommand(argc, argv);
   StopUnits();
   return Status;

@@ -259,9 +259,13 @@ void TCustomEDFFile::ReadHeaders() {
 void TCustomEDFFile::ReadHeadersUnder(bool Strict) {
   FStrict = Strict;
   if (!FActive && !FCreating) return;
+  // SetStrict judges the signal records it had: none when the count was
+  // refused before (" 2" under strict rules), and then the file stays
+  // invalid although the re-read finds signals.
+  const bool HadSignals = !FSignals.empty();
   ReadHeader();
   ReadSignalHeaders();
-  FValid = HeaderValid() && SignalHeadersValid();
+  FValid = HeaderValid() && HadSignals && SignalHeadersValid();
   UpdateChunks(nullptr);
 }
 

@@ -100,6 +100,11 @@ public:
   // GetBuffer32 BDF's 24-bit ones; the other format's stays empty.
   std::shared_ptr<TDynSmallIntArray> GetBuffer();
   std::shared_ptr<TDynIntegerArray> GetBuffer32();
+  // The headers are valid and, TEDFFile's whole-file checks passing, the
+  // records can be read as they are laid out. Not the checker's verdict
+  // (check/HeaderJudgement): an unknown record count (-1) is only recorded
+  // in HeaderErrors here, as the records present can be read, while the
+  // verdict rejects it.
   virtual bool IsValid();
 
   // The read/write plan; also the target of every signal's OnSelectedChange.
@@ -112,7 +117,9 @@ public:
   void ReadSignalHeaders();
   void ReadHeaders();
   // SetStrict(Value) followed by ReadHeaders, without re-parsing records that
-  // the re-read replaces at once: the same state, one parse less.
+  // the re-read replaces at once: the same state, one parse less. Like
+  // SetStrict, the validity is that of the records read before, so a file
+  // whose signal count the old strictness refused stays invalid.
   void ReadHeadersUnder(bool Strict);
   virtual void ReadDataRecord(int32_t Index);
 

@@ -130,10 +130,11 @@ TEDFFieldFaults TEDFFileInfo::DecodeStartDate(const std::string& Text, TDateTime
   std::string s = WidenDateTimeText(Text);
   if (!IsValidDateTimeStr(s, "dd?mm?yy") || s.size() < 8)
     return HasDigitPairs(s) ? ffNoCalendarDate : ffBadLayout;
-  // Fixed two-digit-year window of EDF, whatever the locale's window says.
   int64_t yy = 0;
   if (!TryStrToInt64(s.substr(6, 2), yy)) return ffBadLayout;
-  s.insert(6, yy > 84 ? "19" : "20");
+  // The century goes before the digits as written, so that a text such as
+  // "+1" still fails the conversion below.
+  s.insert(6, EDFYear(static_cast<int>(yy)) < 2000 ? "19" : "20");
   // A text like 31.02.04 matches the pattern but is no calendar date; the
   // convertor then yields a bare time of day (no whole days), not a date.
   if (!TryStrToDateTimeFmt(s, "dd?mm?yyyy", Date) || Date < 1) return ffNoCalendarDate;

@@ -49,17 +49,15 @@ constexpr const TEDFFormatRules& EDFFormatRules(TEDFFormat Format) {
 }
 constexpr int EDFSampleBytesOf(TEDFFormat Format) { return EDFFormatRules(Format).SampleBytes; }
 
-// The 24-bit sample at Bytes (low byte first), sign-extended: FF FF FF is -1.
-constexpr int32_t LoadLE24(const uint8_t* Bytes) {
-  const uint32_t U = uint32_t{Bytes[0]} | (uint32_t{Bytes[1]} << 8) | (uint32_t{Bytes[2]} << 16);
-  return static_cast<int32_t>(U << 8) >> 8;
-}
-// The low 24 bits of Value at Bytes, low byte first.
-constexpr void StoreLE24(uint8_t* Bytes, int32_t Value) {
-  const auto U = static_cast<uint32_t>(Value);
-  Bytes[0] = static_cast<uint8_t>(U & 0xFF);
-  Bytes[1] = static_cast<uint8_t>((U >> 8) & 0xFF);
-  Bytes[2] = static_cast<uint8_t>((U >> 16) & 0xFF);
+// The most bytes one EDF data record may hold, EDF's recommendation, which
+// BDF does not follow (its records are often far larger).
+inline constexpr int64_t EDFMaxRecordBytes = 61440;
+
+// StartDate's two-digit year in EDF's fixed window, whatever a locale's
+// window says: 85..99 are 1985..1999, 00..84 are 2000..2084.
+inline constexpr int EDFFirstYear = 1985;
+constexpr int EDFYear(int TwoDigits) {
+  return TwoDigits >= EDFFirstYear % 100 ? 1900 + TwoDigits : 2000 + TwoDigits;
 }
 
 // Field indices: the order in the file and the index of the validity flag.

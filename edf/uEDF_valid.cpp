@@ -14,9 +14,6 @@
 
 namespace {
 
-// The EDF limit on the size of one data record.
-constexpr int64_t MaxRecordBytes = 61440;
-
 __extension__ typedef __int128 TInt128;
 
 // A plain decimal text ("0.275", "+.5", "1") as Mantissa / 10^Scale; false for
@@ -60,12 +57,12 @@ bool RecordTooShort(const TCustomEDFFileInfo& Info, int64_t Samples) {
   } catch (const EConvertError&) {
     exact = false;
   }
-  if (!exact) return Samples * (1 / duration) * 2 < MaxRecordBytes;
+  if (!exact) return Samples * (1 / duration) * 2 < EDFMaxRecordBytes;
   // duration = mantissa / 10^scale, so the test is 2 x Samples x 10^scale <
   // 61440 x mantissa; 128 bits hold both sides for any sample count and 18 digits.
   TInt128 power = 1;
   for (int k = 0; k < scale; ++k) power *= 10;
-  return TInt128{2} * Samples * power < TInt128{MaxRecordBytes} * mantissa;
+  return TInt128{2} * Samples * power < TInt128{EDFMaxRecordBytes} * mantissa;
 }
 
 }  // namespace
@@ -106,7 +103,7 @@ void TEDFFile::CheckWholeFile(bool& Result) {
   if (BufferEmpty()) UpdateChunks(nullptr);
   const int64_t b = FPlannedBufferLength;
   if (FFormat == TEDFFormat::EDF) {
-    if (2 * b > MaxRecordBytes) fail(heRecordTooLarge);
+    if (2 * b > EDFMaxRecordBytes) fail(heRecordTooLarge);
     if (RecordTooShort(*FFileInfo, b)) fail(heRecordTooShort);
   } else if (FRecordSamples > MaxBufferSamples || FPlanTooLarge) {
     // BDF records are often far beyond 61440 bytes (many channels at high
@@ -126,7 +123,8 @@ void TEDFFile::CheckWholeFile(bool& Result) {
                                                    &expected);
       if (overflow || FileSize() != expected) fail(heFileSizeMismatch);
     } else if (!FCreating) {
-      AddHeaderError(heRecordCountUnknown);  // reported, but no reason to reject the file
+      // The records present can still be read; the verdict rejects the file.
+      AddHeaderError(heRecordCountUnknown);
     }
   }
 }

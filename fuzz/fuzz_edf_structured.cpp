@@ -23,6 +23,7 @@
 #include "check/FileCheck.h"
 #include "check/HeaderJudgement.h"
 #include "check/MinMaxScan.h"
+#include "check/Rules.h"
 #include "edf/uDataFileErrors.h"
 #include "edf/uEDF.h"
 #include "edf/uEDFFileInfo.h"
@@ -137,7 +138,7 @@ void BuildHeader(FuzzedDataProvider& In, TPlan& P) {
                NrRecords,
                Duration,
                std::to_string(Ns)};
-  if (RecordBytes > 61440) P.Clean = false;
+  if (RecordBytes > EDFMaxRecordBytes) P.Clean = false;
   if (Plus) P.Clean = false;  // the EDF+ rules are judged elsewhere; no verdict is promised
 }
 
@@ -225,7 +226,7 @@ TMinMaxResult RunRecordChecks(TEDFFile& F, const std::string& Path) {
   const TFileReport Cli = CheckFile(Path, Request);
   if (Cli.MinMaxRun && Cli.MinMaxLines != Window) Finding("the block scan and the window's scan disagree");
   for (const TFinding& Fi : Cli.Findings)
-    if (Fi.Rule == "field.invalid") Finding("a header fault without a rule of its own");
+    if (Fi.Rule == RuleOf(TClassicRule::FieldInvalid).Id) Finding("a header fault without a rule of its own");
   return Result;
 }
 

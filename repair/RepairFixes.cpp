@@ -3,14 +3,13 @@
 #include <string_view>
 #include <vector>
 
+#include "check/RuleRefusals.h"
+#include "check/Rules.h"
 #include "util/udStr.h"
 
 namespace {
 
 bool StartsWith(std::string_view S, std::string_view Prefix) { return S.substr(0, Prefix.size()) == Prefix; }
-bool EndsWith(std::string_view S, std::string_view Suffix) {
-  return S.size() >= Suffix.size() && S.substr(S.size() - Suffix.size()) == Suffix;
-}
 
 bool IsGeneral(const TWhere& W, int Field) { return W.Kind == TWhereKind::GeneralHeader && W.Field == Field; }
 
@@ -26,39 +25,17 @@ std::string Count(int64_t N, const char* Noun) {
   return std::to_string(N) + " " + Noun + (N == 1 ? "" : "s");
 }
 
-// Each remedy answers a set of rules; a fault no remedy answers is left as found.
-enum TRemedy : unsigned {
-  rmNone = 0,
-  rmLeading = 1u << 0,      // leading blanks: left-justify
-  rmTrailing = 1u << 1,     // trailing control bytes: blanks
-  rmRecordCount = 1u << 2,  // NrDataRecords from the file size
-  rmHeaderSize = 1u << 3,   // HeaderBytes from NrSignals
-  rmVersion = 1u << 4,      // "0" followed by junk
-  rmSeparators = 1u << 5,   // a date or time with other separators than '.'
-  rmDecimalComma = 1u << 6, // a physical limit with a decimal comma
-  rmReserved = 1u << 7      // junk in a plain EDF file's reserved field
-};
+// The registry says which mend answers each rule; a fault that none answers
+// is left as found.
+using TWays = unsigned;
+constexpr TWays Bit(TRepairWay Way) { return Way == TRepairWay::None ? 0u : 1u << static_cast<unsigned>(Way); }
 
-TRemedy RemedyOf(const std::string& Rule) {
-  if (EndsWith(Rule, ".justified")) return rmLeading;
-  if (Rule == "text.printable") return rmTrailing;
-  if (Rule == "layout.filesize" || Rule == "layout.nrdatarecords.unknown" ||
-      Rule == "header.nrdatarecords.integer" || Rule == "header.nrdatarecords.minimum")
-    return rmRecordCount;
-  if (Rule == "header.headerbytes.size" || Rule == "header.headerbytes.integer" ||
-      Rule == "header.headerbytes.minimum")
-    return rmHeaderSize;
-  if (Rule == "header.version.value") return rmVersion;
-  if (Rule == "header.startdate.layout" || Rule == "header.starttime.layout") return rmSeparators;
-  if (Rule == "signal.physimin.number" || Rule == "signal.physimax.number") return rmDecimalComma;
-  if (Rule == "header.reserved.printable") return rmReserved;
-  return rmNone;
-}
+TRepairWay WayOf(const TFinding& F) { return RuleOf(F).Repair; }
 
-// The first finding of the group that Remedy answers.
-const TFinding& AnsweredBy(const TFaultGroup& G, TRemedy Remedy) {
+// The first finding of the group that Way answers.
+const TFinding& AnsweredBy(const TFaultGroup& G, TRepairWay Way) {
   for (const TFinding& F : G.Findings)
-    if (RemedyOf(F.Rule) == Remedy) return F;
+    if (WayOf(F) == Way) return F;
   return G.Findings.front();
 }
 
@@ -163,9 +140,7 @@ bool AllDigits(const std::string& S) {
 
 }  // namespace
 
-bool Actionable(const TFinding& F) {
-  return F.Severity != TSeverity::Note || F.Rule == "text.justified" || F.Rule == "text.printable";
-}
+bool Actionable(const TFinding& F) { return F.Severity != TSeverity::Note || WayOf(F) != TRepairWay::None; }
 
 TFieldFix FixField(const TFaultGroup& G, const TRepairContext& C) {
   const TFinding* FirstFault = nullptr;
@@ -176,25 +151,25 @@ TFieldFix FixField(const TFaultGroup& G, const TRepairContext& C) {
   };
   if (G.Where.Field < 0 || G.Width <= 0) return LeftAsFound();
 
-  unsigned Remedies = rmNone;
+  TWays Ways = 0;
   for (const TFinding& F : G.Findings) {
     if (!Actionable(F)) continue;
-    const TRemedy R = RemedyOf(F.Rule);
-    if (R == rmNone) return Refuse(RefusalReason(F));
-    Remedies |= R;
+    const TRepairWay Way = WayOf(F);
+    if (Way == TRepairWay::None) return Refuse(RefusalReason(F));
+    Ways |= Bit(Way);
   }
   if (IsGeneral(G.Where, gfVersion) && C.Format == TEDFFormat::BDF) {
     if (!FirstFault) return TFieldFix{};
     return Refuse("a BDF file's version (byte 0xFF, then BIOSEMI) is never rewritten");
   }
   // These two follow from the rest of the file and replace the whole field.
-  if (Remedies & rmRecordCount) return FixRecordCount(G, C);
-  if (Remedies & rmHeaderSize) return FixHeaderSize(G, C);
+  if (Ways & Bit(TRepairWay::RecordCount)) return FixRecordCount(G, C);
+  if (Ways & Bit(TRepairWay::HeaderBytes)) return FixHeaderSize(G, C);
 
   std::string Text = G.Raw;
   std::vector<std::string> Why;
-  bool Blank = (Remedies & rmReserved) != 0;
-  if (Remedies & rmLeading) {
+  bool Blank = (Ways & Bit(TRepairWay::BlankReserved)) != 0;
+  if (Ways & Bit(TRepairWay::LeftJustify)) {
     size_t First = 0;
     while (First < Text.size() && Trimmed(Text[First])) ++First;
     if (Text.find_first_not_of(' ') == First) {
@@ -212,30 +187,30 @@ TFieldFix FixField(const TFaultGroup& G, const TRepairContext& C) {
     Text.clear();
     Why = {"a plain EDF file's reserved field holds nothing, so its junk becomes blanks"};
   }
-  if (Remedies & rmVersion) {
+  if (Ways & Bit(TRepairWay::Version)) {
     if (!VersionWithJunk(Text))
       return Refuse("Version " + Shown(G.Raw) + " is not 0 followed by junk: another version cannot be told from a slip");
     Text = "0";
     Why.push_back("an EDF file's version is 0, and what followed it is junk, not another version number");
   }
-  if (Remedies & rmSeparators) {
-    if (!OtherSeparators(Text)) return Refuse(RefusalReason(AnsweredBy(G, rmSeparators)));
+  if (Ways & Bit(TRepairWay::Separators)) {
+    if (!OtherSeparators(Text)) return Refuse(RefusalReason(AnsweredBy(G, TRepairWay::Separators)));
     Text[2] = Text[5] = '.';
     Why.push_back(IsGeneral(G.Where, gfStartDate)
                       ? "the digits stand in the places of dd, mm and yy; only the separators were not '.'"
                       : "the digits stand in the places of hh, nn and ss; only the separators were not '.'");
   }
-  if (Remedies & rmDecimalComma) {
+  if (Ways & Bit(TRepairWay::DecimalComma)) {
     std::string T = TrimRight(Text);
     const size_t Comma = T.find(',');
     const size_t Digits = !T.empty() && (T[0] == '-' || T[0] == '+') ? 1 : 0;
     if (Comma == std::string::npos || T.find(',', Comma + 1) != std::string::npos ||
         T.find('.') != std::string::npos || Comma < Digits)
-      return Refuse(RefusalReason(AnsweredBy(G, rmDecimalComma)));
+      return Refuse(RefusalReason(AnsweredBy(G, TRepairWay::DecimalComma)));
     const std::string Whole = T.substr(Digits, Comma - Digits);
     const std::string Fraction = T.substr(Comma + 1);
     if (!AllDigits(Whole) || !AllDigits(Fraction) || Fraction.empty())
-      return Refuse(RefusalReason(AnsweredBy(G, rmDecimalComma)));
+      return Refuse(RefusalReason(AnsweredBy(G, TRepairWay::DecimalComma)));
     // 1,000 groups thousands as often as it separates decimals.
     if (Fraction.size() == 3 && !Whole.empty() && Whole.size() <= 3 && Whole[0] != '0') {
       const std::string Sign = T.substr(0, Digits);
@@ -246,7 +221,7 @@ TFieldFix FixField(const TFaultGroup& G, const TRepairContext& C) {
     Text = T;
     Why.push_back("a single comma that cannot group thousands is the decimal separator, and EDF numbers use '.'");
   }
-  if (Remedies & rmTrailing) {
+  if (Ways & Bit(TRepairWay::BlankTrailing)) {
     // Control bytes after the last byte of text; trimming readers drop them.
     size_t From = Text.size();
     while (From > 0 && Trimmed(Text[From - 1])) --From;
@@ -265,35 +240,6 @@ TFieldFix FixField(const TFaultGroup& G, const TRepairContext& C) {
 }
 
 std::string RefusalReason(const TFinding& F) {
-  const std::string& R = F.Rule;
-  if (F.Where.Kind == TWhereKind::DataRecord || F.Where.Kind == TWhereKind::Annotation || StartsWith(R, "samples."))
-    return "the data records are copied byte for byte: a sample is never changed";
-  if (EndsWith(R, ".order")) return "which of DigiMin and DigiMax is wrong cannot be told";
-  if (R == "header.startdate.calendar") return "it is no calendar date, and which digit is wrong cannot be told";
-  if (R == "header.starttime.clock") return "it is no time of day, and which digit is wrong cannot be told";
-  if (R == "header.startdate.layout" || R == "header.starttime.layout")
-    return "it is not two digits each for its three parts: reading it would take a guess";
-  if (StartsWith(R, "signal.nrsamples."))
-    return "the samples per record decide where every sample lies: a new count would be a guess";
-  if (StartsWith(R, "header.nrsignals."))
-    return "the number of signals decides where every field and sample lies: a new count would be a guess";
-  if (R == "header.headerbytes.nrsignals") return "HeaderBytes follows from NrSignals, which cannot be read";
-  if (EndsWith(R, ".printable"))
-    return "bytes outside printable ASCII stand inside the text: which of them are junk cannot be told";
-  if (EndsWith(R, ".justified"))
-    return "control bytes stand before the text: whether they are junk or part of it cannot be told";
-  if (StartsWith(R, "header.samplerecduration.") || R == "layout.record.duration")
-    return "the record duration is the recorder's: a new one would be a guess";
-  if (R == "layout.record.size")
-    return "the record size follows from the signals' NrSamples: changing it would change how every sample is read";
-  if (StartsWith(R, "signal.digimin.") || StartsWith(R, "signal.digimax."))
-    return "the digital range cannot be read: a new one would be a guess";
-  if (StartsWith(R, "signal.physimin.") || StartsWith(R, "signal.physimax."))
-    return "the physical range cannot be read: a new one would be a guess";
-  if (R == "signal.calibration") return "a signal's calibration is the recorder's: it cannot be made up";
-  if (R == "header.version.value") return "another version cannot be told from a slip";
-  if (R == "file.read" || R == "file.changed") return "a file that cannot be read whole cannot be repaired";
-  if (StartsWith(R, "layout.") || StartsWith(R, "header.nrdatarecords."))
-    return "the record count cannot be told from the file size";
-  return "no single right value: left as found";
+  if (F.Where.Kind == TWhereKind::DataRecord || F.Where.Kind == TWhereKind::Annotation) return RefusalText::DataRecords;
+  return RuleOf(F).Refusal;
 }

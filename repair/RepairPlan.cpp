@@ -14,6 +14,7 @@
 
 #include "check/HeaderJudgement.h"
 #include "check/RecordScan.h"
+#include "check/Rules.h"
 #include "edf/uEDF.h"
 #include "edf/uEDFFileInfo.h"
 #include "edf/uEDFHeaderRecord.h"
@@ -188,8 +189,8 @@ TRepairPlan PlanRepair(const std::string& Path) {
   // HeaderBytes keeps the record count from being judged at all).
   TJudged J = Judge(Path);
   if (J.Failed) {
-    Plan.Refusals.push_back({"file.read", TWhere{}, -1, std::string(ReadErrorText) + ": " + J.Error,
-                             "a file that cannot be judged cannot be repaired"});
+    Plan.Refusals.push_back({RuleOf(TClassicRule::FileRead).Id, TWhere{}, -1,
+                             std::string(ReadErrorText) + ": " + J.Error, "a file that cannot be judged cannot be repaired"});
     return Plan;
   }
   TFindings DataFindings;

@@ -2,6 +2,7 @@
 #include <csignal>
 
 #include "edf/uUnits.h"
+#include "util/uFormatSettings.h"
 #include "repair/RepairCommand.h"
 
 int main(int argc, char** argv) {
@@ -9,6 +10,7 @@ int main(int argc, char** argv) {
   // removed, instead of the signal ending the program with it left behind.
   std::signal(SIGXFSZ, SIG_IGN);
   StartUnits();
+  UsePointAsDecimalSeparator();
   const int Status = RunRepairCommand(argc, argv);
   StopUnits();
   return Status;

@@ -9,3 +9,9 @@ TFormatSettings& ProcessFormatSettings() {
   static TFormatSettings settings = EnglishUSFormatSettings();
   return settings;
 }
+
+void UsePointAsDecimalSeparator() {
+  TFormatSettings& Settings = ProcessFormatSettings();
+  Settings.DecimalSeparator = '.';
+  if (Settings.ThousandSeparator == '.') Settings.ThousandSeparator = ',';
+}

@@ -39,6 +39,12 @@ const TFormatSettings& EnglishUSFormatSettings();
 // tests may change them (for example DecimalSeparator = ',').
 TFormatSettings& ProcessFormatSettings();
 
+// Start-up of every program, after the locale is read: numbers are read and
+// written with '.' as the decimal separator whatever the user's locale, so a
+// file gets the same verdict on every machine. A thousands separator that
+// would now be the same character becomes ','.
+void UsePointAsDecimalSeparator();
+
 // Restores the process-wide settings on scope exit (tests and formatting).
 class TFormatSettingsGuard {
 public:

@@ -30,8 +30,12 @@ std::string UpperCaseAscii(const std::string& S);
 bool IsAsciiPrintable(const std::string& S);
 bool IsLeftJustified(const std::string& S);
 bool IsDigit(char C);
-// A decimal number with '.' as its separator, whatever the user's locale.
+// A decimal number with '.' as its separator, or the process's decimal
+// separator L in its place: under ',' both "1.5" and "1,5" pass.
 bool IsNumber(const std::string& S);
+// IsNumber with L given: the header judgement passes '.', so its verdict
+// does not depend on the separator a caller set.
+bool IsNumberSep(const std::string& S, char L);
 // A decimal number with the user's decimal separator (the process settings).
 // Not for file fields: their checks use IsValidFloatFormat.
 bool IsFloat(const std::string& S);

@@ -187,12 +187,17 @@ bool ReadFloat(std::string_view S, char D, char T, long double& Value) {
 
 }  // namespace
 
-// The number reason of the header display: '.' under every locale, as the
-// field checks themselves read it.
-bool IsNumber(const std::string& S) {
+bool IsNumberSep(const std::string& S, char L) {
   long double Value = 0.0L;
-  return ParseDecimal(TrimView(S), CanonicalSeparator, true, Value) && std::fabs(Value) <= 1.7e308L;
+  const size_t At = L != CanonicalSeparator && L != '\0' ? S.find(L) : std::string::npos;
+  if (At == std::string::npos)
+    return ParseDecimal(TrimView(S), CanonicalSeparator, true, Value) && std::fabs(Value) <= 1.7e308L;
+  std::string Text = S;
+  Text[At] = CanonicalSeparator;
+  return ParseDecimal(TrimView(Text), CanonicalSeparator, true, Value) && std::fabs(Value) <= 1.7e308L;
 }
+
+bool IsNumber(const std::string& S) { return IsNumberSep(S, ProcessDecimalSeparator()); }
 
 bool IsFloat(const std::string& S) {
   long double Value = 0.0L;

@@ -10,6 +10,7 @@
 
 #include "check/FileCheck.h"
 #include "check/Rules.h"
+#include "edf/uEDF.h"
 #include "edf/uEDFLayout.h"
 #include "testkit/EdfBytes.h"
 
@@ -211,10 +212,10 @@ INSTANTIATE_TEST_SUITE_P(Table, HeaderFindingsRow, testing::ValuesIn(Rows()),
 
 TEST(HeaderFindings, EveryRuleOfTheRegistryHasARow) {
   // Covered elsewhere: the sample rules by the min/max tests, a failed read
-  // and a changing file by the scan tests; field.invalid must never be
-  // reported at all.
+  // and a changing file by the scan tests, other separators by the lenient
+  // reading below; field.invalid must never be reported at all.
   std::set<std::string> Covered = {"samples.digimin", "samples.digimax", "file.read", "file.changed",
-                                   "field.invalid"};
+                                   "text.separators", "field.invalid"};
   for (const TRow& R : Rows()) Covered.insert(R.Rule);
   for (const TRule& R : Rules()) {
     if (R.Id.rfind("header.", 0) != 0 && R.Id.rfind("signal.", 0) != 0 && R.Id.rfind("layout.", 0) != 0 &&
@@ -223,6 +224,22 @@ TEST(HeaderFindings, EveryRuleOfTheRegistryHasARow) {
       continue;  // the rules of later checks have tables of their own
     EXPECT_TRUE(Covered.count(R.Id)) << R.Id << " has no test row";
   }
+}
+
+// Under strict rules other separators are the layout's fault; a library
+// caller that reads leniently gets them as a note.
+TEST(HeaderFindings, ALenientReadingNotesOtherSeparators) {
+  testkit::TempDir Dir;
+  testkit::WriteFileBytes(Dir.File("l.edf"), General(gfStartDate, "01-02-03").Bytes());
+  TEDFFile F;
+  F.SetFileName(Dir.File("l.edf"));
+  F.SetStrict(false);
+  F.SetActive(true);
+  const TFindings Found = GeneralHeaderFindings(*F.FileInfo());
+  ASSERT_EQ(Found.size(), 1u);
+  EXPECT_EQ(Found[0].Rule, "text.separators");
+  EXPECT_EQ(Found[0].Severity, N);
+  EXPECT_EQ(Found[0].Offset, 168);
 }
 
 TEST(HeaderFindings, AValidFileHasNoFindingAndAFileNotOpenedIsNotJudged) {

@@ -156,6 +156,10 @@ INSTANTIATE_TEST_SUITE_P(
                     None, false},
         // An invalid general header leaves the layout unjudged.
         TLayoutCase{"NrSignalsNotANumber", [](EdfBytes& E) { E.General[9] = "x"; }, "", false,
+                    "", "", None, None, false},
+        // So does a count only the lenient rules take: the strict open read
+        // no signal header, and the second look does not make up for it.
+        TLayoutCase{"NrSignalsLeadingBlank", [](EdfBytes& E) { E.General[9] = " 2"; }, "", false,
                     "", "", None, None, false}),
     [](const testing::TestParamInfo<TLayoutCase>& I) { return std::string(I.param.Name); });
 
@@ -175,22 +179,25 @@ void PrintTo(const TGeneralCase& C, std::ostream* Os) { *Os << C.Name; }
 
 class GeneralFieldTest : public testing::TestWithParam<TGeneralCase> {};
 
+// The same judgement whatever decimal separator the process was given.
 TEST_P(GeneralFieldTest, ShowsTheTrimmedTextReasonAndMark) {
-  TFormatSettingsGuard Guard;
-  ProcessFormatSettings().DecimalSeparator = '.';
   const TGeneralCase& C = GetParam();
-  EdfBytes E = EdfBytes::Valid(2, 200, 3);
-  E.General[static_cast<size_t>(C.Field)] = C.Raw;
-  TJudgedFile T(E);
-  const TFieldView& V = T.J.General[static_cast<size_t>(C.Field)];
-  EXPECT_EQ(V.Caption, EDFGeneralFields[static_cast<size_t>(C.Field)].Caption);
-  EXPECT_EQ(V.Shown, C.Shown);
-  EXPECT_EQ(V.Reason, C.Reason);
-  EXPECT_EQ(V.Mark, C.Mark);
-  EXPECT_EQ(T.J.Verdict, C.Verdict);
-  for (size_t k = 0; k < T.J.General.size(); ++k) {
-    if (static_cast<int>(k) != C.Field && k != 5) {  // HeaderBytes follows NrSignals
-      EXPECT_EQ(T.J.General[k].Mark, None) << EDFGeneralFields[k].Caption;
+  for (const char Decimal : {'.', ','}) {
+    TFormatSettingsGuard Guard;
+    ProcessFormatSettings().DecimalSeparator = Decimal;
+    EdfBytes E = EdfBytes::Valid(2, 200, 3);
+    E.General[static_cast<size_t>(C.Field)] = C.Raw;
+    TJudgedFile T(E);
+    const TFieldView& V = T.J.General[static_cast<size_t>(C.Field)];
+    EXPECT_EQ(V.Caption, EDFGeneralFields[static_cast<size_t>(C.Field)].Caption);
+    EXPECT_EQ(V.Shown, C.Shown);
+    EXPECT_EQ(V.Reason, C.Reason) << Decimal;
+    EXPECT_EQ(V.Mark, C.Mark);
+    EXPECT_EQ(T.J.Verdict, C.Verdict);
+    for (size_t k = 0; k < T.J.General.size(); ++k) {
+      if (static_cast<int>(k) != C.Field && k != 5) {  // HeaderBytes follows NrSignals
+        EXPECT_EQ(T.J.General[k].Mark, None) << EDFGeneralFields[k].Caption;
+      }
     }
   }
 }
@@ -206,7 +213,8 @@ INSTANTIATE_TEST_SUITE_P(
                      Error, false},
         TGeneralCase{"PatientNotPrintable", 1, "X X\x01 X X", "X X\x01 X X",
                      "Not ASCII printable", Error, false},
-        TGeneralCase{"NrSignalsNotANumber", 9, "x", "x", "Not a number", Error, false}),
+        TGeneralCase{"NrSignalsNotANumber", 9, "x", "x", "Not a number", Error, false},
+        TGeneralCase{"DurationDecimalComma", 8, "0,5", "0,5", "Not a number", Error, false}),
     [](const testing::TestParamInfo<TGeneralCase>& I) { return std::string(I.param.Name); });
 
 TEST(HeaderJudgement, FileShorterThanAGeneralHeaderIsJudgedInvalidWithoutReadingBeyondIt) {
@@ -221,12 +229,13 @@ TEST(HeaderJudgement, FileShorterThanAGeneralHeaderIsJudgedInvalidWithoutReading
   EXPECT_FALSE(T.J.Signal.InRange);
 }
 
-TEST(HeaderJudgement, FileWithoutSignalsShowsNoSignal) {
+TEST(HeaderJudgement, FileWithoutSignalsShowsNoSignalAndARedNrSignals) {
   EdfBytes E = EdfBytes::Valid(0, 10, 0);
   TJudgedFile T(E);
   EXPECT_EQ(T.J.ShownSignal, -1);
   EXPECT_FALSE(T.J.Signal.InRange);
   EXPECT_FALSE(T.J.Verdict);
+  EXPECT_EQ(T.J.General[9].Mark, Error);
 }
 
 TEST(HeaderJudgement, MissingFilePropagatesTheOpenErrorAfterFillingTheCaptions) {

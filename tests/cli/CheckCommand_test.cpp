@@ -186,6 +186,7 @@ TEST(CheckCommand, HelpAndVersionAsUsersExpect) {
   EXPECT_THAT(help.Out, HasSubstr("Usage: "));
   EXPECT_THAT(help.Out, HasSubstr("--minmax"));
   EXPECT_THAT(help.Out, HasSubstr("--jobs <N>"));
+  EXPECT_THAT(help.Out, HasSubstr(".edf or .bdf"));  // what -r collects
   EXPECT_THAT(help.Out, testing::Not(HasSubstr("--help-all")));  // the toolkit's options are not ours
   const auto version = RunCli({"--version"}, dir.Path());
   EXPECT_EQ(version.Exit, 0);

@@ -81,4 +81,21 @@ TEST(ConformanceCli, ConformanceOnlyLetsALegalAnnotationFileThrough) {
   EXPECT_THAT(Only.Out, HasSubstr("  conformance: EDF+C, 1 data record checked: 0 errors, 0 warnings"));
 }
 
+TEST(ConformanceCli, ARecordAbove61440BytesIsOneFinding) {
+  TempDir Dir;
+  // Signal 1 of 30990 samples beside 10 and 30: records of 62060 bytes.
+  PlusBytes P = PlusBytes::Valid(1);
+  P.Header.Signals[0][8] = "30990";
+  const std::string Path = Write(Dir, "big.edf", P);
+  for (const char* Option : {"--conformance", "--conformance-only"}) {
+    const auto R = RunCli({Option, Path}, Dir.Path());
+    const std::vector<std::string> Lines = clitest::SplitLines(R.Out);
+    EXPECT_EQ(std::count_if(Lines.begin(), Lines.end(),
+                            [](const std::string& L) { return L.find("61440") != std::string::npos; }),
+              2)
+        << Option << "\n" << R.Out;  // the finding and the data block line
+    EXPECT_THAT(R.Out, HasSubstr("[layout.record.size] file, byte 1024: a data record holds 62060 bytes")) << Option;
+  }
+}
+
 }  // namespace

@@ -47,26 +47,29 @@ TEST(UdstrNumberTests, ReadsEveryNumberToTheBitAsTheCLibraryDoes) {
   freelocale(C);
 }
 
-TEST(UdstrNumberTests, IsNumberReadsThePointUnderEveryLocaleIsFloatTheProcessSeparator) {
+// IsNumber takes '.' and the process separator L in its place (under ','
+// both "1.5" and "1,5" pass); IsFloat takes L alone.
+TEST(UdstrNumberTests, IsNumberAndIsFloatFollowTheProcessSeparator) {
   struct Case {
     std::string S;
-    bool Number, FloatDot, FloatComma;
+    bool NumberDot, NumberComma, FloatDot, FloatComma;
   };
   const Case Cases[] = {
-      {" 256 ", 1, 1, 1}, {"+1E3", 1, 1, 1}, {"1.5", 1, 1, 0}, {"1,5", 0, 0, 1},
-      {"-500,5", 0, 0, 1}, {".", 1, 1, 0}, {"-.", 1, 1, 0}, {"E5", 1, 0, 0}, {"+e1", 1, 0, 0},
-      {"", 0, 0, 0}, {"-", 0, 0, 0}, {"1e", 0, 0, 0}, {"1e+", 0, 0, 0},
-      {"- 5", 0, 0, 0}, {"1 2", 0, 0, 0}, {"1.2.3", 0, 0, 0}, {"1,5.3", 0, 0, 0},
-      {"0x10", 0, 0, 0}, {"inf", 0, 0, 0}, {"-1.7e308", 1, 1, 0}, {"1.8e308", 0, 1, 0},
-      {"1e5000", 0, 0, 0}, {"1e-99999", 1, 1, 1}};
+      {" 256 ", 1, 1, 1, 1}, {"+1E3", 1, 1, 1, 1}, {"1.5", 1, 1, 1, 0}, {"1,5", 0, 1, 0, 1},
+      {"-500,5", 0, 1, 0, 1}, {",", 0, 1, 0, 1}, {".", 1, 1, 1, 0}, {"-.", 1, 1, 1, 0}, {"E5", 1, 1, 0, 0},
+      {"+e1", 1, 1, 0, 0}, {"", 0, 0, 0, 0}, {"-", 0, 0, 0, 0}, {"1e", 0, 0, 0, 0}, {"1e+", 0, 0, 0, 0},
+      {"- 5", 0, 0, 0, 0}, {"1 2", 0, 0, 0, 0}, {"1.2.3", 0, 0, 0, 0}, {"1,5.3", 0, 0, 0, 0},
+      {"1,5,3", 0, 0, 0, 0}, {"0x10", 0, 0, 0, 0}, {"inf", 0, 0, 0, 0}, {"-1.7e308", 1, 1, 1, 0},
+      {"1.8e308", 0, 0, 1, 0}, {"1e5000", 0, 0, 0, 0}, {"1e-99999", 1, 1, 1, 1}};
   for (const Case& C : Cases) {
     TFormatSettingsGuard Guard;
     ProcessFormatSettings().DecimalSeparator = '.';
-    EXPECT_EQ(IsNumber(C.S), C.Number) << '"' << C.S << '"';
+    EXPECT_EQ(IsNumber(C.S), C.NumberDot) << '"' << C.S << '"';
     EXPECT_EQ(IsFloat(C.S), C.FloatDot) << '"' << C.S << '"';
     ProcessFormatSettings().DecimalSeparator = ',';
-    EXPECT_EQ(IsNumber(C.S), C.Number) << '"' << C.S << "\" L=,";
+    EXPECT_EQ(IsNumber(C.S), C.NumberComma) << '"' << C.S << "\" L=,";
     EXPECT_EQ(IsFloat(C.S), C.FloatComma) << '"' << C.S << "\" L=,";
+    EXPECT_EQ(IsNumberSep(C.S, '.'), C.NumberDot) << '"' << C.S << "\" L=, given .";
   }
 }
 
@@ -128,7 +131,8 @@ private:
 
 // Start-up under a locale that writes '1,5': the header number checks (the
 // same calls the header records and the field reasons make) still read '.'
-// only, so one file gets one verdict on every machine.
+// only, so one file gets one verdict on every machine; and once a program
+// has set '.' at its start, IsNumber reads '.' alone as well.
 TEST(UdstrNumberTests, HeaderNumbersReadTheSameUnderEveryCommaLocale) {
   struct Case {
     std::string S;
@@ -144,12 +148,15 @@ TEST(UdstrNumberTests, HeaderNumbersReadTheSameUnderEveryCommaLocale) {
     ASSERT_EQ(ProcessFormatSettings().DecimalSeparator, ',') << Locale;
     for (const Case& C : Cases) {
       EXPECT_EQ(IsValidFloatFormat(C.S, '.', '\0'), C.Valid) << '"' << C.S << "\" " << Locale;
-      EXPECT_EQ(IsNumber(C.S), C.Valid) << '"' << C.S << "\" " << Locale;
+      EXPECT_EQ(IsNumberSep(C.S, '.'), C.Valid) << '"' << C.S << "\" " << Locale;
       if (C.Valid)
         EXPECT_EQ(StrToFloatSep(C.S, '.', '\0'), C.Value) << '"' << C.S << "\" " << Locale;
       else
         ExpectConvertError("Invalid Float Format", [&] { StrToFloatSep(C.S, '.', '\0'); });
     }
+    UsePointAsDecimalSeparator();
+    EXPECT_NE(ProcessFormatSettings().ThousandSeparator, '.') << Locale;
+    for (const Case& C : Cases) EXPECT_EQ(IsNumber(C.S), C.Valid) << '"' << C.S << "\" started under " << Locale;
   }
 }
 
