@@ -17,6 +17,7 @@
 #include "check/Finding.h"
 #include "repair/BatchReport.h"
 #include "repair/MirrorTree.h"
+#include "support/CommandOptions.h"
 
 const char* const BatchOptionsHelp =
     "Whole folders:\n"
@@ -41,27 +42,6 @@ bool ParseCount(const std::string& Text, int& Value) {
   const char* End = Text.data() + Text.size();
   const auto R = std::from_chars(Text.data(), End, Value);
   return R.ec == std::errc() && R.ptr == End;
-}
-
-// The option's value: "--jobs=N", "-jN", or the next argument.
-bool OptionValue(int Argc, char** Argv, int& I, const std::string& Long, const std::string& Short,
-                 std::string& Value, std::string& Error) {
-  const std::string A = Argv[I];
-  if (A.rfind(Long + "=", 0) == 0) {
-    Value = A.substr(Long.size() + 1);
-    return true;
-  }
-  if (!Short.empty() && A.size() > Short.size() && A.rfind(Short, 0) == 0 && A[1] != '-') {
-    Value = A.substr(Short.size());
-    return true;
-  }
-  if (A != Long && A != Short) return false;
-  if (I + 1 >= Argc) {
-    Error = "option '" + A + "' needs a value";
-    return true;
-  }
-  Value = Argv[++I];
-  return true;
 }
 
 // A report written to a file under IN_DIR (">> IN_DIR/log") would change
@@ -124,7 +104,7 @@ TBatchRecord CopyOne(const TMirrorEntry& E, const TBatchOptions& O, const TBatch
   }
   TBatchPlan P;
   try {
-    P = Planner(E.In);
+    P = Planner(E.In, E.Out);
   } catch (const std::exception& e) {
     return Fail("cannot read " + Quoted(E.In) + ": " + e.what());
   }
@@ -147,6 +127,9 @@ TBatchRecord CopyOne(const TMirrorEntry& E, const TBatchOptions& O, const TBatch
   if (const std::string Why = MakeMirrorFolders(O.InDir, O.OutDir, E); !Why.empty()) return Fail(Why);
 
   TCopyJob Job = std::move(P.Job);
+  // The look above is not the last word: another process may make the
+  // output while the copy is written.
+  Job.NeverReplace = !O.Overwrite;
   if (!R.Changed) {
     // The original's bytes as planned on, through the same writer: the
     // copy is whole or absent, and a file changed meanwhile is not copied.
@@ -163,10 +146,19 @@ TBatchRecord CopyOne(const TMirrorEntry& E, const TBatchOptions& O, const TBatch
     };
   try {
     WriteCopy(Job, E.Out);
+  } catch (const ECopyExists&) {
+    // Made by another process meanwhile: the record of one found before.
+    TBatchRecord Left;
+    Left.In = E.In;
+    Left.Out = E.Out;
+    Left.Outcome = TBatchOutcome::Exists;
+    return Left;
   } catch (const std::exception& e) {
     if (VerifyRefused && P.VerifyRefusalIsRefusal) {
+      // The reason goes into the JSON line too: the plan's keys were made
+      // before the copy was judged.
       R.Outcome = TBatchOutcome::Refused;
-      R.Summary = e.what();
+      R.Summary = R.Error = e.what();
       return R;
     }
     return Fail(e.what());
@@ -186,10 +178,10 @@ bool TakeBatchOption(int Argc, char** Argv, int& I, TBatchOptions& O, std::strin
     O.Overwrite = true;
   } else if (A == "--copy-unchanged") {
     O.CopyUnchanged = true;
-  } else if (OptionValue(Argc, Argv, I, "--jobs", "-j", Value, Error)) {
+  } else if (TakeOptionValue(Argc, Argv, I, "--jobs", "-j", Value, Error)) {
     if (Error.empty() && (!ParseCount(Value, O.Jobs) || O.Jobs < 1))
       Error = "invalid number of jobs: '" + DisplayName(Value) + "'";
-  } else if (OptionValue(Argc, Argv, I, "--share", "", Value, Error)) {
+  } else if (TakeOptionValue(Argc, Argv, I, "--share", "", Value, Error)) {
     const size_t Slash = Value.find('/');
     if (Error.empty() &&
         (Slash == std::string::npos || !ParseCount(Value.substr(0, Slash), O.ShareIndex) ||

@@ -10,8 +10,8 @@
 //   // argv: TakeBatchOption(argc, argv, i, Batch, Error) takes -r, -j N,
 //   // --overwrite, --copy-unchanged and --share I/N; set Batch.Json,
 //   // Batch.DryRun, Batch.InDir and Batch.OutDir from the program's own.
-//   return RunCopyBatch(Batch, [&](const std::string& In) {
-//     TBatchPlan P;                        // IN is only read here
+//   return RunCopyBatch(Batch, [&](const std::string& In, const std::string& Out) {
+//     TBatchPlan P;                        // IN is only read here; Out is only a name
 //     P.Job.Source = {In, Size, MTimeNs, Head};  // always: also an unchanged copy checks it
 //     P.Decision = TBatchDecision::Copy;   // or Unchanged, Refused
 //     P.Job.OutputSize = ...; P.Job.Patches = ...; P.Job.Verify = ...;
@@ -29,7 +29,9 @@
 //   and copies are made by WriteCopy, which only reads its original.
 // - An output that exists (of any kind) is never replaced: the file is
 //   reported ("exists") and not even planned, so an interrupted run is
-//   simply run again. With Overwrite, a regular file there is replaced.
+//   simply run again. One that another process makes while the copy is
+//   written is left too, and reported alike (the writer's NeverReplace).
+//   With Overwrite, a regular file there is replaced.
 // - A file that needs nothing is listed ("unchanged"), or with
 //   CopyUnchanged copied byte for byte through the copy writer ("copied").
 // - The mirror's folders are made only when a copy goes there, with their
@@ -96,9 +98,10 @@ struct TBatchPlan {
   std::string JsonKeys;              // keys of the file's JSON object, each led by a comma
 };
 
-// Plans the copy of the original at the given path; raises std::exception
-// when the file cannot be read.
-using TBatchPlanner = std::function<TBatchPlan(const std::string& In)>;
+// Plans the copy of the original at In, to be written to Out (for a
+// planner that judges the copy's name); raises std::exception when the file
+// cannot be read.
+using TBatchPlanner = std::function<TBatchPlan(const std::string& In, const std::string& Out)>;
 
 // The options' lines of a program's help.
 extern const char* const BatchOptionsHelp;

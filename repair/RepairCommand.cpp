@@ -1,12 +1,5 @@
 #include "repair/RepairCommand.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
 #include <exception>
 #include <memory>
 #include <string>
@@ -16,6 +9,7 @@
 #include "repair/RepairCopy.h"
 #include "repair/RepairPlan.h"
 #include "repair/RepairReport.h"
+#include "support/CommandStreams.h"
 
 #ifndef VELLICOR_VERSION
 #define VELLICOR_VERSION "unknown"
@@ -61,57 +55,7 @@ struct TOptions {
   std::vector<std::string> Paths;
 };
 
-void Write(std::FILE* To, const std::string& Text) {
-  std::fwrite(Text.data(), 1, Text.size(), To);
-  std::fflush(To);
-}
-
-// The report on standard output. After the first failed write nothing more
-// is tried, and the run ends with status 2 instead of success over a lost
-// report.
-class TReport {
-public:
-  bool Print(const std::string& Text) {
-    if (FError != 0) return false;
-    errno = 0;
-    const bool Written = std::fwrite(Text.data(), 1, Text.size(), stdout) == Text.size();
-    if (std::fflush(stdout) == 0 && Written) return true;
-    FError = errno != 0 ? errno : EIO;
-    return false;
-  }
-  bool Lost() const { return FError != 0; }
-  // The message of a lost report, with what was done nonetheless.
-  int Fail(const std::string& Done = "") const {
-    Write(stderr, std::string(kProgram) + ": cannot write the report to standard output: " + std::strerror(FError) +
-                      Done + "\n");
-    return ExitRepairError;
-  }
-
-private:
-  int FError = 0;
-};
-
-// A closed standard input or error would hand its number to the next file
-// opened (the original, or the copy), and a message could land in it: they
-// are parked on /dev/null. A closed standard output ends the run at once.
-bool GuardStandardStreams() {
-  for (int Fd : {STDIN_FILENO, STDERR_FILENO}) {
-    if (::fcntl(Fd, F_GETFD) != -1) continue;
-    const int Null = ::open("/dev/null", Fd == STDIN_FILENO ? O_RDONLY : O_WRONLY);
-    if (Null >= 0 && Null != Fd) {
-      ::dup2(Null, Fd);
-      ::close(Null);
-    }
-  }
-  if (::fcntl(STDOUT_FILENO, F_GETFD) != -1) return true;
-  Write(stderr, std::string(kProgram) + ": cannot write the report: standard output is closed\n");
-  return false;
-}
-
-int UsageError(const std::string& Message) {
-  Write(stderr, std::string(kProgram) + ": " + Message + "\nTry '" + kProgram + " --help' for more information.\n");
-  return ExitRepairError;
-}
+int UsageError(const std::string& Message) { return ::UsageError(kProgram, Message, ExitRepairError); }
 
 std::string Count(size_t N, const char* Noun) { return std::to_string(N) + " " + Noun + (N == 1 ? "" : "s"); }
 
@@ -180,29 +124,26 @@ int Run(const TOptions& O) {
     return UsageError("OUT '" + DisplayName(Out) + "' is IN itself: the repaired copy must be a new file");
   // A report appended to IN (">> IN") would change the file this program
   // promises only to read.
-  struct stat Stdout {};
-  struct stat Source {};
-  if (::fstat(STDOUT_FILENO, &Stdout) == 0 && ::stat(In.c_str(), &Source) == 0 && S_ISREG(Stdout.st_mode) &&
-      Stdout.st_dev == Source.st_dev && Stdout.st_ino == Source.st_ino)
+  if (StandardOutputIs(In))
     return UsageError("standard output is IN '" + DisplayName(In) + "' itself: the report would change it");
   // A dry run writes nothing, so any OUT (even /dev/null) will do.
   if (!O.DryRun) {
     try {
       CheckCopyTarget(In, Out);
     } catch (const ECopyWrite& e) {
-      Write(stderr, std::string(kProgram) + ": " + e.what() + "\n");
+      WriteText(stderr, std::string(kProgram) + ": " + e.what() + "\n");
       return ExitRepairError;
     }
   }
 
-  TReport Report;
+  TStdoutReport Report(kProgram, ExitRepairError);
   TRepairPlan Plan;
   try {
     Plan = PlanRepair(In);
   } catch (const std::exception& e) {
     Plan.Path = In;
     if (O.Json) Report.Print(FormatPlanJson(Plan, TRepairOutcome::Failed, Out, e.what()));
-    Write(stderr, std::string(kProgram) + ": cannot repair '" + DisplayName(In) + "': " + e.what() + "\n");
+    WriteText(stderr, std::string(kProgram) + ": cannot repair '" + DisplayName(In) + "': " + e.what() + "\n");
     return Report.Lost() ? Report.Fail() : ExitRepairError;
   }
 
@@ -235,7 +176,7 @@ int Run(const TOptions& O) {
   int Status = ExitRepairWritten;
   switch (Outcome) {
     case TRepairOutcome::Failed:
-      Write(stderr, std::string(kProgram) + ": " + Error + "\n");
+      WriteText(stderr, std::string(kProgram) + ": " + Error + "\n");
       Status = ExitRepairError;
       break;
     case TRepairOutcome::Refused: Status = ExitRepairRefused; break;
@@ -254,7 +195,7 @@ int Run(const TOptions& O) {
 }  // namespace
 
 int RunRepairCommand(int argc, char** argv) {
-  if (!GuardStandardStreams()) return ExitRepairError;
+  if (!GuardStandardStreams(kProgram)) return ExitRepairError;
   TOptions O;
   TBatchOptions Batch;
   std::string BatchError;
@@ -268,7 +209,7 @@ int RunRepairCommand(int argc, char** argv) {
     } else if (A == "--") {
       OptionsEnd = true;
     } else if (A == "-h" || A == "--help" || A == "-v" || A == "--version") {
-      TReport Report;
+      TStdoutReport Report(kProgram, ExitRepairError);
       const bool Help = A == "-h" || A == "--help";
       if (!Report.Print(Help ? std::string(kHelp) + BatchOptionsHelp + kHelpExit
                              : std::string(kProgram) + " " + VELLICOR_VERSION + "\n"))
@@ -292,7 +233,7 @@ int RunRepairCommand(int argc, char** argv) {
     Batch.OutDir = O.Paths[1];
     Batch.Json = O.Json;
     Batch.DryRun = O.DryRun;
-    return RunCopyBatch(Batch, [Partial = O.Partial](const std::string& In) { return PlanForBatch(In, Partial); });
+    return RunCopyBatch(Batch, [Partial = O.Partial](const std::string& In, const std::string&) { return PlanForBatch(In, Partial); });
   }
   if (O.Paths.empty()) return UsageError("no IN given");
   if (O.Paths.size() > 2) return UsageError("more than IN and OUT given");
