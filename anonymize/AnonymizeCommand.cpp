@@ -10,8 +10,9 @@
 #include "anonymize/AnonymizeFile.h"
 #include "check/Finding.h"
 #include "check/PrivacyTokens.h"
+#include "repair/CopyArguments.h"
 #include "repair/CopyBatch.h"
-#include "support/CommandOptions.h"
+#include "support/CommandLine.h"
 #include "support/CommandStreams.h"
 
 #ifndef VELLICOR_VERSION
@@ -67,11 +68,8 @@ constexpr const char* kHelpExit =
     "left as it was; 1 some file was refused; 2 some path could not be read or written\n"
     "(2 wins over 1).\n";
 
-struct TOptions {
+struct TOptions : TCopyArguments {
   TAnonymizeOptions Anonymize;
-  bool DryRun = false;
-  bool Json = false;
-  std::vector<std::string> Paths;
 };
 
 // A one-line progress note on standard error while the records are read,
@@ -159,73 +157,53 @@ int Run(const TOptions& O) {
   return R.Status;
 }
 
+
+// Takes the de-identifying options of Argv[I]; see TCopyProgram.
+bool TakeOption(int Argc, char** Argv, int& I, std::string& Error, TAnonymizeOptions& O) {
+  const std::string A = Argv[I];
+  std::string Value;
+  if (A == "--keep-sex") {
+    O.KeepSex = true;
+  } else if (A == "--keep-age") {
+    O.KeepAge = true;
+  } else if (A == "--keep-equipment") {
+    O.KeepEquipment = true;
+  } else if (A == "--clear-time") {
+    O.ClearTime = true;
+  } else if (A == "--header-only") {
+    O.HeaderOnly = true;
+  } else if (TakeOptionValue(Argc, Argv, I, "--shift-days", "", Value, Error)) {
+    int64_t Days = 0;
+    if (!Error.empty() || !ParseDays(Value, Days))
+      Error = "--shift-days needs a whole number of days other than 0" +
+              (Error.empty() ? ", not '" + DisplayName(Value) + "'" : std::string());
+    else
+      O.ShiftDays = Days;
+  } else if (TakeOptionValue(Argc, Argv, I, "--phi-words", "", Value, Error)) {
+    // The error names the line, never its text: the words are what must not leak.
+    if (!Error.empty())
+      Error = "--phi-words needs a file of words";
+    else if (!ReadPhiWords(Value, O.PhiWords, Error))
+      Error = "the word list '" + DisplayName(Value) + "': " + Error;
+  } else {
+    return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 int RunAnonymizeCommand(int argc, char** argv) {
   if (!GuardStandardStreams(kProgram)) return ExitAnonymizeError;
   TOptions O;
-  TBatchOptions Batch;
-  std::string Error;
-  bool OptionsEnd = false;
-  for (int i = 1; i < argc; ++i) {
-    const std::string A = argv[i];
-    std::string Value;
-    if (!OptionsEnd && TakeBatchOption(argc, argv, i, Batch, Error)) {
-      if (!Error.empty()) return UsageError(Error);
-    } else if (OptionsEnd || A.empty() || A[0] != '-' || A == "-") {
-      O.Paths.push_back(A);
-    } else if (A == "--") {
-      OptionsEnd = true;
-    } else if (A == "-h" || A == "--help" || A == "-v" || A == "--version") {
-      TStdoutReport Report(kProgram, ExitAnonymizeError);
-      const bool Help = A == "-h" || A == "--help";
-      if (!Report.Print(Help ? std::string(kHelp) + BatchOptionsHelp + kHelpExit
-                             : std::string(kProgram) + " " + VELLICOR_VERSION + "\n"))
-        return Report.Fail();
-      return ExitAnonymizeWritten;
-    } else if (A == "--keep-sex") {
-      O.Anonymize.KeepSex = true;
-    } else if (A == "--keep-age") {
-      O.Anonymize.KeepAge = true;
-    } else if (A == "--keep-equipment") {
-      O.Anonymize.KeepEquipment = true;
-    } else if (A == "--clear-time") {
-      O.Anonymize.ClearTime = true;
-    } else if (A == "--header-only") {
-      O.Anonymize.HeaderOnly = true;
-    } else if (A == "--dry-run") {
-      O.DryRun = true;
-    } else if (A == "--json") {
-      O.Json = true;
-    } else if (TakeOptionValue(argc, argv, i, "--shift-days", "", Value, Error)) {
-      int64_t Days = 0;
-      if (!Error.empty() || !ParseDays(Value, Days))
-        return UsageError("--shift-days needs a whole number of days other than 0" +
-                          (Error.empty() ? ", not '" + DisplayName(Value) + "'" : std::string()));
-      O.Anonymize.ShiftDays = Days;
-    } else if (TakeOptionValue(argc, argv, i, "--phi-words", "", Value, Error)) {
-      if (!Error.empty()) return UsageError("--phi-words needs a file of words");
-      // The error names the line, never its text: the words are what must not leak.
-      if (!ReadPhiWords(Value, O.Anonymize.PhiWords, Error))
-        return UsageError("the word list '" + DisplayName(Value) + "': " + Error);
-    } else {
-      return UsageError("unknown option '" + DisplayName(A) + "'");
-    }
-  }
-  if (const std::string Wrong = BatchUsageError(Batch); !Wrong.empty()) return UsageError(Wrong);
-  if (Batch.Recursive) {
-    if (O.Paths.size() != 2) return UsageError("-r needs IN_DIR and OUT_DIR");
-    Batch.Program = kProgram;
-    Batch.InDir = O.Paths[0];
-    Batch.OutDir = O.Paths[1];
-    Batch.Json = O.Json;
-    Batch.DryRun = O.DryRun;
-    return RunCopyBatch(Batch, [&O](const std::string& In, const std::string& Out) {
+  const TCopyProgram Program{kProgram, kHelp, kHelpExit, VELLICOR_VERSION, ExitAnonymizeError,
+                             [&O](int Argc, char** Argv, int& I, std::string& Error) {
+                               return TakeOption(Argc, Argv, I, Error, O.Anonymize);
+                             }};
+  if (const int Status = ReadCopyArguments(argc, argv, Program, O); Status >= 0) return Status;
+  if (O.Batch.Recursive)
+    return RunCopyBatch(O.Batch, [&O](const std::string& In, const std::string& Out) {
       return PlanAnonymizeBatchFile(In, Out, O.Anonymize);
     });
-  }
-  if (O.Paths.empty()) return UsageError("no IN given");
-  if (O.Paths.size() > 2) return UsageError("more than IN and OUT given");
-  if (O.Paths.size() < 2 && !O.DryRun) return UsageError("no OUT given");
   return Run(O);
 }

@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <charconv>
 #include <condition_variable>
 #include <cstring>
 #include <exception>
@@ -17,32 +16,10 @@
 #include "check/Finding.h"
 #include "repair/BatchReport.h"
 #include "repair/MirrorTree.h"
-#include "support/CommandOptions.h"
-
-const char* const BatchOptionsHelp =
-    "Whole folders:\n"
-    "  -r, --recursive   IN_DIR OUT_DIR: every file below IN_DIR whose name ends in .edf or\n"
-    "                    .bdf (any letter case) goes to the same path below OUT_DIR, whose\n"
-    "                    folders are made as needed; one line per file, a summary at the\n"
-    "                    end. OUT_DIR may not be IN_DIR or lie inside it, nor the reverse.\n"
-    "                    Nothing under IN_DIR is written.\n"
-    "  -j, --jobs N      N files at once (default 1); the output is the same as with one.\n"
-    "  --overwrite       Replace outputs that exist; by default each is reported and left\n"
-    "                    as it is, so an interrupted run can simply be run again.\n"
-    "  --copy-unchanged  Copy the files that need nothing as they are; by default they are\n"
-    "                    only listed.\n"
-    "  --share I/N       Only the files of share I of N (0 <= I < N), chosen by their path:\n"
-    "                    N runs (on as many machines) into one OUT_DIR do what one run does.\n";
 
 namespace {
 
 std::string Quoted(const std::string& Path) { return "'" + DisplayName(Path) + "'"; }
-
-bool ParseCount(const std::string& Text, int& Value) {
-  const char* End = Text.data() + Text.size();
-  const auto R = std::from_chars(Text.data(), End, Value);
-  return R.ec == std::errc() && R.ptr == End;
-}
 
 // A report written to a file under IN_DIR (">> IN_DIR/log") would change
 // the tree this run promises only to read.
@@ -168,37 +145,6 @@ TBatchRecord CopyOne(const TMirrorEntry& E, const TBatchOptions& O, const TBatch
 }
 
 }  // namespace
-
-bool TakeBatchOption(int Argc, char** Argv, int& I, TBatchOptions& O, std::string& Error) {
-  const std::string A = Argv[I];
-  std::string Value;
-  if (A == "-r" || A == "--recursive") {
-    O.Recursive = true;
-  } else if (A == "--overwrite") {
-    O.Overwrite = true;
-  } else if (A == "--copy-unchanged") {
-    O.CopyUnchanged = true;
-  } else if (TakeOptionValue(Argc, Argv, I, "--jobs", "-j", Value, Error)) {
-    if (Error.empty() && (!ParseCount(Value, O.Jobs) || O.Jobs < 1))
-      Error = "invalid number of jobs: '" + DisplayName(Value) + "'";
-  } else if (TakeOptionValue(Argc, Argv, I, "--share", "", Value, Error)) {
-    const size_t Slash = Value.find('/');
-    if (Error.empty() &&
-        (Slash == std::string::npos || !ParseCount(Value.substr(0, Slash), O.ShareIndex) ||
-         !ParseCount(Value.substr(Slash + 1), O.ShareCount) || O.ShareCount < 1 || O.ShareIndex < 0 ||
-         O.ShareIndex >= O.ShareCount))
-      Error = "invalid share '" + DisplayName(Value) + "': expected I/N with 0 <= I < N";
-  } else {
-    return false;
-  }
-  return true;
-}
-
-std::string BatchUsageError(const TBatchOptions& O) {
-  if (!O.Recursive && (O.Overwrite || O.CopyUnchanged || O.Jobs != 1 || O.ShareCount != 1))
-    return "-j, --overwrite, --copy-unchanged and --share are for -r only";
-  return "";
-}
 
 int RunCopyBatch(const TBatchOptions& O, const TBatchPlanner& Planner) {
   const auto Message = [&O](const std::string& Text) {

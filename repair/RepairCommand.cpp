@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "repair/CopyArguments.h"
 #include "repair/CopyBatch.h"
 #include "repair/RepairCopy.h"
 #include "repair/RepairPlan.h"
@@ -48,11 +49,8 @@ constexpr const char* kHelpExit =
     "left as it was; 1 some file was refused; 2 some path could not be read or written\n"
     "(2 wins over 1).\n";
 
-struct TOptions {
-  bool DryRun = false;
+struct TOptions : TCopyArguments {
   bool Partial = false;
-  bool Json = false;
-  std::vector<std::string> Paths;
 };
 
 int UsageError(const std::string& Message) { return ::UsageError(kProgram, Message, ExitRepairError); }
@@ -197,46 +195,16 @@ int Run(const TOptions& O) {
 int RunRepairCommand(int argc, char** argv) {
   if (!GuardStandardStreams(kProgram)) return ExitRepairError;
   TOptions O;
-  TBatchOptions Batch;
-  std::string BatchError;
-  bool OptionsEnd = false;
-  for (int i = 1; i < argc; ++i) {
-    const std::string A = argv[i];
-    if (!OptionsEnd && TakeBatchOption(argc, argv, i, Batch, BatchError)) {
-      if (!BatchError.empty()) return UsageError(BatchError);
-    } else if (OptionsEnd || A.empty() || A[0] != '-' || A == "-") {
-      O.Paths.push_back(A);
-    } else if (A == "--") {
-      OptionsEnd = true;
-    } else if (A == "-h" || A == "--help" || A == "-v" || A == "--version") {
-      TStdoutReport Report(kProgram, ExitRepairError);
-      const bool Help = A == "-h" || A == "--help";
-      if (!Report.Print(Help ? std::string(kHelp) + BatchOptionsHelp + kHelpExit
-                             : std::string(kProgram) + " " + VELLICOR_VERSION + "\n"))
-        return Report.Fail();
-      return ExitRepairWritten;
-    } else if (A == "--dry-run") {
-      O.DryRun = true;
-    } else if (A == "--partial") {
-      O.Partial = true;
-    } else if (A == "--json") {
-      O.Json = true;
-    } else {
-      return UsageError("unknown option '" + DisplayName(A) + "'");
-    }
-  }
-  if (const std::string Error = BatchUsageError(Batch); !Error.empty()) return UsageError(Error);
-  if (Batch.Recursive) {
-    if (O.Paths.size() != 2) return UsageError("-r needs IN_DIR and OUT_DIR");
-    Batch.Program = kProgram;
-    Batch.InDir = O.Paths[0];
-    Batch.OutDir = O.Paths[1];
-    Batch.Json = O.Json;
-    Batch.DryRun = O.DryRun;
-    return RunCopyBatch(Batch, [Partial = O.Partial](const std::string& In, const std::string&) { return PlanForBatch(In, Partial); });
-  }
-  if (O.Paths.empty()) return UsageError("no IN given");
-  if (O.Paths.size() > 2) return UsageError("more than IN and OUT given");
-  if (O.Paths.size() < 2 && !O.DryRun) return UsageError("no OUT given");
+  const TCopyProgram Program{kProgram, kHelp, kHelpExit, VELLICOR_VERSION, ExitRepairError,
+                             [&O](int, char** Argv, int& I, std::string&) {
+                               if (std::string(Argv[I]) != "--partial") return false;
+                               O.Partial = true;
+                               return true;
+                             }};
+  if (const int Status = ReadCopyArguments(argc, argv, Program, O); Status >= 0) return Status;
+  if (O.Batch.Recursive)
+    return RunCopyBatch(O.Batch, [Partial = O.Partial](const std::string& In, const std::string&) {
+      return PlanForBatch(In, Partial);
+    });
   return Run(O);
 }

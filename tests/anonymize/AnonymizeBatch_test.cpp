@@ -6,7 +6,6 @@
 // and the originals' tree stays exactly as it was.
 #include <sys/stat.h>
 
-#include <algorithm>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -145,34 +144,11 @@ TEST(AnonymizeBatch, WorkersAndSharesGiveWhatOneRunGives) {
     Put(Work.File("archive/n" + std::to_string(i % 4) + "/f" + std::to_string(i) + (i % 2 ? ".edf" : ".BDF")),
         (i % 3 ? named::Named() : named::Anonymous()).Bytes());
   Put(Work.File("archive/harry.edf"), named::Named().Bytes());
-  const std::vector<std::string> Before = TreeState(Work.File("archive"));
-  // Each run in a folder of its own, where "archive" leads to the one tree.
-  const auto RunIn = [&](const std::string& Name, const std::vector<std::string>& Args) {
-    fs::create_directory(Work.File(Name));
-    fs::create_directory_symlink("../archive", Work.File(Name + "/archive"));
-    return Anonymize(Work.File(Name), Args);
-  };
-  const TRun One = RunIn("one", {"--json", "-r", "archive", "mirror"});
-  const TRun Two = RunIn("two", {"--json", "-j", "2", "-r", "archive", "mirror"});
-  EXPECT_EQ(One.Exit, 1) << One.Err;  // harry.edf
-  EXPECT_EQ(Two.Out, One.Out);
-  EXPECT_EQ(TreeState(Work.File("two/mirror"), false), TreeState(Work.File("one/mirror"), false));
-
-  const std::string Recipe = batchtest::ReadmeRecipe("<!-- anonymize share recipe -->",
-                                                     {{" /archive", " archive"}, {" /deidentified", " mirror"}});
-  ASSERT_NE(Recipe, "");
-  if (!batchtest::HasParallel()) GTEST_SKIP() << "GNU parallel is not installed";
-  RunIn("shares", {});
-  ASSERT_NE(batchtest::RunRecipe(Recipe, VELLICOR_ANONYMIZE_EXE, "vellicor-anonymize", Work.Path(),
-                                 Work.File("shares")),
-            -1);
-  std::vector<std::string> Merged = Lines(testkit::ReadFileBytes(Work.File("shares/anonymize.jsonl")), true);
-  std::vector<std::string> Single = Lines(One.Out, true);
-  std::sort(Merged.begin(), Merged.end());
-  std::sort(Single.begin(), Single.end());
-  EXPECT_EQ(Merged, Single) << Recipe;
-  EXPECT_EQ(TreeState(Work.File("shares/mirror"), false), TreeState(Work.File("one/mirror"), false));
-  EXPECT_EQ(TreeState(Work.File("archive")), Before);
+  batchtest::ExpectWorkersAndSharesGiveOneRun(
+      Work,
+      {VELLICOR_ANONYMIZE_EXE, "vellicor-anonymize", "<!-- anonymize share recipe -->",
+       {{" /archive", " archive"}, {" /deidentified", " mirror"}}, "anonymize.jsonl"},
+      1);  // harry.edf is refused
 }
 
 }  // namespace

@@ -20,6 +20,8 @@
 #include <utility>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "testkit/EdfBytes.h"
 
 namespace batchtest {
@@ -131,6 +133,47 @@ inline int RunRecipe(const std::string& Recipe, const char* Exe, const std::stri
   Put(Work + "/home/will-cite", "");
   const std::string Line = "export PATH=" + Work + "/bin:$PATH PARALLEL_HOME=" + Work + "/home\n" + Recipe;
   return std::system(("cd '" + Folder + "' && " + Line).c_str());
+}
+
+// A program's share recipe in the README.
+struct TShareRecipe {
+  const char* Exe;
+  std::string Program;  // the name the recipe calls it by
+  std::string Marker;   // the README's comment before the recipe
+  std::vector<std::pair<std::string, std::string>> Paths;  // the README's folders and the test's
+  std::string Report;   // the file the recipe writes the lines to
+};
+
+// With a tree below Work/archive: -j 2 prints what -j 1 prints (which ends
+// with OneExit), and the shares of the README's recipe, merged, give one
+// run's lines and mirror; the tree stays exactly as it was.
+inline void ExpectWorkersAndSharesGiveOneRun(const testkit::TempDir& Work, const TShareRecipe& R, int OneExit) {
+  const std::vector<std::string> Before = TreeState(Work.File("archive"));
+  // Each run in a folder of its own, where "archive" leads to the one tree
+  // and "mirror" is its own: the lines of all runs name the same paths.
+  const auto RunIn = [&](const std::string& Name, const std::vector<std::string>& Args) {
+    fs::create_directory(Work.File(Name));
+    fs::create_directory_symlink("../archive", Work.File(Name + "/archive"));
+    return RunProgram(R.Exe, Work.File(Name), Args);
+  };
+  const TRun One = RunIn("one", {"--json", "-r", "archive", "mirror"});
+  const TRun Two = RunIn("two", {"--json", "-j", "2", "-r", "archive", "mirror"});
+  EXPECT_EQ(One.Exit, OneExit) << One.Err;
+  EXPECT_EQ(Two.Out, One.Out);
+  EXPECT_EQ(TreeState(Work.File("two/mirror"), false), TreeState(Work.File("one/mirror"), false));
+
+  const std::string Recipe = ReadmeRecipe(R.Marker, R.Paths);
+  ASSERT_NE(Recipe, "") << R.Marker;
+  if (!HasParallel()) GTEST_SKIP() << "GNU parallel is not installed";
+  RunIn("shares", {});
+  ASSERT_NE(RunRecipe(Recipe, R.Exe, R.Program, Work.Path(), Work.File("shares")), -1);
+  std::vector<std::string> Merged = Lines(testkit::ReadFileBytes(Work.File("shares/" + R.Report)), true);
+  std::vector<std::string> Single = Lines(One.Out, true);
+  std::sort(Merged.begin(), Merged.end());
+  std::sort(Single.begin(), Single.end());
+  EXPECT_EQ(Merged, Single) << Recipe;
+  EXPECT_EQ(TreeState(Work.File("shares/mirror"), false), TreeState(Work.File("one/mirror"), false));
+  EXPECT_EQ(TreeState(Work.File("archive")), Before);
 }
 
 }  // namespace batchtest

@@ -230,33 +230,11 @@ TEST(CopyBatch, WorkersAndSharesGiveWhatOneRunGives) {
                              std::to_string(i) + (i % 2 ? ".edf" : ".BDF");
     Put(Work.File(Name), (i % 5 == 0 ? Refused() : i % 3 ? Unknown(EdfBytes::Valid()) : EdfBytes::Valid()).Bytes());
   }
-  const std::vector<std::string> Before = TreeState(Work.File("archive"));
-  // Each run in a folder of its own, where "archive" leads to the one tree
-  // and "mirror" is its own: the lines of all runs name the same paths.
-  const auto RunIn = [&](const std::string& Name, const std::vector<std::string>& Args) {
-    fs::create_directory(Work.File(Name));
-    fs::create_directory_symlink("../archive", Work.File(Name + "/archive"));
-    return Repair(Work.File(Name), Args);
-  };
-  const TRun One = RunIn("one", {"--json", "-r", "archive", "mirror"});
-  const TRun Two = RunIn("two", {"--json", "-j", "2", "-r", "archive", "mirror"});
-  EXPECT_EQ(One.Exit, 1);
-  EXPECT_EQ(Two.Out, One.Out);
-  EXPECT_EQ(TreeState(Work.File("two/mirror"), false), TreeState(Work.File("one/mirror"), false));
-
-  const std::string Recipe =
-      batchtest::ReadmeRecipe("<!-- repair share recipe -->", {{" /archive", " archive"}, {" /repaired", " mirror"}});
-  ASSERT_NE(Recipe, "");
-  if (!batchtest::HasParallel()) GTEST_SKIP() << "GNU parallel is not installed";
-  RunIn("shares", {});
-  ASSERT_NE(batchtest::RunRecipe(Recipe, VELLICOR_REPAIR_EXE, "vellicor-repair", Work.Path(), Work.File("shares")), -1);
-  std::vector<std::string> Merged = Lines(testkit::ReadFileBytes(Work.File("shares/repair.jsonl")), true);
-  std::vector<std::string> Single = Lines(One.Out, true);
-  std::sort(Merged.begin(), Merged.end());
-  std::sort(Single.begin(), Single.end());
-  EXPECT_EQ(Merged, Single) << Recipe;
-  EXPECT_EQ(TreeState(Work.File("shares/mirror"), false), TreeState(Work.File("one/mirror"), false));
-  EXPECT_EQ(TreeState(Work.File("archive")), Before);
+  batchtest::ExpectWorkersAndSharesGiveOneRun(
+      Work,
+      {VELLICOR_REPAIR_EXE, "vellicor-repair", "<!-- repair share recipe -->",
+       {{" /archive", " archive"}, {" /repaired", " mirror"}}, "repair.jsonl"},
+      1);
 }
 
 // Another process makes the output while the copy is written: it is left

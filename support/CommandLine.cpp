@@ -1,4 +1,4 @@
-#include "support/CommandOptions.h"
+#include "support/CommandLine.h"
 
 bool TakeOptionValue(int Argc, char** Argv, int& I, const std::string& Long, const std::string& Short,
                      std::string& Value, std::string& Error) {
