@@ -33,6 +33,7 @@ using named::HeaderStrings;
 using named::Holds;
 using named::ListedStrings;
 using named::Named;
+using named::RulesOf;
 using named::TokenStrings;
 using testkit::PlusBytes;
 using testkit::TempDir;
@@ -73,15 +74,6 @@ std::vector<std::string> FolderNames(const std::string& Folder) {
   for (const auto& E : std::filesystem::directory_iterator(Folder)) Names.push_back(E.path().filename().string());
   std::sort(Names.begin(), Names.end());
   return Names;
-}
-
-std::set<std::string> RulesOf(const std::string& Path) {
-  TCheckRequest Request;
-  Request.Conformance = true;
-  Request.SignalViews = false;
-  std::set<std::string> Out;
-  for (const TFinding& F : CheckFile(Path, Request).Findings) Out.insert(F.Rule);
-  return Out;
 }
 
 size_t ChangeLines(const std::string& Text) {

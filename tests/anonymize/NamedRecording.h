@@ -1,13 +1,16 @@
 // The EDF+ recording of the program's tests: names in its header and in its
 // annotation texts, the strings that must never be printed nor copied, and
-// its variants (records cut short, already de-identified).
+// its variants (records cut short, already de-identified); and the checks
+// its copies go through.
 #pragma once
 
 #include <algorithm>
 #include <cctype>
+#include <set>
 #include <string>
 #include <vector>
 
+#include "check/FileCheck.h"
 #include "edf/uEDFLayout.h"
 #include "testkit/PlusBytes.h"
 
@@ -57,6 +60,16 @@ inline bool Holds(const std::string& Text, const std::string& What) {
     return S;
   };
   return Lower(Text).find(Lower(What)) != std::string::npos;
+}
+
+// The classic and conformance rules the file at Path breaks.
+inline std::set<std::string> RulesOf(const std::string& Path) {
+  TCheckRequest Request;
+  Request.Conformance = true;
+  Request.SignalViews = false;
+  std::set<std::string> Out;
+  for (const TFinding& F : CheckFile(Path, Request).Findings) Out.insert(F.Rule);
+  return Out;
 }
 
 }  // namespace named
