@@ -157,7 +157,6 @@ int Run(const TOptions& O) {
   return R.Status;
 }
 
-
 // Takes the de-identifying options of Argv[I]; see TCopyProgram.
 bool TakeOption(int Argc, char** Argv, int& I, std::string& Error, TAnonymizeOptions& O) {
   const std::string A = Argv[I];
