@@ -1,19 +1,19 @@
 #include "anonymize/AnonymizeCommand.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <charconv>
-#include <cstdio>
-#include <cstring>
 #include <string>
 #include <vector>
 
+#include "anonymize/AnonymizeBatch.h"
 #include "anonymize/AnonymizeFile.h"
 #include "check/Finding.h"
 #include "check/PrivacyTokens.h"
+#include "repair/CopyArguments.h"
+#include "repair/CopyBatch.h"
+#include "support/CommandLine.h"
+#include "support/CommandStreams.h"
 
 #ifndef VELLICOR_VERSION
 #define VELLICOR_VERSION "unknown"
@@ -25,6 +25,7 @@ constexpr const char* kProgram = "vellicor-anonymize";
 
 constexpr const char* kHelp =
     "Usage: vellicor-anonymize [options] IN OUT\n"
+    "       vellicor-anonymize -r [options] IN_DIR OUT_DIR\n"
     "Writes a de-identified copy of the EDF or BDF file IN to OUT. The patient field becomes\n"
     "X X X X, the recording field Startdate X X X X, StartDate the anonymous day 01.01.85;\n"
     "in EDF+ and BDF+ files every part of the patient's name, the patient code, the\n"
@@ -51,51 +52,24 @@ constexpr const char* kHelp =
     "  --header-only       Copy a file whose annotation texts cannot be searched (its records\n"
     "                      cannot be read), with a warning, the texts as they are.\n"
     "  --dry-run           Print the plan only; OUT may be left out.\n"
-    "  --json              Print the plan and the outcome as one JSON object.\n"
+    "  --json              Print the plan and the outcome as one JSON object (-r: one line\n"
+    "                      per file).\n"
     "  -h, --help          Show this help and exit.\n"
     "  -v, --version       Show the program's version and exit.\n"
+    "\n";
+
+constexpr const char* kHelpExit =
     "\n"
     "Exit status: 0 the copy was written, or there was nothing to change (then nothing is\n"
     "written); 1 refused (a shift out of range, records that cannot be read, a name for OUT\n"
     "that identifies the person) or the copy failed its second judgement, nothing written;\n"
     "2 wrong usage, IN unreadable, OUT not writable, IN changed during the copy, or the\n"
-    "report could not be written.\n";
+    "report could not be written. With -r: 0 every file was written, copied, listed or\n"
+    "left as it was; 1 some file was refused; 2 some path could not be read or written\n"
+    "(2 wins over 1).\n";
 
-struct TOptions {
+struct TOptions : TCopyArguments {
   TAnonymizeOptions Anonymize;
-  bool DryRun = false;
-  bool Json = false;
-  std::vector<std::string> Paths;
-};
-
-void Write(std::FILE* To, const std::string& Text) {
-  std::fwrite(Text.data(), 1, Text.size(), To);
-  std::fflush(To);
-}
-
-// The report on standard output. After the first failed write nothing more
-// is tried, and the run ends with status 2 instead of success over a lost
-// report.
-class TReport {
-public:
-  bool Print(const std::string& Text) {
-    if (FError != 0) return false;
-    errno = 0;
-    const bool Written = std::fwrite(Text.data(), 1, Text.size(), stdout) == Text.size();
-    if (std::fflush(stdout) == 0 && Written) return true;
-    FError = errno != 0 ? errno : EIO;
-    return false;
-  }
-  bool Lost() const { return FError != 0; }
-  // The message of a lost report, with what was done nonetheless.
-  int Fail(const std::string& Done = "") const {
-    Write(stderr, std::string(kProgram) + ": cannot write the report to standard output: " + std::strerror(FError) +
-                      Done + "\n");
-    return ExitAnonymizeError;
-  }
-
-private:
-  int FError = 0;
 };
 
 // A one-line progress note on standard error while the records are read,
@@ -117,12 +91,12 @@ public:
     const std::string Text = std::string(kProgram) + ": " +
                              (Stage == TAnonymizeStage::Planning ? "reading the records" : "judging the copy") +
                              " " + std::to_string(Percent) + "%";
-    Write(stderr, "\r" + Text + std::string(FWidth > Text.size() ? FWidth - Text.size() : 0, ' '));
+    WriteText(stderr, "\r" + Text + std::string(FWidth > Text.size() ? FWidth - Text.size() : 0, ' '));
     FWidth = Text.size();
   }
   void Clear() {
     if (FWidth == 0) return;
-    Write(stderr, "\r" + std::string(FWidth, ' ') + "\r");
+    WriteText(stderr, "\r" + std::string(FWidth, ' ') + "\r");
     FWidth = 0;
     FPercent = -1;
   }
@@ -134,27 +108,7 @@ private:
   size_t FWidth = 0;
 };
 
-// A closed standard input or error would hand its number to the next file
-// opened (the original, or the copy), and a message could land in it: they
-// are parked on /dev/null. A closed standard output ends the run at once.
-bool GuardStandardStreams() {
-  for (int Fd : {STDIN_FILENO, STDERR_FILENO}) {
-    if (::fcntl(Fd, F_GETFD) != -1) continue;
-    const int Null = ::open("/dev/null", Fd == STDIN_FILENO ? O_RDONLY : O_WRONLY);
-    if (Null >= 0 && Null != Fd) {
-      ::dup2(Null, Fd);
-      ::close(Null);
-    }
-  }
-  if (::fcntl(STDOUT_FILENO, F_GETFD) != -1) return true;
-  Write(stderr, std::string(kProgram) + ": cannot write the report: standard output is closed\n");
-  return false;
-}
-
-int UsageError(const std::string& Message) {
-  Write(stderr, std::string(kProgram) + ": " + Message + "\nTry '" + kProgram + " --help' for more information.\n");
-  return ExitAnonymizeError;
-}
+int UsageError(const std::string& Message) { return ::UsageError(kProgram, Message, ExitAnonymizeError); }
 
 // A whole number of days, "+" allowed; 0 is no shift at all but the real day kept.
 bool ParseDays(const std::string& Text, int64_t& Days) {
@@ -172,13 +126,10 @@ int Run(const TOptions& O) {
   Job.DryRun = O.DryRun;
   // A report appended to IN (">> IN") would change the file this program
   // promises only to read.
-  struct stat Stdout {};
-  struct stat Source {};
-  if (::fstat(STDOUT_FILENO, &Stdout) == 0 && ::stat(Job.In.c_str(), &Source) == 0 && S_ISREG(Stdout.st_mode) &&
-      Stdout.st_dev == Source.st_dev && Stdout.st_ino == Source.st_ino)
+  if (StandardOutputIs(Job.In))
     return UsageError("standard output is IN '" + DisplayName(Job.In) + "' itself: the report would change it");
 
-  TReport Report;
+  TStdoutReport Report(kProgram, ExitAnonymizeError);
   TProgressLine Progress;
   Job.Progress = [&Progress](TAnonymizeStage Stage, int64_t Done, int64_t Total) {
     Progress.Show(Stage, Done, Total);
@@ -199,80 +150,59 @@ int Run(const TOptions& O) {
     Report.Print(R.Json);
   else if (!R.OutcomeLine.empty())
     Report.Print(R.OutcomeLine + "\n");
-  if (!R.Error.empty()) Write(stderr, std::string(kProgram) + ": " + R.Error + "\n");
+  if (!R.Error.empty()) WriteText(stderr, std::string(kProgram) + ": " + R.Error + "\n");
   if (Report.Lost())
     return Report.Fail(R.Outcome == TAnonymizeOutcome::Written ? "; the copy '" + DisplayName(Job.Out) + "' was written"
                                                                : "");
   return R.Status;
 }
 
+// Takes the de-identifying options of Argv[I]; see TCopyProgram.
+bool TakeOption(int Argc, char** Argv, int& I, std::string& Error, TAnonymizeOptions& O) {
+  const std::string A = Argv[I];
+  std::string Value;
+  if (A == "--keep-sex") {
+    O.KeepSex = true;
+  } else if (A == "--keep-age") {
+    O.KeepAge = true;
+  } else if (A == "--keep-equipment") {
+    O.KeepEquipment = true;
+  } else if (A == "--clear-time") {
+    O.ClearTime = true;
+  } else if (A == "--header-only") {
+    O.HeaderOnly = true;
+  } else if (TakeOptionValue(Argc, Argv, I, "--shift-days", "", Value, Error)) {
+    int64_t Days = 0;
+    if (!Error.empty() || !ParseDays(Value, Days))
+      Error = "--shift-days needs a whole number of days other than 0" +
+              (Error.empty() ? ", not '" + DisplayName(Value) + "'" : std::string());
+    else
+      O.ShiftDays = Days;
+  } else if (TakeOptionValue(Argc, Argv, I, "--phi-words", "", Value, Error)) {
+    // The error names the line, never its text: the words are what must not leak.
+    if (!Error.empty())
+      Error = "--phi-words needs a file of words";
+    else if (!ReadPhiWords(Value, O.PhiWords, Error))
+      Error = "the word list '" + DisplayName(Value) + "': " + Error;
+  } else {
+    return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 int RunAnonymizeCommand(int argc, char** argv) {
-  if (!GuardStandardStreams()) return ExitAnonymizeError;
+  if (!GuardStandardStreams(kProgram)) return ExitAnonymizeError;
   TOptions O;
-  bool OptionsEnd = false;
-  for (int i = 1; i < argc; ++i) {
-    const std::string A = argv[i];
-    if (OptionsEnd || A.empty() || A[0] != '-' || A == "-") {
-      O.Paths.push_back(A);
-      continue;
-    }
-    // --name VALUE or --name=VALUE.
-    std::string Value;
-    bool Missing = false;
-    const auto TakesValue = [&](const std::string& Name) {
-      if (A.rfind(Name + "=", 0) == 0) {
-        Value = A.substr(Name.size() + 1);
-        return true;
-      }
-      if (A != Name) return false;
-      if (i + 1 < argc)
-        Value = argv[++i];
-      else
-        Missing = true;
-      return true;
-    };
-    if (A == "--") {
-      OptionsEnd = true;
-    } else if (A == "-h" || A == "--help" || A == "-v" || A == "--version") {
-      TReport Report;
-      const bool Help = A == "-h" || A == "--help";
-      if (!Report.Print(Help ? std::string(kHelp) : std::string(kProgram) + " " + VELLICOR_VERSION + "\n"))
-        return Report.Fail();
-      return ExitAnonymizeWritten;
-    } else if (A == "--keep-sex") {
-      O.Anonymize.KeepSex = true;
-    } else if (A == "--keep-age") {
-      O.Anonymize.KeepAge = true;
-    } else if (A == "--keep-equipment") {
-      O.Anonymize.KeepEquipment = true;
-    } else if (A == "--clear-time") {
-      O.Anonymize.ClearTime = true;
-    } else if (A == "--header-only") {
-      O.Anonymize.HeaderOnly = true;
-    } else if (A == "--dry-run") {
-      O.DryRun = true;
-    } else if (A == "--json") {
-      O.Json = true;
-    } else if (TakesValue("--shift-days")) {
-      int64_t Days = 0;
-      if (Missing || !ParseDays(Value, Days))
-        return UsageError("--shift-days needs a whole number of days other than 0" +
-                          (Missing ? std::string() : ", not '" + DisplayName(Value) + "'"));
-      O.Anonymize.ShiftDays = Days;
-    } else if (TakesValue("--phi-words")) {
-      if (Missing) return UsageError("--phi-words needs a file of words");
-      std::string Error;
-      // The error names the line, never its text: the words are what must not leak.
-      if (!ReadPhiWords(Value, O.Anonymize.PhiWords, Error))
-        return UsageError("the word list '" + DisplayName(Value) + "': " + Error);
-    } else {
-      return UsageError("unknown option '" + DisplayName(A) + "'");
-    }
-  }
-  if (O.Paths.empty()) return UsageError("no IN given");
-  if (O.Paths.size() > 2) return UsageError("more than IN and OUT given");
-  if (O.Paths.size() < 2 && !O.DryRun) return UsageError("no OUT given");
+  const TCopyProgram Program{kProgram, kHelp, kHelpExit, VELLICOR_VERSION, ExitAnonymizeError,
+                             [&O](int Argc, char** Argv, int& I, std::string& Error) {
+                               return TakeOption(Argc, Argv, I, Error, O.Anonymize);
+                             }};
+  if (const int Status = ReadCopyArguments(argc, argv, Program, O); Status >= 0) return Status;
+  if (O.Batch.Recursive)
+    return RunCopyBatch(O.Batch, [&O](const std::string& In, const std::string& Out) {
+      return PlanAnonymizeBatchFile(In, Out, O.Anonymize);
+    });
   return Run(O);
 }

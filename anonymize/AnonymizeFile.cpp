@@ -58,13 +58,11 @@ TAnonymizeFileResult AnonymizeFile(const TAnonymizeFileJob& Job) {
   }
 
   Plan = PlanAnonymize(Job.In, Job.Options, ScanProgress(Job, TAnonymizeStage::Planning));
-  if (Plan.Unreadable)
+  if (!Plan.UnreadableWhy.empty())
     return Finish(TAnonymizeOutcome::Failed, "cannot de-identify '" + DisplayName(Job.In) + "': " + Plan.Refusals.front());
   // A name that names the person would carry the identifying data along
-  // with the copy; what it holds is said, never quoted.
-  if (!Job.Out.empty())
-    if (const std::string Why = CheckCopyName(Plan, Job.Out); !Why.empty())
-      Plan.Refusals.push_back("OUT's name would identify the person: " + Why + "; give the copy another name");
+  // with the copy.
+  if (!Job.Out.empty()) RefuseCopyName(Plan, Job.Out);
 
   R.PlanLines = FormatAnonymizeLines(Plan);
   if (Job.OnPlan && !Job.OnPlan(R.PlanLines)) {

@@ -45,6 +45,11 @@ TPrivacyRequest RequestOf(const TAnonymizeOptions& Options) {
 
 void Refuse(TAnonymizePlan& Plan, const std::string& Why) { Plan.Refusals.push_back(Why); }
 
+void Unreadable(TAnonymizePlan& Plan, const std::string& Why) {
+  Plan.UnreadableWhy = Why;
+  Refuse(Plan, "the file cannot be read: " + Why);
+}
+
 // Whether the annotation texts were searched, and what follows if not.
 void Searched(TAnonymizePlan& Plan) {
   const TPrivacyReport& A = Plan.Audit;
@@ -104,9 +109,7 @@ TAnonymizePlan PlanAnonymize(const std::string& Path, const TAnonymizeOptions& O
   if (!Found || !S_ISREG(St.st_mode)) {
     // A folder, a pipe or a device is no recording to copy, and reading a
     // pipe would take its bytes from whoever writes them.
-    Plan.Unreadable = true;
-    const char* Why = !Found ? std::strerror(errno) : S_ISDIR(St.st_mode) ? "it is a folder" : "it is not a regular file";
-    Refuse(Plan, std::string("the file cannot be read: ") + Why);
+    Unreadable(Plan, !Found ? std::strerror(errno) : S_ISDIR(St.st_mode) ? "it is a folder" : "it is not a regular file");
     return Plan;
   }
   Plan.InputSize = Plan.OutputSize = static_cast<int64_t>(St.st_size);
@@ -114,8 +117,7 @@ TAnonymizePlan PlanAnonymize(const std::string& Path, const TAnonymizeOptions& O
   try {
     Plan.InputHead = ReadHead(Path);
   } catch (const std::exception& e) {
-    Plan.Unreadable = true;
-    Refuse(Plan, std::string("the file cannot be read: ") + e.what());
+    Unreadable(Plan, e.what());
     return Plan;
   }
   // The fields to rewrite lie in the general header; the format is told by
@@ -148,6 +150,12 @@ TAnonymizePlan PlanAnonymize(const std::string& Path, const TAnonymizeOptions& O
 std::string CheckCopyName(const TAnonymizePlan& Plan, const std::string& OutPath) {
   const TFindings Found = AuditFileName(OutPath, Plan.Original.Tokens);
   return Found.empty() ? "" : Found.front().Message;
+}
+
+void RefuseCopyName(TAnonymizePlan& Plan, const std::string& OutPath) {
+  // What the name holds is said, never quoted.
+  if (const std::string Why = CheckCopyName(Plan, OutPath); !Why.empty())
+    Refuse(Plan, "OUT's name would identify the person: " + Why + "; give the copy another name");
 }
 
 std::string CheckAnonymizedCopy(const TAnonymizePlan& Plan, const std::string& CopyPath,

@@ -54,10 +54,10 @@ struct TAnonymizePlan {
   std::vector<TAnonymizeChange> Changes;  // by offset
   std::vector<std::string> Warnings;      // what an option could not keep, what was not searched
   std::vector<std::string> Refusals;      // why no copy is made
-  // The file could not be read at all (not there, not a regular file, an
-  // error reading its first bytes): a fault of the path, not of the
-  // recording. Refused() is then true as well.
-  bool Unreadable = false;
+  // Why the file could not be read at all (not there, not a regular file,
+  // an error reading its first bytes): a fault of the path, not of the
+  // recording. Refused() is then true as well. "" when it could be read.
+  std::string UnreadableWhy;
   // The original's audit: what is identifying in it, where (no text).
   TPrivacyReport Audit;
   // The privacy rules the copy may still be found to break: the options' choice.
@@ -82,6 +82,9 @@ TAnonymizePlan PlanAnonymize(const std::string& Path, const TAnonymizeOptions& O
 // the original's identifying tokens nor the user's words, else which kind
 // of token and where in the name (never the token).
 std::string CheckCopyName(const TAnonymizePlan& Plan, const std::string& OutPath);
+// Refuses the plan when CheckCopyName turns OutPath down: the single copy
+// and a whole archive's copies refuse in the same words.
+void RefuseCopyName(TAnonymizePlan& Plan, const std::string& OutPath);
 
 // Judges the finished copy at CopyPath (under any name) against the plan:
 // "" when it has exactly the planned size and header, no classic or

@@ -7,6 +7,7 @@
 #include "check/PrivacyRules.h"
 #include "edf/uEDFHeaderRecord.h"
 #include "edf/uEDFLayout.h"
+#include "repair/RepairReport.h"
 #include "util/udStr.h"
 #include "util/uUtf8.h"
 
@@ -73,15 +74,6 @@ void FieldBytes(TJson& W, const std::string& S) {
     }
   }
   W.String(T.data(), static_cast<rapidjson::SizeType>(T.size()));
-}
-
-// A file name under Key, escaped with "<Key>Escaped": true when not UTF-8.
-void Name(TJson& W, const std::string& Key, const std::string& Path) {
-  W.Key(Key.c_str());
-  if (IsUtf8(Path)) return Text(W, Path);
-  Text(W, DisplayName(Path));
-  W.Key((Key + "Escaped").c_str());
-  W.Bool(true);
 }
 
 void Strings(TJson& W, const char* Key, const std::vector<std::string>& Items) {
@@ -205,17 +197,16 @@ std::string AnonymizeOutcomeLine(const TAnonymizePlan& Plan, TAnonymizeOutcome O
 
 std::string FormatAnonymizeJson(const TAnonymizePlan& Plan, TAnonymizeOutcome Outcome, const std::string& Out,
                                 const std::string& Error) {
+  std::string O = "{" + JsonFileName("file", Plan.Path) + ",\"outcome\":" + JsonString(AnonymizeOutcomeName(Outcome));
+  if (Outcome == TAnonymizeOutcome::Written) O += "," + JsonFileName("output", Out);
+  if (!Error.empty()) O += ",\"error\":" + JsonString(Error);
+  return O + FormatAnonymizeJsonKeys(Plan) + "}\n";
+}
+
+std::string FormatAnonymizeJsonKeys(const TAnonymizePlan& Plan) {
   rapidjson::StringBuffer Buffer;
   TJson W(Buffer);
   W.StartObject();
-  Name(W, "file", Plan.Path);
-  W.Key("outcome");
-  W.String(AnonymizeOutcomeName(Outcome));
-  if (Outcome == TAnonymizeOutcome::Written) Name(W, "output", Out);
-  if (!Error.empty()) {
-    W.Key("error");
-    Text(W, Error);
-  }
   W.Key("inputBytes");
   W.Int64(Plan.InputSize);
   W.Key("outputBytes");
@@ -253,5 +244,6 @@ std::string FormatAnonymizeJson(const TAnonymizePlan& Plan, TAnonymizeOutcome Ou
   }
   W.EndArray();
   W.EndObject();
-  return std::string(Buffer.GetString(), Buffer.GetSize()) + "\n";
+  // The object's keys without its braces, each led by a comma.
+  return "," + std::string(Buffer.GetString() + 1, Buffer.GetSize() - 2);
 }

@@ -41,3 +41,6 @@ std::string AnonymizeOutcomeLine(const TAnonymizePlan& Plan, TAnonymizeOutcome O
 // "fileEscaped" (or "outputEscaped") true, as vellicor-check --json does.
 std::string FormatAnonymizeJson(const TAnonymizePlan& Plan, TAnonymizeOutcome Outcome, const std::string& Out,
                                 const std::string& Error);
+// The plan's own keys of that object ("inputBytes" to "left"), each led by
+// a comma: the line of a whole archive's run carries the same record.
+std::string FormatAnonymizeJsonKeys(const TAnonymizePlan& Plan);

@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <charconv>
 #include <condition_variable>
 #include <cstring>
 #include <exception>
@@ -18,51 +17,9 @@
 #include "repair/BatchReport.h"
 #include "repair/MirrorTree.h"
 
-const char* const BatchOptionsHelp =
-    "Whole folders:\n"
-    "  -r, --recursive   IN_DIR OUT_DIR: every file below IN_DIR whose name ends in .edf or\n"
-    "                    .bdf (any letter case) goes to the same path below OUT_DIR, whose\n"
-    "                    folders are made as needed; one line per file, a summary at the\n"
-    "                    end. OUT_DIR may not be IN_DIR or lie inside it, nor the reverse.\n"
-    "                    Nothing under IN_DIR is written.\n"
-    "  -j, --jobs N      N files at once (default 1); the output is the same as with one.\n"
-    "  --overwrite       Replace outputs that exist; by default each is reported and left\n"
-    "                    as it is, so an interrupted run can simply be run again.\n"
-    "  --copy-unchanged  Copy the files that need nothing as they are; by default they are\n"
-    "                    only listed.\n"
-    "  --share I/N       Only the files of share I of N (0 <= I < N), chosen by their path:\n"
-    "                    N runs (on as many machines) into one OUT_DIR do what one run does.\n";
-
 namespace {
 
 std::string Quoted(const std::string& Path) { return "'" + DisplayName(Path) + "'"; }
-
-bool ParseCount(const std::string& Text, int& Value) {
-  const char* End = Text.data() + Text.size();
-  const auto R = std::from_chars(Text.data(), End, Value);
-  return R.ec == std::errc() && R.ptr == End;
-}
-
-// The option's value: "--jobs=N", "-jN", or the next argument.
-bool OptionValue(int Argc, char** Argv, int& I, const std::string& Long, const std::string& Short,
-                 std::string& Value, std::string& Error) {
-  const std::string A = Argv[I];
-  if (A.rfind(Long + "=", 0) == 0) {
-    Value = A.substr(Long.size() + 1);
-    return true;
-  }
-  if (!Short.empty() && A.size() > Short.size() && A.rfind(Short, 0) == 0 && A[1] != '-') {
-    Value = A.substr(Short.size());
-    return true;
-  }
-  if (A != Long && A != Short) return false;
-  if (I + 1 >= Argc) {
-    Error = "option '" + A + "' needs a value";
-    return true;
-  }
-  Value = Argv[++I];
-  return true;
-}
 
 // A report written to a file under IN_DIR (">> IN_DIR/log") would change
 // the tree this run promises only to read.
@@ -124,7 +81,7 @@ TBatchRecord CopyOne(const TMirrorEntry& E, const TBatchOptions& O, const TBatch
   }
   TBatchPlan P;
   try {
-    P = Planner(E.In);
+    P = Planner(E.In, E.Out);
   } catch (const std::exception& e) {
     return Fail("cannot read " + Quoted(E.In) + ": " + e.what());
   }
@@ -147,6 +104,9 @@ TBatchRecord CopyOne(const TMirrorEntry& E, const TBatchOptions& O, const TBatch
   if (const std::string Why = MakeMirrorFolders(O.InDir, O.OutDir, E); !Why.empty()) return Fail(Why);
 
   TCopyJob Job = std::move(P.Job);
+  // The look above is not the last word: another process may make the
+  // output while the copy is written.
+  Job.NeverReplace = !O.Overwrite;
   if (!R.Changed) {
     // The original's bytes as planned on, through the same writer: the
     // copy is whole or absent, and a file changed meanwhile is not copied.
@@ -163,10 +123,19 @@ TBatchRecord CopyOne(const TMirrorEntry& E, const TBatchOptions& O, const TBatch
     };
   try {
     WriteCopy(Job, E.Out);
+  } catch (const ECopyExists&) {
+    // Made by another process meanwhile: the record of one found before.
+    TBatchRecord Left;
+    Left.In = E.In;
+    Left.Out = E.Out;
+    Left.Outcome = TBatchOutcome::Exists;
+    return Left;
   } catch (const std::exception& e) {
     if (VerifyRefused && P.VerifyRefusalIsRefusal) {
+      // The reason goes into the JSON line too: the plan's keys were made
+      // before the copy was judged.
       R.Outcome = TBatchOutcome::Refused;
-      R.Summary = e.what();
+      R.Summary = R.Error = e.what();
       return R;
     }
     return Fail(e.what());
@@ -176,37 +145,6 @@ TBatchRecord CopyOne(const TMirrorEntry& E, const TBatchOptions& O, const TBatch
 }
 
 }  // namespace
-
-bool TakeBatchOption(int Argc, char** Argv, int& I, TBatchOptions& O, std::string& Error) {
-  const std::string A = Argv[I];
-  std::string Value;
-  if (A == "-r" || A == "--recursive") {
-    O.Recursive = true;
-  } else if (A == "--overwrite") {
-    O.Overwrite = true;
-  } else if (A == "--copy-unchanged") {
-    O.CopyUnchanged = true;
-  } else if (OptionValue(Argc, Argv, I, "--jobs", "-j", Value, Error)) {
-    if (Error.empty() && (!ParseCount(Value, O.Jobs) || O.Jobs < 1))
-      Error = "invalid number of jobs: '" + DisplayName(Value) + "'";
-  } else if (OptionValue(Argc, Argv, I, "--share", "", Value, Error)) {
-    const size_t Slash = Value.find('/');
-    if (Error.empty() &&
-        (Slash == std::string::npos || !ParseCount(Value.substr(0, Slash), O.ShareIndex) ||
-         !ParseCount(Value.substr(Slash + 1), O.ShareCount) || O.ShareCount < 1 || O.ShareIndex < 0 ||
-         O.ShareIndex >= O.ShareCount))
-      Error = "invalid share '" + DisplayName(Value) + "': expected I/N with 0 <= I < N";
-  } else {
-    return false;
-  }
-  return true;
-}
-
-std::string BatchUsageError(const TBatchOptions& O) {
-  if (!O.Recursive && (O.Overwrite || O.CopyUnchanged || O.Jobs != 1 || O.ShareCount != 1))
-    return "-j, --overwrite, --copy-unchanged and --share are for -r only";
-  return "";
-}
 
 int RunCopyBatch(const TBatchOptions& O, const TBatchPlanner& Planner) {
   const auto Message = [&O](const std::string& Text) {

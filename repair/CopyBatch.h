@@ -2,16 +2,12 @@
 // letter case) is planned by the program's own planner and written through
 // the copy writer under the same relative path below OUT_DIR, N files at
 // once, with one line per file (text or JSON) in a stable order, a summary
-// at the end and one exit status. vellicor-repair -r runs on it; a program
-// that writes another kind of copy plugs in with one call:
+// at the end and one exit status. vellicor-repair -r and
+// vellicor-anonymize -r run on it; a program that writes another kind of
+// copy plugs in with one call, A read by ReadCopyArguments (CopyArguments.h):
 //
-//   TBatchOptions Batch;
-//   Batch.Program = "vellicor-anonymize";
-//   // argv: TakeBatchOption(argc, argv, i, Batch, Error) takes -r, -j N,
-//   // --overwrite, --copy-unchanged and --share I/N; set Batch.Json,
-//   // Batch.DryRun, Batch.InDir and Batch.OutDir from the program's own.
-//   return RunCopyBatch(Batch, [&](const std::string& In) {
-//     TBatchPlan P;                        // IN is only read here
+//   return RunCopyBatch(A.Batch, [&](const std::string& In, const std::string& Out) {
+//     TBatchPlan P;                        // IN is only read here; Out is only a name
 //     P.Job.Source = {In, Size, MTimeNs, Head};  // always: also an unchanged copy checks it
 //     P.Decision = TBatchDecision::Copy;   // or Unchanged, Refused
 //     P.Job.OutputSize = ...; P.Job.Patches = ...; P.Job.Verify = ...;
@@ -29,7 +25,9 @@
 //   and copies are made by WriteCopy, which only reads its original.
 // - An output that exists (of any kind) is never replaced: the file is
 //   reported ("exists") and not even planned, so an interrupted run is
-//   simply run again. With Overwrite, a regular file there is replaced.
+//   simply run again. One that another process makes while the copy is
+//   written is left too, and reported alike (the writer's NeverReplace).
+//   With Overwrite, a regular file there is replaced.
 // - A file that needs nothing is listed ("unchanged"), or with
 //   CopyUnchanged copied byte for byte through the copy writer ("copied").
 // - The mirror's folders are made only when a copy goes there, with their
@@ -96,22 +94,10 @@ struct TBatchPlan {
   std::string JsonKeys;              // keys of the file's JSON object, each led by a comma
 };
 
-// Plans the copy of the original at the given path; raises std::exception
-// when the file cannot be read.
-using TBatchPlanner = std::function<TBatchPlan(const std::string& In)>;
-
-// The options' lines of a program's help.
-extern const char* const BatchOptionsHelp;
-
-// When Argv[I] is a batch option, takes it (and its value, advancing I) and
-// returns true; Error is then set when its value is wrong. Options: -r,
-// --recursive; -j N, -jN, --jobs N, --jobs=N; --overwrite; --copy-unchanged;
-// --share I/N, --share=I/N.
-bool TakeBatchOption(int Argc, char** Argv, int& I, TBatchOptions& O, std::string& Error);
-
-// "" when the batch options fit together, else the usage error: the batch
-// options without -r.
-std::string BatchUsageError(const TBatchOptions& O);
+// Plans the copy of the original at In, to be written to Out (for a
+// planner that judges the copy's name); raises std::exception when the file
+// cannot be read.
+using TBatchPlanner = std::function<TBatchPlan(const std::string& In, const std::string& Out)>;
 
 // The whole run; see above. Returns the exit status.
 int RunCopyBatch(const TBatchOptions& Options, const TBatchPlanner& Plan);

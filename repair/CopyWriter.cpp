@@ -186,6 +186,9 @@ void WriteCopy(const TCopyJob& Job, const std::string& Out) {
   static std::mutex OneAtATime;
   const std::lock_guard<std::mutex> Lock(OneAtATime);
   CheckCopyTarget(Job.Source.Path, Out);
+  struct stat Existing {};
+  if (Job.NeverReplace && ::lstat(Out.c_str(), &Existing) == 0)
+    throw ECopyExists(Quoted(Out) + " exists: left as it is; nothing written");
   CheckPatches(Job);
   const std::string Folder = FolderOf(Out);
   const TFd Dir(::open(Folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
@@ -218,7 +221,7 @@ void WriteCopy(const TCopyJob& Job, const std::string& Out) {
                              " at the end" + (End.st_size == Start.st_size ? ", its bytes rewritten" : "") +
                              "; nothing written");
 
-  Temp.Publish(NameOf(Out), Out);
+  Temp.Publish(NameOf(Out), Out, !Job.NeverReplace);
   // The new name itself is only on the disk once its folder is.
   const TFd Synced(::open(Folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (Synced.Get() >= 0) ::fsync(Synced.Get());

@@ -29,6 +29,10 @@
 //   would have). Either way a legal OUT name never fails for its length.
 // - The copy gets IN's permission bits as a new file gets them (masked by
 //   the umask); an existing OUT is replaced, none of its own bits kept.
+//   With NeverReplace an OUT that exists, or is made by anyone while the
+//   copy is written, is left as it is (ECopyExists): the copy takes the name
+//   only where none is (a link or a rename that refuses an existing name;
+//   a file system that offers neither is an ECopyWrite, nothing written).
 // - Once complete the copy is handed to Verify (a refusal is ECopyWrite
 //   "'out.edf' not written: " + the reason), then flushed to the disk. IN's
 //   size and modification time are compared with those at the start; a
@@ -59,6 +63,13 @@ public:
 
 // OUT names IN itself: the same path, a hard link or a symbolic link to it.
 class ECopySameFile : public ECopyWrite {
+public:
+  using ECopyWrite::ECopyWrite;
+};
+
+// OUT exists (or was made while the copy was written) and the job said
+// never to replace it; it is as it was.
+class ECopyExists : public ECopyWrite {
 public:
   using ECopyWrite::ECopyWrite;
 };
@@ -97,6 +108,8 @@ struct TCopyJob {
   int64_t OutputSize = 0;           // at most Source.Size
   std::vector<TBytePatch> Patches;  // by offset, not overlapping, inside [0, OutputSize)
   TCopyVerify Verify;               // may be empty
+  // Leave an existing OUT as it is, even one made while the copy is written.
+  bool NeverReplace = false;
   // False makes the copy under a temporary name even where the file system
   // could leave it unnamed: the path taken on file systems without unnamed
   // files, reached on purpose by tests.

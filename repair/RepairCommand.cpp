@@ -1,21 +1,16 @@
 #include "repair/RepairCommand.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
 #include <exception>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "repair/CopyArguments.h"
 #include "repair/CopyBatch.h"
 #include "repair/RepairCopy.h"
 #include "repair/RepairPlan.h"
 #include "repair/RepairReport.h"
+#include "support/CommandStreams.h"
 
 #ifndef VELLICOR_VERSION
 #define VELLICOR_VERSION "unknown"
@@ -54,64 +49,11 @@ constexpr const char* kHelpExit =
     "left as it was; 1 some file was refused; 2 some path could not be read or written\n"
     "(2 wins over 1).\n";
 
-struct TOptions {
-  bool DryRun = false;
+struct TOptions : TCopyArguments {
   bool Partial = false;
-  bool Json = false;
-  std::vector<std::string> Paths;
 };
 
-void Write(std::FILE* To, const std::string& Text) {
-  std::fwrite(Text.data(), 1, Text.size(), To);
-  std::fflush(To);
-}
-
-// The report on standard output. After the first failed write nothing more
-// is tried, and the run ends with status 2 instead of success over a lost
-// report.
-class TReport {
-public:
-  bool Print(const std::string& Text) {
-    if (FError != 0) return false;
-    errno = 0;
-    const bool Written = std::fwrite(Text.data(), 1, Text.size(), stdout) == Text.size();
-    if (std::fflush(stdout) == 0 && Written) return true;
-    FError = errno != 0 ? errno : EIO;
-    return false;
-  }
-  bool Lost() const { return FError != 0; }
-  // The message of a lost report, with what was done nonetheless.
-  int Fail(const std::string& Done = "") const {
-    Write(stderr, std::string(kProgram) + ": cannot write the report to standard output: " + std::strerror(FError) +
-                      Done + "\n");
-    return ExitRepairError;
-  }
-
-private:
-  int FError = 0;
-};
-
-// A closed standard input or error would hand its number to the next file
-// opened (the original, or the copy), and a message could land in it: they
-// are parked on /dev/null. A closed standard output ends the run at once.
-bool GuardStandardStreams() {
-  for (int Fd : {STDIN_FILENO, STDERR_FILENO}) {
-    if (::fcntl(Fd, F_GETFD) != -1) continue;
-    const int Null = ::open("/dev/null", Fd == STDIN_FILENO ? O_RDONLY : O_WRONLY);
-    if (Null >= 0 && Null != Fd) {
-      ::dup2(Null, Fd);
-      ::close(Null);
-    }
-  }
-  if (::fcntl(STDOUT_FILENO, F_GETFD) != -1) return true;
-  Write(stderr, std::string(kProgram) + ": cannot write the report: standard output is closed\n");
-  return false;
-}
-
-int UsageError(const std::string& Message) {
-  Write(stderr, std::string(kProgram) + ": " + Message + "\nTry '" + kProgram + " --help' for more information.\n");
-  return ExitRepairError;
-}
+int UsageError(const std::string& Message) { return ::UsageError(kProgram, Message, ExitRepairError); }
 
 std::string Count(size_t N, const char* Noun) { return std::to_string(N) + " " + Noun + (N == 1 ? "" : "s"); }
 
@@ -180,29 +122,26 @@ int Run(const TOptions& O) {
     return UsageError("OUT '" + DisplayName(Out) + "' is IN itself: the repaired copy must be a new file");
   // A report appended to IN (">> IN") would change the file this program
   // promises only to read.
-  struct stat Stdout {};
-  struct stat Source {};
-  if (::fstat(STDOUT_FILENO, &Stdout) == 0 && ::stat(In.c_str(), &Source) == 0 && S_ISREG(Stdout.st_mode) &&
-      Stdout.st_dev == Source.st_dev && Stdout.st_ino == Source.st_ino)
+  if (StandardOutputIs(In))
     return UsageError("standard output is IN '" + DisplayName(In) + "' itself: the report would change it");
   // A dry run writes nothing, so any OUT (even /dev/null) will do.
   if (!O.DryRun) {
     try {
       CheckCopyTarget(In, Out);
     } catch (const ECopyWrite& e) {
-      Write(stderr, std::string(kProgram) + ": " + e.what() + "\n");
+      WriteText(stderr, std::string(kProgram) + ": " + e.what() + "\n");
       return ExitRepairError;
     }
   }
 
-  TReport Report;
+  TStdoutReport Report(kProgram, ExitRepairError);
   TRepairPlan Plan;
   try {
     Plan = PlanRepair(In);
   } catch (const std::exception& e) {
     Plan.Path = In;
     if (O.Json) Report.Print(FormatPlanJson(Plan, TRepairOutcome::Failed, Out, e.what()));
-    Write(stderr, std::string(kProgram) + ": cannot repair '" + DisplayName(In) + "': " + e.what() + "\n");
+    WriteText(stderr, std::string(kProgram) + ": cannot repair '" + DisplayName(In) + "': " + e.what() + "\n");
     return Report.Lost() ? Report.Fail() : ExitRepairError;
   }
 
@@ -235,7 +174,7 @@ int Run(const TOptions& O) {
   int Status = ExitRepairWritten;
   switch (Outcome) {
     case TRepairOutcome::Failed:
-      Write(stderr, std::string(kProgram) + ": " + Error + "\n");
+      WriteText(stderr, std::string(kProgram) + ": " + Error + "\n");
       Status = ExitRepairError;
       break;
     case TRepairOutcome::Refused: Status = ExitRepairRefused; break;
@@ -254,48 +193,18 @@ int Run(const TOptions& O) {
 }  // namespace
 
 int RunRepairCommand(int argc, char** argv) {
-  if (!GuardStandardStreams()) return ExitRepairError;
+  if (!GuardStandardStreams(kProgram)) return ExitRepairError;
   TOptions O;
-  TBatchOptions Batch;
-  std::string BatchError;
-  bool OptionsEnd = false;
-  for (int i = 1; i < argc; ++i) {
-    const std::string A = argv[i];
-    if (!OptionsEnd && TakeBatchOption(argc, argv, i, Batch, BatchError)) {
-      if (!BatchError.empty()) return UsageError(BatchError);
-    } else if (OptionsEnd || A.empty() || A[0] != '-' || A == "-") {
-      O.Paths.push_back(A);
-    } else if (A == "--") {
-      OptionsEnd = true;
-    } else if (A == "-h" || A == "--help" || A == "-v" || A == "--version") {
-      TReport Report;
-      const bool Help = A == "-h" || A == "--help";
-      if (!Report.Print(Help ? std::string(kHelp) + BatchOptionsHelp + kHelpExit
-                             : std::string(kProgram) + " " + VELLICOR_VERSION + "\n"))
-        return Report.Fail();
-      return ExitRepairWritten;
-    } else if (A == "--dry-run") {
-      O.DryRun = true;
-    } else if (A == "--partial") {
-      O.Partial = true;
-    } else if (A == "--json") {
-      O.Json = true;
-    } else {
-      return UsageError("unknown option '" + DisplayName(A) + "'");
-    }
-  }
-  if (const std::string Error = BatchUsageError(Batch); !Error.empty()) return UsageError(Error);
-  if (Batch.Recursive) {
-    if (O.Paths.size() != 2) return UsageError("-r needs IN_DIR and OUT_DIR");
-    Batch.Program = kProgram;
-    Batch.InDir = O.Paths[0];
-    Batch.OutDir = O.Paths[1];
-    Batch.Json = O.Json;
-    Batch.DryRun = O.DryRun;
-    return RunCopyBatch(Batch, [Partial = O.Partial](const std::string& In) { return PlanForBatch(In, Partial); });
-  }
-  if (O.Paths.empty()) return UsageError("no IN given");
-  if (O.Paths.size() > 2) return UsageError("more than IN and OUT given");
-  if (O.Paths.size() < 2 && !O.DryRun) return UsageError("no OUT given");
+  const TCopyProgram Program{kProgram, kHelp, kHelpExit, VELLICOR_VERSION, ExitRepairError,
+                             [&O](int, char** Argv, int& I, std::string&) {
+                               if (std::string(Argv[I]) != "--partial") return false;
+                               O.Partial = true;
+                               return true;
+                             }};
+  if (const int Status = ReadCopyArguments(argc, argv, Program, O); Status >= 0) return Status;
+  if (O.Batch.Recursive)
+    return RunCopyBatch(O.Batch, [Partial = O.Partial](const std::string& In, const std::string&) {
+      return PlanForBatch(In, Partial);
+    });
   return Run(O);
 }

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdint>
 #include <cstring>
 
@@ -159,11 +160,20 @@ void TTemporaryFile::RemoveNamed() {
   Disarm();
 }
 
-void TTemporaryFile::Publish(const std::string& Name, const std::string& ShownName) {
+namespace {
+
+ECopyExists MadeMeanwhile(const std::string& ShownName) {
+  return ECopyExists("'" + DisplayName(ShownName) + "' exists (made while the copy was written): left as it is");
+}
+
+}  // namespace
+
+void TTemporaryFile::Publish(const std::string& Name, const std::string& ShownName, bool Replace) {
   const auto Failed = [&] { return ECopyWrite("cannot write '" + DisplayName(ShownName) + "': " + Reason()); };
   struct stat Target {};
   const bool Exists = ::fstatat(FFolder, Name.c_str(), &Target, AT_SYMLINK_NOFOLLOW) == 0;
   if (!Exists && errno != ENOENT) throw Failed();
+  if (Exists && !Replace) throw MadeMeanwhile(ShownName);
   // Checked again at the last moment: OUT may have been made a device or a
   // link while the copy was being written.
   if (Exists) {
@@ -171,19 +181,45 @@ void TTemporaryFile::Publish(const std::string& Name, const std::string& ShownNa
   }
   if (FName.empty()) {
     if (!Exists) {
+      // A link never replaces a name: the one step that cannot lose a file
+      // made meanwhile.
       if (::linkat(AT_FDCWD, ProcPath(FFd).c_str(), FFolder, Name.c_str(), AT_SYMLINK_FOLLOW) == 0) {
         FPublished = true;
         return;
       }
       if (errno != EEXIST) throw Failed();
+      if (!Replace) throw MadeMeanwhile(ShownName);
       // Made meanwhile: judged as any existing OUT.
       if (::fstatat(FFolder, Name.c_str(), &Target, AT_SYMLINK_NOFOLLOW) == 0)
         if (const std::string Refusal = TargetRefusal(Target, ShownName); !Refusal.empty()) throw ECopyWrite(Refusal);
     }
     LinkNamed();
   }
+  if (!Replace) return RenameNoReplace(Name, ShownName);
   const TBlockSignals Blocked;
   if (::renameat(FFolder, FName.c_str(), FFolder, Name.c_str()) != 0) throw Failed();
+  FName.clear();
+  Disarm();
+  FPublished = true;
+}
+
+// The named file takes Name only where there is none: a rename that refuses
+// an existing name, or where the file system lacks it, a link and the
+// temporary name removed.
+void TTemporaryFile::RenameNoReplace(const std::string& Name, const std::string& ShownName) {
+  const TBlockSignals Blocked;
+  if (::renameat2(FFolder, FName.c_str(), FFolder, Name.c_str(), RENAME_NOREPLACE) != 0) {
+    if (errno == EEXIST) throw MadeMeanwhile(ShownName);
+    if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP)
+      throw ECopyWrite("cannot write '" + DisplayName(ShownName) + "': " + Reason());
+    if (::linkat(FFolder, FName.c_str(), FFolder, Name.c_str(), 0) != 0) {
+      if (errno == EEXIST) throw MadeMeanwhile(ShownName);
+      throw ECopyWrite("cannot write '" + DisplayName(ShownName) +
+                       "': the file system can give it a name only at the risk of replacing a file made "
+                       "meanwhile (" + Reason() + "); nothing written");
+    }
+    ::unlinkat(FFolder, FName.c_str(), 0);
+  }
   FName.clear();
   Disarm();
   FPublished = true;

@@ -23,8 +23,10 @@ public:
   // A path that opens the file while it is being made.
   std::string Path() const;
   // Gives the file the name Name in its folder, replacing a regular file of
-  // that name; refuses any other kind of file there. Raises ECopyWrite.
-  void Publish(const std::string& Name, const std::string& ShownName);
+  // that name when Replace (any other kind of file there is refused); else
+  // a file of that name, even one made a moment before, is left as it is
+  // (ECopyExists). Raises ECopyWrite.
+  void Publish(const std::string& Name, const std::string& ShownName, bool Replace);
 
 private:
   int FFolder;
@@ -36,6 +38,7 @@ private:
   void CreateNamed(mode_t Mode);
   void LinkNamed();
   void RemoveNamed();
+  void RenameNoReplace(const std::string& Name, const std::string& ShownName);
 };
 
 // Why an existing file Target may not be replaced by a copy ("'out.edf' is a

@@ -10,7 +10,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cctype>
 #include <chrono>
 #include <filesystem>
 #include <set>
@@ -23,14 +22,21 @@
 
 #include "check/FileCheck.h"
 #include "edf/uEDFLayout.h"
+#include "anonymize/NamedRecording.h"
 #include "testkit/PlusBytes.h"
 #include "testkit/RealFiles.h"
 
 using testing::HasSubstr;
+using named::Anonymous;
+using named::Cut;
+using named::HeaderStrings;
+using named::Holds;
+using named::ListedStrings;
+using named::Named;
+using named::RulesOf;
+using named::TokenStrings;
 using testkit::PlusBytes;
-using testkit::Tal;
 using testkit::TempDir;
-using testkit::TimeKeeping;
 
 namespace {
 
@@ -68,57 +74,6 @@ std::vector<std::string> FolderNames(const std::string& Folder) {
   for (const auto& E : std::filesystem::directory_iterator(Folder)) Names.push_back(E.path().filename().string());
   std::sort(Names.begin(), Names.end());
   return Names;
-}
-
-bool Holds(const std::string& Text, const std::string& What) {
-  const auto Lower = [](std::string S) {
-    std::transform(S.begin(), S.end(), S.begin(), [](unsigned char C) { return std::tolower(C); });
-    return S;
-  };
-  return Lower(Text).find(Lower(What)) != std::string::npos;
-}
-
-const std::vector<std::string> HeaderStrings = {"MCH-0234567", "02-MAY-1951", "Haagse", "Harry",   "ward_4",
-                                                "EMR99",       "Tech_Smith",  "room7",  "02-MAR-2002", "02.03.02"};
-// Found in the annotation texts by the header's tokens.
-const std::vector<std::string> TokenStrings = {"Harry", "HAAGSE", "EMR99", "mch-0234567"};
-// Found there only by the word list.
-const std::vector<std::string> ListedStrings = {"room7", "M\xC3\xBCller"};
-
-// Names in the header; in the annotation texts a code in lower case, an
-// accented name, names after a duration and in a time-keeping TAL.
-PlusBytes Named() {
-  PlusBytes P = PlusBytes::Valid(3);
-  P.Header.General[gfPatient] = "MCH-0234567 F 02-MAY-1951 Haagse_Harry ward_4";
-  P.Header.General[gfRecording] = "Startdate 02-MAR-2002 EMR99 Tech_Smith Alice4 room7";
-  P.Header.General[gfStartDate] = "02.03.02";
-  P.Annotations = [](int r, int) {
-    if (r == 0) return TimeKeeping("+0") + Tal("+0.5", {"Dr. M\xC3\xBCller saw mch-0234567"});
-    if (r == 1) return TimeKeeping("+1") + Tal("+1.5\x15" "2", {"Harry and HAAGSE in room7"});
-    return "+2\x14\x14" "EMR99 Harry\x14" + std::string(1, '\0');
-  };
-  return P;
-}
-
-PlusBytes Cut() {
-  PlusBytes P = Named();
-  P.Header.General[gfNrDataRecords] = "4";  // one more record than the file holds
-  return P;
-}
-
-PlusBytes Anonymous() {
-  PlusBytes P = PlusBytes::Valid(3);
-  P.Header.General[gfStartDate] = "01.01.85";
-  return P;
-}
-
-std::set<std::string> RulesOf(const std::string& Path) {
-  TCheckRequest Request;
-  Request.Conformance = true;
-  Request.SignalViews = false;
-  std::set<std::string> Out;
-  for (const TFinding& F : CheckFile(Path, Request).Findings) Out.insert(F.Rule);
-  return Out;
 }
 
 size_t ChangeLines(const std::string& Text) {

@@ -8,17 +8,19 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cctype>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "anonymize/NamedRecording.h"
 #include "check/FileCheck.h"
 #include "check/Tal.h"
 #include "edf/uEDFLayout.h"
 #include "testkit/PlusBytes.h"
 #include "testkit/RealFiles.h"
 
+using named::Holds;
+using named::RulesOf;
 using testkit::PlusBytes;
 using testkit::Tal;
 using testkit::TimeKeeping;
@@ -50,14 +52,6 @@ std::vector<std::string> AllStrings(std::vector<std::string> More = {}) {
   More.insert(More.end(), HeaderStrings.begin(), HeaderStrings.end());
   More.insert(More.end(), {"Haagse", "Harry"});
   return More;
-}
-
-bool Holds(const std::string& Text, const std::string& What) {
-  const auto Lower = [](std::string S) {
-    std::transform(S.begin(), S.end(), S.begin(), [](unsigned char C) { return std::tolower(C); });
-    return S;
-  };
-  return Lower(Text).find(Lower(What)) != std::string::npos;
 }
 
 // Every text the plan gives a face to print.
@@ -97,15 +91,6 @@ std::vector<std::string> Shapes(const std::string& File, const PlusBytes& P) {
 std::string Applied(std::string Bytes, const TAnonymizePlan& Plan) {
   for (const TBytePatch& P : Plan.Patches) Bytes.replace(static_cast<size_t>(P.Offset), P.Bytes.size(), P.Bytes);
   return Bytes;
-}
-
-std::set<std::string> RulesOf(const std::string& Path) {
-  TCheckRequest Request;
-  Request.Conformance = true;
-  Request.SignalViews = false;
-  std::set<std::string> Out;
-  for (const TFinding& F : CheckFile(Path, Request).Findings) Out.insert(F.Rule);
-  return Out;
 }
 
 TAnonymizeOptions Opt(void (*Set)(TAnonymizeOptions&)) {

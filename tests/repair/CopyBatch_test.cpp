@@ -3,7 +3,6 @@
 // shares; in every run the originals' tree stays exactly as it was.
 #include <signal.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -13,7 +12,6 @@
 #include <filesystem>
 #include <functional>
 #include <map>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -21,11 +19,17 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "repair/BatchTestRun.h"
 #include "repair/CopyBatch.h"
 #include "testkit/EdfBytes.h"
 
 namespace fs = std::filesystem;
 using testing::HasSubstr;
+using batchtest::Files;
+using batchtest::Lines;
+using batchtest::Put;
+using batchtest::TreeState;
+using batchtest::TRun;
 using testkit::EdfBytes;
 using testkit::TempDir;
 
@@ -41,83 +45,9 @@ EdfBytes Refused() {  // DigiMin above DigiMax: no single right repair
   return E;
 }
 
-void Put(const std::string& Path, const std::string& Bytes) {
-  fs::create_directories(fs::path(Path).parent_path());
-  testkit::WriteFileBytes(Path, Bytes);
-}
-
-struct TRun {
-  int Exit = -1;
-  std::string Out;
-  std::string Err;
-};
-
-// Runs vellicor-repair with Args in the folder Cwd. When Until is given, the
-// program is killed once Until says so (polled while it runs).
 TRun Repair(const std::string& Cwd, const std::vector<std::string>& Args,
             const std::function<bool(pid_t)>& Until = {}) {
-  static const TempDir Scratch;
-  static int Counter = 0;
-  const std::string Base = Scratch.File("run" + std::to_string(++Counter));
-  const pid_t Child = fork();
-  if (Child == 0) {
-    if (chdir(Cwd.c_str()) != 0 || !freopen((Base + ".out").c_str(), "w", stdout) ||
-        !freopen((Base + ".err").c_str(), "w", stderr))
-      _exit(127);
-    std::vector<char*> Argv{const_cast<char*>(VELLICOR_REPAIR_EXE)};
-    for (const std::string& A : Args) Argv.push_back(const_cast<char*>(A.c_str()));
-    Argv.push_back(nullptr);
-    execv(VELLICOR_REPAIR_EXE, Argv.data());
-    _exit(127);
-  }
-  int Status = 0;
-  bool Ended = false;
-  while (Until && !(Ended = waitpid(Child, &Status, WNOHANG) == Child)) {
-    if (Until(Child)) {
-      kill(Child, SIGKILL);
-      break;
-    }
-    std::this_thread::sleep_for(std::chrono::microseconds(50));
-  }
-  if (!Ended) waitpid(Child, &Status, 0);
-  return {WIFEXITED(Status) ? WEXITSTATUS(Status) : -WTERMSIG(Status), testkit::ReadFileBytes(Base + ".out"),
-          testkit::ReadFileBytes(Base + ".err")};
-}
-
-// Every name below Root with its kind, permission bits, size, content and
-// (with Times) modification time; links are not followed.
-std::vector<std::string> TreeState(const std::string& Root, bool Times = true) {
-  std::vector<std::string> State;
-  std::error_code Ec;
-  if (!fs::exists(fs::symlink_status(Root, Ec))) return State;
-  for (auto It = fs::recursive_directory_iterator(Root, Ec); It != fs::recursive_directory_iterator(); ++It) {
-    struct stat S {};
-    lstat(It->path().c_str(), &S);
-    std::ostringstream Line;
-    Line << fs::relative(It->path(), Root).string() << " " << (S.st_mode & 0170777) << " " << S.st_size;
-    if (Times) Line << " " << testkit::FileMTimeNs(It->path().string());
-    if (S_ISREG(S.st_mode)) Line << " " << std::hash<std::string>{}(testkit::ReadFileBytes(It->path().string()));
-    State.push_back(Line.str());
-  }
-  std::sort(State.begin(), State.end());
-  return State;
-}
-
-// The regular files below Root and their bytes; none when Root is absent.
-std::map<std::string, std::string> Files(const std::string& Root) {
-  std::map<std::string, std::string> F;
-  std::error_code Ec;
-  for (auto It = fs::recursive_directory_iterator(Root, Ec); !Ec && It != fs::recursive_directory_iterator(); ++It)
-    if (It->is_regular_file()) F[fs::relative(It->path(), Root).string()] = testkit::ReadFileBytes(It->path().string());
-  return F;
-}
-
-std::vector<std::string> Lines(const std::string& Text, bool FilesOnly = false) {
-  std::vector<std::string> L;
-  std::istringstream In(Text);
-  for (std::string Line; std::getline(In, Line);)
-    if (!FilesOnly || Line.rfind("{\"summary\"", 0) != 0) L.push_back(Line);
-  return L;
+  return batchtest::RunProgram(VELLICOR_REPAIR_EXE, Cwd, Args, Until);
 }
 
 // The tree of the first tests: subfolders, names in any letter case, a BDF
@@ -300,44 +230,51 @@ TEST(CopyBatch, WorkersAndSharesGiveWhatOneRunGives) {
                              std::to_string(i) + (i % 2 ? ".edf" : ".BDF");
     Put(Work.File(Name), (i % 5 == 0 ? Refused() : i % 3 ? Unknown(EdfBytes::Valid()) : EdfBytes::Valid()).Bytes());
   }
-  const std::vector<std::string> Before = TreeState(Work.File("archive"));
-  // Each run in a folder of its own, where "archive" leads to the one tree
-  // and "mirror" is its own: the lines of all runs name the same paths.
-  const auto RunIn = [&](const std::string& Name, const std::vector<std::string>& Args) {
-    fs::create_directory(Work.File(Name));
-    fs::create_directory_symlink("../archive", Work.File(Name + "/archive"));
-    return Repair(Work.File(Name), Args);
-  };
-  const TRun One = RunIn("one", {"--json", "-r", "archive", "mirror"});
-  const TRun Two = RunIn("two", {"--json", "-j", "2", "-r", "archive", "mirror"});
-  EXPECT_EQ(One.Exit, 1);
-  EXPECT_EQ(Two.Out, One.Out);
-  EXPECT_EQ(TreeState(Work.File("two/mirror"), false), TreeState(Work.File("one/mirror"), false));
+  batchtest::ExpectWorkersAndSharesGiveOneRun(
+      Work,
+      {VELLICOR_REPAIR_EXE, "vellicor-repair", "<!-- repair share recipe -->",
+       {{" /archive", " archive"}, {" /repaired", " mirror"}}, "repair.jsonl"},
+      1);
+}
 
-  // The recipe: the first sh block after its marker in the README.
-  std::string Readme = testkit::ReadFileBytes(std::string(VELLICOR_SOURCE_DIR) + "/README.md");
-  const size_t Marker = Readme.find("<!-- repair share recipe -->");
-  ASSERT_NE(Marker, std::string::npos);
-  const size_t Start = Readme.find("```sh\n", Marker) + 6;
-  std::string Recipe = Readme.substr(Start, Readme.find("```", Start) - Start);
-  for (const auto& [From, To] : {std::pair<std::string, std::string>{" /archive", " archive"}, {" /repaired", " mirror"}})
-    for (size_t At; (At = Recipe.find(From)) != std::string::npos;) Recipe.replace(At, From.size(), To);
-  if (system("command -v parallel >/dev/null") != 0) GTEST_SKIP() << "GNU parallel is not installed";
-  fs::create_directories(Work.File("bin"));
-  fs::create_symlink(VELLICOR_REPAIR_EXE, Work.File("bin/vellicor-repair"));
-  Put(Work.File("home/will-cite"), "");
-  const std::string Line =
-      "export PATH=" + Work.File("bin") + ":$PATH PARALLEL_HOME=" + Work.File("home") + "\n" + Recipe;
-  RunIn("shares", {});
-  // Shares with a refused file end with status 1: the lines are the record.
-  ASSERT_NE(system(("cd '" + Work.File("shares") + "' && " + Line).c_str()), -1);
-  std::vector<std::string> Merged = Lines(testkit::ReadFileBytes(Work.File("shares/repair.jsonl")), true);
-  std::vector<std::string> Single = Lines(One.Out, true);
-  std::sort(Merged.begin(), Merged.end());
-  std::sort(Single.begin(), Single.end());
-  EXPECT_EQ(Merged, Single) << Recipe;
-  EXPECT_EQ(TreeState(Work.File("shares/mirror"), false), TreeState(Work.File("one/mirror"), false));
-  EXPECT_EQ(TreeState(Work.File("archive")), Before);
+// Another process makes the output while the copy is written: it is left
+// as it is and reported as an output found before, unless --overwrite.
+TEST(CopyBatch, AnOutputMadeDuringTheCopyIsLeftUnlessOverwrite) {
+  for (const bool Overwrite : {false, true}) {
+    SCOPED_TRACE(Overwrite ? "--overwrite" : "default");
+    TempDir Work;
+    const std::string Bytes = EdfBytes::Valid().Bytes();
+    Put(Work.File("in/a.edf"), Bytes);
+    TBatchOptions O;
+    O.Program = "test";
+    O.Recursive = true;
+    O.InDir = Work.File("in");
+    O.OutDir = Work.File("out");
+    O.Json = true;
+    O.Overwrite = Overwrite;
+    std::FILE* Report = std::tmpfile();
+    O.Report = O.Errors = Report;
+    const int Exit = RunCopyBatch(O, [&](const std::string& In, const std::string& Out) {
+      TBatchPlan P;
+      P.Decision = TBatchDecision::Copy;
+      P.Job.Source = {In, static_cast<int64_t>(Bytes.size()), -1, Bytes.substr(0, 256)};
+      P.Job.OutputSize = P.Job.Source.Size;
+      P.Job.Verify = [Out](const std::string&) {
+        testkit::WriteFileBytes(Out, "made meanwhile");
+        return std::string();
+      };
+      P.JsonKeys = ",\"planned\":true";
+      return P;
+    });
+    std::string Text(4096, '\0');
+    std::rewind(Report);
+    Text.resize(std::fread(Text.data(), 1, Text.size(), Report));
+    std::fclose(Report);
+    EXPECT_EQ(Exit, 0) << Text;
+    EXPECT_THAT(Text, HasSubstr(Overwrite ? "\"outcome\":\"written\",\"planned\":true}" : "\"outcome\":\"exists\"}"));
+    EXPECT_EQ(Files(Work.File("out")),
+              (std::map<std::string, std::string>{{"a.edf", Overwrite ? Bytes : "made meanwhile"}}));
+  }
 }
 
 // One slow file at the head of the list: the other workers stop a bounded
@@ -355,7 +292,7 @@ TEST(CopyBatch, WorkersStayABoundedNumberOfResultsAheadOfThePrinter) {
   O.Jobs = 2;
   std::FILE* Null = std::fopen("/dev/null", "w");
   O.Report = O.Errors = Null;
-  const int Exit = RunCopyBatch(O, [&](const std::string& In) {
+  const int Exit = RunCopyBatch(O, [&](const std::string& In, const std::string&) {
     if (In.ends_with("f100.edf")) {
       // Waits until the others stop (or all 59 are done, as they would be
       // without the bound).

@@ -58,12 +58,23 @@ std::vector<std::string> Names(const TempDir& Dir) {
 struct TCase {
   const char* Name;
   bool Unnamed;
-  std::function<void(TCopyJob&)> Change;
+  std::function<void(TCopyJob&, const std::string& Out)> Change;
   const char* Error;  // a part of the error; "" when the copy is written
 };
 void PrintTo(const TCase& C, std::ostream* Os) { *Os << C.Name; }
 
 class CopyWriter : public testing::TestWithParam<TCase> {};
+
+// Never to replace OUT, which is not there when the copy starts; another
+// process makes it ("old") while the copy is written.
+void MadeDuringTheCopy(TCopyJob& J, const std::string& Out) {
+  J.NeverReplace = true;
+  std::filesystem::remove(Out);
+  J.Verify = [Out](const std::string&) {
+    testkit::WriteFileBytes(Out, "old");
+    return std::string();
+  };
+}
 
 // OUT exists beforehand: a written copy replaces it, a failure leaves it.
 TEST_P(CopyWriter, WritesTheCopyOrLeavesEverythingAsItWas) {
@@ -80,7 +91,7 @@ TEST_P(CopyWriter, WritesTheCopyOrLeavesEverythingAsItWas) {
     Seen = testkit::ReadFileBytes(Copy);
     return std::string();
   };
-  if (C.Change) C.Change(J);
+  if (C.Change) C.Change(J, Out);
 
   std::string Error;
   try {
@@ -105,10 +116,14 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         TCase{"Unnamed", true, {}, ""}, TCase{"Named", false, {}, ""},
         TCase{"RefusedByTheVerification", true,
-              [](TCopyJob& J) { J.Verify = [](const std::string&) { return std::string("it is not as planned"); }; },
+              [](TCopyJob& J, const std::string&) {
+                J.Verify = [](const std::string&) { return std::string("it is not as planned"); };
+              },
               "out.edf' not written: it is not as planned"},
-        TCase{"OriginalNotAsPlanned", true, [](TCopyJob& J) { J.Source.MTimeNs -= 1; },
-              "in.edf' changed since the copy was planned; nothing written"}),
+        TCase{"OriginalNotAsPlanned", true, [](TCopyJob& J, const std::string&) { J.Source.MTimeNs -= 1; },
+              "in.edf' changed since the copy was planned; nothing written"},
+        TCase{"OutMadeDuringAnUnnamedCopyIsLeft", true, MadeDuringTheCopy, "out.edf' exists (made while the copy"},
+        TCase{"OutMadeDuringANamedCopyIsLeft", false, MadeDuringTheCopy, "out.edf' exists (made while the copy"}),
     [](const auto& Info) { return std::string(Info.param.Name); });
 
 // A signal while the copy has a temporary name removes it, and still ends

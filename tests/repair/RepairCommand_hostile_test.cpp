@@ -157,6 +157,8 @@ const std::vector<TRow>& Rows() {
       {"DryRunToAFullDisk", SmallIn, "exec $V --dry-run $D/in.edf >/dev/full", 2, "No space left on device", "", InOnly},
       {"HelpToAFullDisk", SmallIn, "exec $V --help >/dev/full", 2, "No space left on device", "", InOnly},
       {"StandardOutputClosed", SmallIn, "exec $V $D/in.edf $D/out.edf >&-", 2, "standard output is closed", "", InOnly},
+      // An empty argument is a path, not an option that takes the next one.
+      {"EmptyArgumentIsAPath", SmallIn, "exec $V '' $D/out.edf", 2, "cannot repair '': ", "", InOnly},
       {"ReportAppendedToTheOriginal", SmallIn, "exec $V $D/in.edf $D/out.edf >>$D/in.edf", 2,
        "standard output is IN '", "", InOnly, {},
        [](const TempDir& Dir) { EXPECT_EQ(testkit::ReadFileBytes(Dir.File("in.edf")), Faulty().Bytes()); }},
