@@ -1,0 +1,291 @@
+#include "check/QualityRuns.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "support/uByteOrder.h"
+#include "support/uSysUtils.h"
+
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#include <immintrin.h>
+#define VELLICOR_RUNS_AVX2 1
+#endif
+
+namespace {
+
+using TMaskFunction = unsigned (*)(const uint8_t* Bytes, int64_t Count, int64_t Records, int64_t Stride,
+                                   int32_t Prev, int32_t Lo, int32_t Hi, const TRunMasks& Out);
+
+int32_t LoadLE24(const uint8_t* Bytes) {
+  const uint32_t U = Bytes[0] | (uint32_t{Bytes[1]} << 8) | (uint32_t{Bytes[2]} << 16);
+  return static_cast<int32_t>(U << 8) >> 8;
+}
+
+template <int SampleBytes>
+int32_t LoadSample(const uint8_t* P) {
+  if constexpr (SampleBytes == 2)
+    return LoadLE16(P);
+  else
+    return LoadLE24(P);
+}
+
+// The bits past Count in a record's last word: part of no run.
+void Pad(int64_t Count, uint64_t* Same, uint64_t* Limit, uint64_t* Outside) {
+  const int Used = static_cast<int>(Count % 64);
+  if (Used == 0) return;
+  const int64_t Last = Count / 64;
+  const uint64_t Beyond = ~uint64_t{0} << Used;
+  Same[Last] |= Beyond;
+  Limit[Last] &= ~Beyond;
+  Outside[Last] &= ~Beyond;
+}
+
+template <int SampleBytes>
+unsigned MasksPortable(const uint8_t* Bytes, int64_t Count, int64_t Records, int64_t Stride, int32_t Prev,
+                       int32_t Lo, int32_t Hi, const TRunMasks& Out) {
+  const int64_t Words = RunMaskWords(Count);
+  uint64_t AnyLimit = 0;
+  uint64_t AnyOutside = 0;
+  int32_t Before = Prev;
+  for (int64_t r = 0; r < Records; ++r) {
+    const uint8_t* P = Bytes + r * Stride;
+    uint64_t* Same = Out.Same + r * Words;
+    uint64_t* Limit = Out.Limit + r * Words;
+    uint64_t* Outside = Out.Outside + r * Words;
+    for (int64_t w = 0; w < Words; ++w) {
+      uint64_t S = 0, L = 0, O = 0;
+      const int64_t End = std::min<int64_t>(64, Count - w * 64);
+      for (int64_t b = 0; b < End; ++b) {
+        const int32_t V = LoadSample<SampleBytes>(P + SampleBytes * (w * 64 + b));
+        S |= uint64_t{V == Before} << b;
+        L |= uint64_t{V == Lo || V == Hi} << b;
+        O |= uint64_t{V < Lo || V > Hi} << b;
+        Before = V;
+      }
+      Same[w] = S;
+      Limit[w] = L;
+      Outside[w] = O;
+      AnyLimit |= L;
+      AnyOutside |= O;
+    }
+    Pad(Count, Same, Limit, Outside);
+  }
+  return (AnyLimit != 0 ? rhLimit : 0u) | (AnyOutside != 0 ? rhOutside : 0u);
+}
+
+#ifdef VELLICOR_RUNS_AVX2
+
+#define AVX2_FUNCTION __attribute__((target("avx2")))
+
+// 32 bits of a mask at sample Index of a record: the first half of a word is
+// written, the second half added to it.
+inline void Put32(uint64_t* Words, int64_t Index, uint32_t Bits) {
+  if (Index % 64 == 0)
+    Words[Index / 64] = Bits;
+  else
+    Words[Index / 64] |= uint64_t{Bits} << 32;
+}
+
+// One bit per 16-bit lane of two comparison results, in sample order.
+AVX2_FUNCTION uint32_t Bits16(__m256i A, __m256i B) {
+  return static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_permute4x64_epi64(_mm256_packs_epi16(A, B), 0xD8)));
+}
+
+AVX2_FUNCTION __m256i Load256(const uint8_t* P) { return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(P)); }
+
+// The masks of the 32 samples from Index: Prev stands before them when
+// Index is 0, otherwise the sample before is read from the record.
+struct TChunk {
+  uint32_t Same = 0, Limit = 0, Outside = 0;
+};
+
+AVX2_FUNCTION TChunk Chunk16(const uint8_t* P, int64_t Index, int32_t Prev, __m256i Lo, __m256i Hi) {
+  const uint8_t* Q = P + 2 * Index;
+  const __m256i V0 = Load256(Q);
+  const __m256i V1 = Load256(Q + 32);
+  __m256i P0;
+  if (Index == 0) {
+    // Prev, then the first 15 samples: each 128-bit half shifted by one lane,
+    // the lane that crosses the halves taken from the neighbouring half.
+    const __m256i Across = _mm256_permute2x128_si256(_mm256_set1_epi16(static_cast<int16_t>(Prev)), V0, 0x21);
+    P0 = _mm256_alignr_epi8(V0, Across, 14);
+  } else {
+    P0 = Load256(Q - 2);
+  }
+  const __m256i P1 = Load256(Q + 30);
+  TChunk C;
+  C.Same = Bits16(_mm256_cmpeq_epi16(V0, P0), _mm256_cmpeq_epi16(V1, P1));
+  // Strictly between the limits: the common case needs nothing more.
+  const __m256i In0 = _mm256_and_si256(_mm256_cmpgt_epi16(V0, Lo), _mm256_cmpgt_epi16(Hi, V0));
+  const __m256i In1 = _mm256_and_si256(_mm256_cmpgt_epi16(V1, Lo), _mm256_cmpgt_epi16(Hi, V1));
+  if (_mm256_testc_si256(_mm256_and_si256(In0, In1), _mm256_set1_epi8(-1))) return C;
+  C.Limit = Bits16(_mm256_or_si256(_mm256_cmpeq_epi16(V0, Lo), _mm256_cmpeq_epi16(V0, Hi)),
+                   _mm256_or_si256(_mm256_cmpeq_epi16(V1, Lo), _mm256_cmpeq_epi16(V1, Hi)));
+  C.Outside = Bits16(_mm256_or_si256(_mm256_cmpgt_epi16(Lo, V0), _mm256_cmpgt_epi16(V0, Hi)),
+                     _mm256_or_si256(_mm256_cmpgt_epi16(Lo, V1), _mm256_cmpgt_epi16(V1, Hi)));
+  return C;
+}
+
+// Eight 24-bit samples as eight 32-bit lanes holding each sample shifted up
+// by 8 bits (as the fold loads them): order and equality are the samples'.
+AVX2_FUNCTION __m256i Load24x8(const uint8_t* P) {
+  const auto Z = static_cast<char>(0x80);
+  const __m256i Spread = _mm256_setr_epi8(Z, 0, 1, 2, Z, 3, 4, 5, Z, 6, 7, 8, Z, 9, 10, 11,  //
+                                          Z, 4, 5, 6, Z, 7, 8, 9, Z, 10, 11, 12, Z, 13, 14, 15);
+  const __m128i Low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(P));
+  const __m128i High = _mm_loadu_si128(reinterpret_cast<const __m128i*>(P + 8));
+  return _mm256_shuffle_epi8(_mm256_inserti128_si256(_mm256_castsi128_si256(Low), High, 1), Spread);
+}
+
+AVX2_FUNCTION uint32_t Bits32(__m256i A) {
+  return static_cast<uint32_t>(_mm256_movemask_ps(_mm256_castsi256_ps(A)));
+}
+
+AVX2_FUNCTION TChunk Chunk24(const uint8_t* P, int64_t Index, int32_t Prev, __m256i Lo, __m256i Hi) {
+  TChunk C;
+  uint32_t Edge = 0;
+  __m256i V[4];
+  for (int j = 0; j < 4; ++j) {
+    const uint8_t* Q = P + 3 * (Index + 8 * j);
+    V[j] = Load24x8(Q);
+    __m256i Before;
+    if (Index == 0 && j == 0) {
+      const __m256i Shifted = _mm256_permutevar8x32_epi32(V[0], _mm256_setr_epi32(0, 0, 1, 2, 3, 4, 5, 6));
+      Before = _mm256_blend_epi32(Shifted, _mm256_set1_epi32(static_cast<int32_t>(static_cast<uint32_t>(Prev) << 8)),
+                                  0x01);
+    } else {
+      Before = Load24x8(Q - 3);
+    }
+    C.Same |= Bits32(_mm256_cmpeq_epi32(V[j], Before)) << (8 * j);
+    const __m256i In = _mm256_and_si256(_mm256_cmpgt_epi32(V[j], Lo), _mm256_cmpgt_epi32(Hi, V[j]));
+    Edge |= (~Bits32(In) & 0xFFu) << (8 * j);
+  }
+  if (Edge == 0) return C;
+  for (int j = 0; j < 4; ++j) {
+    C.Limit |= Bits32(_mm256_or_si256(_mm256_cmpeq_epi32(V[j], Lo), _mm256_cmpeq_epi32(V[j], Hi))) << (8 * j);
+    C.Outside |= Bits32(_mm256_or_si256(_mm256_cmpgt_epi32(Lo, V[j]), _mm256_cmpgt_epi32(V[j], Hi))) << (8 * j);
+  }
+  return C;
+}
+
+template <int SampleBytes>
+AVX2_FUNCTION unsigned MasksAvx2(const uint8_t* Bytes, int64_t Count, int64_t Records, int64_t Stride, int32_t Prev,
+                                 int32_t Lo, int32_t Hi, const TRunMasks& Out) {
+  // A record of fewer samples than one chunk is not worth the vectors.
+  if (Count < 32) return MasksPortable<SampleBytes>(Bytes, Count, Records, Stride, Prev, Lo, Hi, Out);
+  __m256i VLo, VHi;
+  if constexpr (SampleBytes == 2) {
+    VLo = _mm256_set1_epi16(static_cast<int16_t>(Lo));
+    VHi = _mm256_set1_epi16(static_cast<int16_t>(Hi));
+  } else {
+    VLo = _mm256_set1_epi32(static_cast<int32_t>(static_cast<uint32_t>(Lo) << 8));
+    VHi = _mm256_set1_epi32(static_cast<int32_t>(static_cast<uint32_t>(Hi) << 8));
+  }
+  const int64_t Words = RunMaskWords(Count);
+  uint32_t AnyLimit = 0;
+  uint32_t AnyOutside = 0;
+  for (int64_t r = 0; r < Records; ++r) {
+    const uint8_t* P = Bytes + r * Stride;
+    const int32_t Before = r == 0 ? Prev : LoadSample<SampleBytes>(P - Stride + SampleBytes * (Count - 1));
+    uint64_t* Same = Out.Same + r * Words;
+    uint64_t* Limit = Out.Limit + r * Words;
+    uint64_t* Outside = Out.Outside + r * Words;
+    const auto Store = [&](int64_t Index, const TChunk& C) {
+      Put32(Same, Index, C.Same);
+      Put32(Limit, Index, C.Limit);
+      Put32(Outside, Index, C.Outside);
+      AnyLimit |= C.Limit;
+      AnyOutside |= C.Outside;
+    };
+    int64_t i = 0;
+    for (; i + 32 <= Count; i += 32)
+      Store(i, SampleBytes == 2 ? Chunk16(P, i, Before, VLo, VHi) : Chunk24(P, i, Before, VLo, VHi));
+    if (i < Count) {
+      // The last 32 samples once more, keeping the bits of those not yet done.
+      const int64_t From = Count - 32;
+      TChunk C = SampleBytes == 2 ? Chunk16(P, From, Before, VLo, VHi) : Chunk24(P, From, Before, VLo, VHi);
+      const auto Skip = static_cast<int>(i - From);
+      C.Same >>= Skip;
+      C.Limit >>= Skip;
+      C.Outside >>= Skip;
+      Store(i, C);
+    }
+    Pad(Count, Same, Limit, Outside);
+  }
+  return (AnyLimit != 0 ? rhLimit : 0u) | (AnyOutside != 0 ? rhOutside : 0u);
+}
+
+bool HasAvx2() {
+  static const bool Has = [] {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx2") != 0;
+  }();
+  return Has;
+}
+
+#endif  // VELLICOR_RUNS_AVX2
+
+TMaskFunction MaskFunction(TFoldPath Path, int SampleBytes) {
+  VASSERT(SampleBytes == 2 || SampleBytes == 3, "Samples of 2 or 3 bytes only");
+  VASSERT(FoldPathAvailable(Path), "Run detection path not available on this processor");
+#ifdef VELLICOR_RUNS_AVX2
+  if (Path == TFoldPath::Avx2 && HasAvx2()) return SampleBytes == 2 ? MasksAvx2<2> : MasksAvx2<3>;
+#endif
+  return SampleBytes == 2 ? MasksPortable<2> : MasksPortable<3>;
+}
+
+struct TActiveMasks {
+  TMaskFunction Masks16;
+  TMaskFunction Masks24;
+};
+
+const TActiveMasks& ActiveMasks() {
+  static const TActiveMasks Masks{MaskFunction(ActiveFoldPath(), 2), MaskFunction(ActiveFoldPath(), 3)};
+  return Masks;
+}
+
+// The limits inside the samples' range: a limit beyond it is one no sample
+// can equal, and the range's own end then marks samples that the caller
+// checks against the real limit.
+void Clamp(int SampleBytes, int32_t& Lo, int32_t& Hi) {
+  const int32_t Lowest = SampleBytes == 2 ? INT16_MIN : -8388608;
+  const int32_t Highest = SampleBytes == 2 ? INT16_MAX : 8388607;
+  Lo = std::clamp(Lo, Lowest, Highest);
+  Hi = std::clamp(Hi, Lowest, Highest);
+}
+
+}  // namespace
+
+unsigned RunMasks(const uint8_t* Bytes, int64_t Count, int SampleBytes, int64_t Records, int64_t Stride,
+                  int32_t Prev, int32_t Lo, int32_t Hi, const TRunMasks& Out) {
+  if (Count <= 0 || Records <= 0) return 0;
+  Clamp(SampleBytes, Lo, Hi);
+  const TActiveMasks& M = ActiveMasks();
+  return (SampleBytes == 2 ? M.Masks16 : M.Masks24)(Bytes, Count, Records, Stride, Prev, Lo, Hi, Out);
+}
+
+unsigned RunMasksWith(TFoldPath Path, const uint8_t* Bytes, int64_t Count, int SampleBytes, int64_t Records,
+                      int64_t Stride, int32_t Prev, int32_t Lo, int32_t Hi, const TRunMasks& Out) {
+  if (Count <= 0 || Records <= 0) return 0;
+  Clamp(SampleBytes, Lo, Hi);
+  return MaskFunction(Path, SampleBytes)(Bytes, Count, Records, Stride, Prev, Lo, Hi, Out);
+}
+
+bool RunMaskPathsAgree(const uint8_t* Bytes, int64_t Count, int SampleBytes, int64_t Records, int64_t Stride,
+                       int32_t Prev, int32_t Lo, int32_t Hi) {
+  if (Count <= 0 || Records <= 0) return true;
+  const auto Size = static_cast<size_t>(RunMaskWords(Count) * Records);
+  std::vector<uint64_t> Want(3 * Size), Got(3 * Size);
+  const TRunMasks WantMasks{Want.data(), Want.data() + Size, Want.data() + 2 * Size};
+  const TRunMasks GotMasks{Got.data(), Got.data() + Size, Got.data() + 2 * Size};
+  const unsigned WantHits =
+      RunMasksWith(TFoldPath::Portable, Bytes, Count, SampleBytes, Records, Stride, Prev, Lo, Hi, WantMasks);
+  for (const TFoldPath Path : {TFoldPath::Avx2}) {
+    if (!FoldPathAvailable(Path)) continue;
+    std::fill(Got.begin(), Got.end(), 0x5A5A5A5A5A5A5A5Au);  // no bit may be left as it was
+    if (RunMasksWith(Path, Bytes, Count, SampleBytes, Records, Stride, Prev, Lo, Hi, GotMasks) != WantHits ||
+        Got != Want)
+      return false;
+  }
+  return true;
+}
