@@ -10,6 +10,7 @@
 
 // The EDF+ / BDF+ conformance rules, kept beside their checks.
 void AddConformanceRules(std::vector<TRule>& Out);
+void AddQualityRules(std::vector<TRule>& Out);
 
 namespace {
 
@@ -158,6 +159,7 @@ std::vector<TRule> BuildRules() {
                "every sample must be at most the signal's DigiMax (found by --minmax and Tools; does not change the header verdict)"});
 
   AddConformanceRules(R);
+  AddQualityRules(R);
   R.push_back({"text.justified", N, "a field that its own rule accepts starts with a blank or control byte (readers that do not trim may fail)"});
   R.push_back({"text.printable", N, "a field that its own rule accepts holds bytes outside printable ASCII (trailing control bytes readers trim)"});
   R.push_back({"text.number", N, "a number field whose text is not a plain decimal number"});

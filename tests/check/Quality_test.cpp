@@ -1,0 +1,167 @@
+// The signal-quality pass on files with runs planted at known samples: which
+// rule finds what, at which record and byte, the epoch map of every signal,
+// and that the vector and portable run detection agree on each file.
+#include "check/QualityCheck.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "check/QualityRuns.h"
+#include "check/QualityText.h"
+#include "edf/uEDF.h"
+#include "testkit/EdfBytes.h"
+#include "testkit/PlantedRuns.h"
+
+using testkit::EdfBytes;
+using testkit::Planted;
+using testkit::With;
+
+namespace {
+
+struct TOpened {
+  testkit::TempDir Dir;
+  std::string Path = Dir.File("q.edf");
+  TEDFFile F;
+  explicit TOpened(const EdfBytes& E) {
+    testkit::WriteFileBytes(Path, E.Bytes());
+    F.SetFileName(Path);
+    F.SetReadOnly(true);
+    F.SetActive(true);
+  }
+};
+
+// "quality.flat record 6 signal 1 byte 4768": what a finding points at.
+std::string Brief(const TFinding& F) {
+  return F.Rule + " record " + std::to_string(F.Where.Record + 1) + " signal " + std::to_string(F.Where.Signal + 1) +
+         " byte " + std::to_string(F.Offset);
+}
+
+// Two signals in uV (digital -2048..2047), 200 samples in records of 1 s,
+// 30 records (0.5 s of them for one record is 100 samples), each signal
+// moving except where Runs are planted. Bytes: 768 + 800 r + 400 s + 2 k.
+EdfBytes Planting(std::vector<Planted> Runs, EdfBytes E = EdfBytes::Valid(2, 200, 30)) {
+  E.Sample = testkit::PlantedSamples(E, std::move(Runs));
+  return E;
+}
+
+TQualityOptions Epochs5() {
+  TQualityOptions O;
+  O.EpochSeconds = 5;
+  return O;
+}
+
+struct TQualityCase {
+  const char* Name;
+  EdfBytes File;
+  TQualityOptions Options;
+  std::vector<std::string> Findings;
+  std::vector<std::string> Maps;
+  std::string Sentence = "";  // of the first finding, when given
+};
+
+TEST(Quality, PlantedRunsAreFoundWhereTheyLie) {
+  const TQualityOptions O = Epochs5();
+  const EdfBytes Percent = With(EdfBytes::Valid(3, 200, 30), [](EdfBytes& E) { E.Signals[2][2] = "%"; });
+  const EdfBytes NoWaveform = With(EdfBytes::Valid(2, 200, 30), [](EdfBytes& E) {
+    E.Signals[0][2] = "%";
+    E.Signals[1][2] = "degC";
+  });
+  const EdfBytes TwoSecondRecords = With(EdfBytes::Valid(2, 200, 15), [](EdfBytes& E) { E.General[8] = "2"; });
+  TQualityOptions Custom;
+  Custom.FlatSeconds = 2;
+  Custom.ClipSamples = 5;
+  Custom.EpochSeconds = 10;
+  const std::vector<TQualityCase> Cases = {
+      {"nothing planted", Planting({}), O, {}, {"......", "......"}},
+      {"flat for exactly the threshold", Planting({{0, 1000, 3000, 0}}), O,
+       {"quality.flat record 6 signal 1 byte 4768"}, {".ff...", "......"},
+       "flat at 0 (0.1 uV) for 10 s from 04:05:11 (5 s)"},
+      {"flat for one sample less", Planting({{0, 1000, 2999, 0}}), O, {}, {"......", "......"}},
+      {"flat from the file start across records", Planting({{1, 0, 2500, 7}}), O,
+       {"quality.flat record 1 signal 2 byte 1168"}, {"......", "fff..."}},
+      {"clipped runs of 2 (none) and of 3 at each limit",
+       Planting({{0, 100, 102, 2047}, {0, 300, 303, 2047}, {0, 500, 503, -2048}}), O,
+       {"quality.clipped record 2 signal 1 byte 1768", "quality.clipped record 3 signal 1 byte 2568"},
+       {"c.....", "......"},
+       "clipped at DigiMax 2047 (500.0 uV) for 3 samples (0.015 s) from 04:05:07 (1.5 s)"},
+      {"a long run at a limit is clipped, not flat", Planting({{0, 1000, 3400, -2048}}), O,
+       {"quality.clipped record 6 signal 1 byte 4768"}, {".ccc..", "......"},
+       "clipped at DigiMin -2048 (-500.0 uV) for 2,400 samples (12 s) from 04:05:11 (5 s)"},
+      {"constant throughout, a waveform and a percentage", Planting({{1, 0, 6000, 3}, {2, 0, 6000, 100}}, Percent), O,
+       {"quality.constant record 1 signal 2 byte 1424", "quality.constant record 1 signal 3 byte 1824"},
+       {"......", "ffffff", "ffffff"},
+       "constant at 3 (0.9 uV) throughout: 6,000 samples over 30 s"},
+      {"zero padding of the whole last record", Planting({{0, 5800, 6000, 0}, {1, 5800, 6000, 0}}), O,
+       {"quality.tail record 30 signal 1 byte 23968"}, {".....t", ".....t"},
+       "every waveform signal constant until the recording ends, for 1 s from 04:05:35 (29 s); this signal at 0 "
+       "(0.1 uV)"},
+      {"zero padding of half a last record of 2 s",
+       Planting({{0, 2900, 3000, 0}, {1, 2900, 3000, 0}}, TwoSecondRecords), O,
+       {"quality.tail record 15 signal 1 byte 12168"}, {".....t", ".....t"}},
+      {"0.9 s of padding is no tail", Planting({{0, 5820, 6000, 0}, {1, 5820, 6000, 0}}), O, {},
+       {"......", "......"}},
+      {"padding with DigiMin: one tail, its clipped runs not again",
+       Planting({{0, 5800, 6000, -2048}, {1, 5800, 6000, -2048}}), O, {"quality.tail record 30 signal 1 byte 23968"},
+       {".....t", ".....t"}},
+      {"a dead stretch of 2 s in the middle", Planting({{0, 2000, 2400, 0}, {1, 2000, 2400, 0}}), O,
+       {"quality.dead record 11 signal 1 byte 8768"}, {"..t...", "..t..."},
+       "every waveform signal constant for 2 s from 04:05:16 (10 s); this signal at 0 (0.1 uV)"},
+      {"a dead stretch at the start", Planting({{0, 0, 400, 0}, {1, 0, 400, 0}}), O,
+       {"quality.dead record 1 signal 1 byte 768"}, {"t.....", "t....."}},
+      {"no dead stretch while one waveform signal moves", Planting({{0, 2000, 2400, 0}}), O, {},
+       {"......", "......"}},
+      {"no waveform signals: no tail, constant still", Planting({{0, 5800, 6000, 0}, {1, 0, 6000, 20}}, NoWaveform),
+       O, {"quality.constant record 1 signal 2 byte 1168"}, {"------", "ffffff"}},
+      {"two levels: runs at a limit are judged as flat", Planting({{0, 0, 2400, -2048}, {0, 2400, 6000, 2047}}), O,
+       {"quality.flat record 1 signal 1 byte 768", "quality.flat record 13 signal 1 byte 10368"},
+       {"ffffff", "......"}},
+      {"samples outside the range: no clipping judged", Planting({{0, 300, 303, 2047}, {0, 1000, 1001, 3000}}), O,
+       {}, {".r....", "......"}},
+      {"every waveform signal constant: no tail", Planting({{0, 0, 6000, 0}, {1, 0, 6000, 1}}), O,
+       {"quality.constant record 1 signal 1 byte 768", "quality.constant record 1 signal 2 byte 1168"},
+       {"ffffff", "ffffff"}},
+      {"24-bit rails", Planting({{0, 300, 303, 8388607}, {0, 500, 502, -8388608}}, EdfBytes::ValidBdf(2, 200, 30)),
+       O, {"quality.clipped record 2 signal 1 byte 2268"}, {"c.....", "......"}},
+      {"other thresholds and epochs", Planting({{0, 1000, 1400, 0}, {1, 300, 304, 2047}, {1, 600, 605, -2048}}), Custom,
+       {"quality.clipped record 4 signal 2 byte 3568", "quality.flat record 6 signal 1 byte 4768"},
+       {"f..", "c.."}},
+      {"EDF+D: a flat run ends at a gap, what follows it is another run",
+       testkit::Discontinuous(Planting({{0, 0, 2400, 5}}, EdfBytes::Valid(2, 200, 20)), {"0",  "1",  "2",  "3",  "4",  "5",  "6",
+                                                               "7",  "8",  "9",  "20", "21", "22", "23",
+                                                               "24", "25", "26", "27", "28", "29"}),
+       O, {"quality.flat record 1 signal 1 byte 1024"}, {"ffgg..", "..gg..", "--gg--"},
+       "flat at 5 (1.3 uV) for 10 s from 04:05:06 (0 s)"},
+  };
+  for (const TQualityCase& C : Cases) {
+    SCOPED_TRACE(C.Name);
+    TOpened O(C.File);
+    const TQualityReport R = CheckQuality(O.F, C.Options);
+    EXPECT_TRUE(R.Complete);
+    std::vector<std::string> Found, Maps;
+    for (const TFinding& F : R.Findings) Found.push_back(Brief(F));
+    for (const TQualitySignal& S : R.Signals) Maps.push_back(S.Map);
+    EXPECT_EQ(Found, C.Findings);
+    EXPECT_EQ(Maps, C.Maps);
+    if (!C.Sentence.empty()) {
+      ASSERT_FALSE(R.Findings.empty());
+      EXPECT_EQ(R.Findings[0].Message, C.Sentence);
+    }
+    // Sharing the conformance check's pass over a mapped file changes nothing.
+    TConformanceCheck Conformance(O.F);
+    TQualityCheck Shared(O.F, C.Options);
+    TRecordVisitor* V[] = {&Conformance, &Shared};
+    const TRecordLayout& Pass = Conformance.WantsRecords() ? Conformance.Layout() : Shared.Layout();
+    EXPECT_EQ(Shared.Finish(ScanRecords(*O.F.Stream(), Pass, V, {}, TScanSource::Map)).Findings, R.Findings);
+    // The vector and the portable run detection see the same samples alike.
+    const TRecordLayout L = RecordLayoutOf(O.F);
+    const std::string Bytes = testkit::ReadFileBytes(O.Path);
+    for (const TSignalSpan& S : L.Signals) {
+      const auto* P = reinterpret_cast<const uint8_t*>(Bytes.data()) + L.HeaderBytes + S.Offset;
+      EXPECT_TRUE(RunMaskPathsAgree(P, S.Samples, L.SampleBytes, L.NrRecords, L.RecordBytes, 0, -2048, 2047));
+    }
+  }
+}
+
+}  // namespace
