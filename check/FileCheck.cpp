@@ -34,20 +34,28 @@ void CheckData(TEDFFile& F, TFileReport& R, const TCheckRequest& Request, const 
   std::unique_ptr<TConformanceCheck> Conformance;
   if (Request.Conformance) Conformance = std::make_unique<TConformanceCheck>(F);
   const bool ConformanceReads = Conformance && Conformance->WantsRecords();
+  std::unique_ptr<TQualityCheck> Quality;
+  if (Request.Quality) Quality = std::make_unique<TQualityCheck>(F, Request.QualityOptions);
+  const bool QualityReads = Quality && Quality->WantsRecords();
 
   TScanOutcome Outcome;
   // The conformance layout is the header's; for a file whose verdict is
-  // valid it is the layout the min/max fold expects.
-  const TRecordLayout Layout = ConformanceReads ? Conformance->Layout() : RecordLayoutOf(F);
+  // valid it is the layout the min/max fold expects. The quality layout lies
+  // the same way, with the records the file holds.
+  const TRecordLayout Layout = ConformanceReads ? Conformance->Layout()
+                               : QualityReads   ? Quality->Layout()
+                                                : RecordLayoutOf(F);
   TMinMaxFold Fold(Layout);
-  if (MinMax || ConformanceReads) {
+  if (MinMax || ConformanceReads || QualityReads) {
     std::vector<TRecordVisitor*> Visitors;
     if (ConformanceReads) Visitors.push_back(Conformance.get());
     if (MinMax) Visitors.push_back(&Fold);
-    Outcome = ScanRecords(*F.Stream(), Layout, Visitors, [&](int64_t Done, int64_t N) {
+    if (QualityReads) Visitors.push_back(Quality.get());
+    const auto Told = [&](int64_t Done, int64_t N) {
       if (Progress) Progress(ProgressPercent(Done, N));
       return true;
-    });
+    };
+    Outcome = ScanRecords(*F.Stream(), Layout, Visitors, Told, TScanSource::Map);
   }
   if (Conformance) {
     R.Conformance = Conformance->Finish(Outcome);
@@ -59,6 +67,11 @@ void CheckData(TEDFFile& F, TFileReport& R, const TCheckRequest& Request, const 
     if (Outcome.FileChanged()) R.Findings.push_back(FileChangedFinding(Outcome.SizeAtStart, Outcome.SizeAtEnd));
   }
   R.FileChanged = Outcome.FileChanged();
+  if (Quality) {
+    R.Quality = Quality->Finish(Outcome);
+    R.QualityRun = true;
+    R.Findings.insert(R.Findings.end(), R.Quality.Findings.begin(), R.Quality.Findings.end());
+  }
   if (!MinMax) return;
   if (Outcome.ReadFailed) {
     R.MinMaxFailed = true;
@@ -110,7 +123,7 @@ TFileReport CheckFile(const std::string& Path, const TCheckRequest& Request,
       RecordError(R, e.what());
       return R;
     }
-    if ((Request.MinMax && R.Valid()) || Request.Conformance) CheckData(F, R, Request, Progress);
+    if ((Request.MinMax && R.Valid()) || Request.Conformance || Request.Quality) CheckData(F, R, Request, Progress);
   } catch (const std::exception& e) {
     RecordError(R, e.what());
   } catch (...) {

@@ -12,6 +12,7 @@
 #include "check/Conformance.h"
 #include "check/Finding.h"
 #include "check/HeaderJudgement.h"
+#include "check/QualityCheck.h"
 
 // Everything checking one file found.
 struct TFileReport {
@@ -36,6 +37,9 @@ struct TFileReport {
   // The EDF+ / BDF+ conformance check ran (asked for, the file open).
   bool ConformanceRun = false;
   TConformanceReport Conformance;
+  // The signal-quality pass ran (asked for, the file open).
+  bool QualityRun = false;
+  TQualityReport Quality;
   // The header findings, then those of a failed open, of the conformance
   // check and of the scan.
   TFindings Findings;
@@ -50,6 +54,9 @@ struct TCheckRequest {
   // warnings (a legal EDF+ file may break them: records of 0 s in an
   // annotation-only file, records above 61440 bytes).
   bool ConformanceOnly = false;
+  // The signal-quality pass, whatever the verdict, with its thresholds.
+  bool Quality = false;
+  TQualityOptions QualityOptions;
   // Every signal's pane (texts, tool tips, marks), as the JSON report lists
   // them; a report of the findings alone does without.
   bool SignalViews = true;
