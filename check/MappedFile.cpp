@@ -91,10 +91,11 @@ bool TMappedFile::Cover(int64_t Begin, int64_t End) {
   Unmap();
   const int64_t From = Begin / gPageBytes * gPageBytes;
   const int64_t Length = std::max(End - From, WindowBytes);
-  void* P = ::mmap(nullptr, static_cast<size_t>(Length), PROT_READ, MAP_SHARED, FHandle, static_cast<off_t>(From));
+  // Populated at once: one call fills the page tables, where the pass would
+  // otherwise fault on every few pages.
+  void* P = ::mmap(nullptr, static_cast<size_t>(Length), PROT_READ, MAP_SHARED | MAP_POPULATE, FHandle,
+                   static_cast<off_t>(From));
   if (P == MAP_FAILED) return false;
-  // Read ahead of the pass, and let pages behind it go first.
-  ::madvise(P, static_cast<size_t>(Length), MADV_SEQUENTIAL);
   FBase = static_cast<const uint8_t*>(P);
   FBegin = From;
   FLength = Length;
@@ -102,6 +103,18 @@ bool TMappedFile::Cover(int64_t Begin, int64_t End) {
 }
 
 int64_t TMappedFile::Touch(int64_t Begin, int64_t End) {
+  // Pages the mapping holds already (it is populated when mapped) cannot
+  // fault on a read unless the file is cut meanwhile: one call tells, where
+  // touching each page would wait for its first bytes one page at a time.
+  const int64_t From = Begin / gPageBytes * gPageBytes;
+  bool Present = true;
+  unsigned char Pages[256];
+  for (int64_t At = From; At < End && Present; At += 256 * gPageBytes) {
+    const int64_t N = std::min<int64_t>(256, (End - At + gPageBytes - 1) / gPageBytes);
+    Present = ::mincore(const_cast<uint8_t*>(this->At(At)), static_cast<size_t>(N * gPageBytes), Pages) == 0 &&
+              std::all_of(Pages, Pages + N, [](unsigned char P) { return (P & 1) != 0; });
+  }
+  if (Present) return End;
   for (int64_t Offset = Begin; Offset < End; Offset = (Offset / gPageBytes + 1) * gPageBytes) {
     (void)*static_cast<const volatile uint8_t*>(At(Offset));
     std::atomic_signal_fence(std::memory_order_seq_cst);

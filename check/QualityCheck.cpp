@@ -119,6 +119,7 @@ public:
       // The first sample of the file starts the first run and equals itself.
       T.Started = true;
       T.Last = T.RunValue = T.A = B.Sample(0, 0);
+      T.RunLimit = S.IsLimit(T.RunValue);
       T.Distinct = 1;
     }
     const int32_t Lo = S.HasLimits ? S.DigiMin : INT32_MIN;
@@ -270,7 +271,10 @@ TQualityReport TQualityCheck::TState::Finish(const TScanOutcome& Outcome) {
   Report.EpochSeconds = Options.EpochSeconds;
   Report.ClockStart = Time.ClockStart();
   Report.Ran = Wants && RecordsSeen > 0;
-  Report.Complete = Wants && RecordsSeen == Layout.NrRecords;
+  // A read that failed inside our records ends them there, even when the
+  // bytes of its block were handed on (a file cut while they were read).
+  Report.Complete = Wants && RecordsSeen == Layout.NrRecords &&
+                    !(Outcome.ReadFailed && Outcome.FailedRecord < Layout.NrRecords);
   Report.Cancelled = Outcome.Cancelled;
   Report.RecordsScanned = RecordsSeen;
   Report.WhyNot = WhyNot;

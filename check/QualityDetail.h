@@ -152,8 +152,11 @@ struct TTrack {
   int32_t A = 0, B = 0;
   bool Outside = false;  // some sample outside DigiMin..DigiMax
   // The run going on, and this block's runs worth a look, the open one last.
+  // RunLimit says whether its first sample hit a limit mark, so that it may
+  // be clipped.
   int64_t RunStart = 0;
   int32_t RunValue = 0;
+  bool RunLimit = false;
   std::vector<TRun> Runs;
   // Flat runs off the limits; flat runs at a limit (flat only when clipping
   // is not judged); clipped runs (only when it is).

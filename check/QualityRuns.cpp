@@ -76,6 +76,8 @@ unsigned MasksPortable(const uint8_t* Bytes, int64_t Count, int64_t Records, int
 #ifdef VELLICOR_RUNS_AVX2
 
 #define AVX2_FUNCTION __attribute__((target("avx2")))
+// The chunk functions are the loop body: a call per chunk costs more than the chunk.
+#define AVX2_INLINE __attribute__((target("avx2"), always_inline)) inline
 
 // 32 bits of a mask at sample Index of a record: the first half of a word is
 // written, the second half added to it.
@@ -86,49 +88,19 @@ inline void Put32(uint64_t* Words, int64_t Index, uint32_t Bits) {
     Words[Index / 64] |= uint64_t{Bits} << 32;
 }
 
+AVX2_INLINE __m256i Load256(const uint8_t* P) { return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(P)); }
+
 // One bit per 16-bit lane of two comparison results, in sample order.
-AVX2_FUNCTION uint32_t Bits16(__m256i A, __m256i B) {
+AVX2_INLINE uint32_t Bits16(__m256i A, __m256i B) {
   return static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_permute4x64_epi64(_mm256_packs_epi16(A, B), 0xD8)));
 }
 
-AVX2_FUNCTION __m256i Load256(const uint8_t* P) { return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(P)); }
-
-// The masks of the 32 samples from Index: Prev stands before them when
-// Index is 0, otherwise the sample before is read from the record.
-struct TChunk {
-  uint32_t Same = 0, Limit = 0, Outside = 0;
-};
-
-AVX2_FUNCTION TChunk Chunk16(const uint8_t* P, int64_t Index, int32_t Prev, __m256i Lo, __m256i Hi) {
-  const uint8_t* Q = P + 2 * Index;
-  const __m256i V0 = Load256(Q);
-  const __m256i V1 = Load256(Q + 32);
-  __m256i P0;
-  if (Index == 0) {
-    // Prev, then the first 15 samples: each 128-bit half shifted by one lane,
-    // the lane that crosses the halves taken from the neighbouring half.
-    const __m256i Across = _mm256_permute2x128_si256(_mm256_set1_epi16(static_cast<int16_t>(Prev)), V0, 0x21);
-    P0 = _mm256_alignr_epi8(V0, Across, 14);
-  } else {
-    P0 = Load256(Q - 2);
-  }
-  const __m256i P1 = Load256(Q + 30);
-  TChunk C;
-  C.Same = Bits16(_mm256_cmpeq_epi16(V0, P0), _mm256_cmpeq_epi16(V1, P1));
-  // Strictly between the limits: the common case needs nothing more.
-  const __m256i In0 = _mm256_and_si256(_mm256_cmpgt_epi16(V0, Lo), _mm256_cmpgt_epi16(Hi, V0));
-  const __m256i In1 = _mm256_and_si256(_mm256_cmpgt_epi16(V1, Lo), _mm256_cmpgt_epi16(Hi, V1));
-  if (_mm256_testc_si256(_mm256_and_si256(In0, In1), _mm256_set1_epi8(-1))) return C;
-  C.Limit = Bits16(_mm256_or_si256(_mm256_cmpeq_epi16(V0, Lo), _mm256_cmpeq_epi16(V0, Hi)),
-                   _mm256_or_si256(_mm256_cmpeq_epi16(V1, Lo), _mm256_cmpeq_epi16(V1, Hi)));
-  C.Outside = Bits16(_mm256_or_si256(_mm256_cmpgt_epi16(Lo, V0), _mm256_cmpgt_epi16(V0, Hi)),
-                     _mm256_or_si256(_mm256_cmpgt_epi16(Lo, V1), _mm256_cmpgt_epi16(V1, Hi)));
-  return C;
-}
+// One bit per 32-bit lane.
+AVX2_INLINE uint32_t Bits32(__m256i A) { return static_cast<uint32_t>(_mm256_movemask_ps(_mm256_castsi256_ps(A))); }
 
 // Eight 24-bit samples as eight 32-bit lanes holding each sample shifted up
 // by 8 bits (as the fold loads them): order and equality are the samples'.
-AVX2_FUNCTION __m256i Load24x8(const uint8_t* P) {
+AVX2_INLINE __m256i Load24x8(const uint8_t* P) {
   const auto Z = static_cast<char>(0x80);
   const __m256i Spread = _mm256_setr_epi8(Z, 0, 1, 2, Z, 3, 4, 5, Z, 6, 7, 8, Z, 9, 10, 11,  //
                                           Z, 4, 5, 6, Z, 7, 8, 9, Z, 10, 11, 12, Z, 13, 14, 15);
@@ -137,35 +109,89 @@ AVX2_FUNCTION __m256i Load24x8(const uint8_t* P) {
   return _mm256_shuffle_epi8(_mm256_inserti128_si256(_mm256_castsi128_si256(Low), High, 1), Spread);
 }
 
-AVX2_FUNCTION uint32_t Bits32(__m256i A) {
-  return static_cast<uint32_t>(_mm256_movemask_ps(_mm256_castsi256_ps(A)));
+// A limit as the lanes hold it.
+template <int SampleBytes>
+AVX2_INLINE __m256i Lanes(int32_t V) {
+  if constexpr (SampleBytes == 2)
+    return _mm256_set1_epi16(static_cast<int16_t>(V));
+  else
+    return _mm256_set1_epi32(static_cast<int32_t>(static_cast<uint32_t>(V) << 8));
 }
 
-AVX2_FUNCTION TChunk Chunk24(const uint8_t* P, int64_t Index, int32_t Prev, __m256i Lo, __m256i Hi) {
-  TChunk C;
-  uint32_t Edge = 0;
-  __m256i V[4];
-  for (int j = 0; j < 4; ++j) {
-    const uint8_t* Q = P + 3 * (Index + 8 * j);
-    V[j] = Load24x8(Q);
-    __m256i Before;
-    if (Index == 0 && j == 0) {
-      const __m256i Shifted = _mm256_permutevar8x32_epi32(V[0], _mm256_setr_epi32(0, 0, 1, 2, 3, 4, 5, 6));
-      Before = _mm256_blend_epi32(Shifted, _mm256_set1_epi32(static_cast<int32_t>(static_cast<uint32_t>(Prev) << 8)),
-                                  0x01);
+// The Same bits of the 32 samples from Index, Prev standing before them when
+// Index is 0 (otherwise the sample before is read from the record); the
+// samples are folded into the record's running Min and Max.
+template <int SampleBytes>
+AVX2_INLINE uint32_t SameBits(const uint8_t* P, int64_t Index, int32_t Prev, __m256i& Min, __m256i& Max) {
+  if constexpr (SampleBytes == 2) {
+    const uint8_t* Q = P + 2 * Index;
+    const __m256i V0 = Load256(Q);
+    const __m256i V1 = Load256(Q + 32);
+    __m256i P0;
+    if (Index == 0) {
+      // Prev, then the first 15 samples: each 128-bit half shifted by one
+      // lane, the lane that crosses the halves taken from its neighbour.
+      const __m256i Across = _mm256_permute2x128_si256(_mm256_set1_epi16(static_cast<int16_t>(Prev)), V0, 0x21);
+      P0 = _mm256_alignr_epi8(V0, Across, 14);
     } else {
-      Before = Load24x8(Q - 3);
+      P0 = Load256(Q - 2);
     }
-    C.Same |= Bits32(_mm256_cmpeq_epi32(V[j], Before)) << (8 * j);
-    const __m256i In = _mm256_and_si256(_mm256_cmpgt_epi32(V[j], Lo), _mm256_cmpgt_epi32(Hi, V[j]));
-    Edge |= (~Bits32(In) & 0xFFu) << (8 * j);
+    Min = _mm256_min_epi16(Min, _mm256_min_epi16(V0, V1));
+    Max = _mm256_max_epi16(Max, _mm256_max_epi16(V0, V1));
+    return Bits16(_mm256_cmpeq_epi16(V0, P0), _mm256_cmpeq_epi16(V1, Load256(Q + 30)));
+  } else {
+    uint32_t Same = 0;
+    for (int j = 0; j < 4; ++j) {
+      const uint8_t* Q = P + 3 * (Index + 8 * j);
+      const __m256i V = Load24x8(Q);
+      __m256i Before;
+      if (Index == 0 && j == 0) {
+        const __m256i Shifted = _mm256_permutevar8x32_epi32(V, _mm256_setr_epi32(0, 0, 1, 2, 3, 4, 5, 6));
+        Before = _mm256_blend_epi32(Shifted, Lanes<3>(Prev), 0x01);
+      } else {
+        Before = Load24x8(Q - 3);
+      }
+      Min = _mm256_min_epi32(Min, V);
+      Max = _mm256_max_epi32(Max, V);
+      Same |= Bits32(_mm256_cmpeq_epi32(V, Before)) << (8 * j);
+    }
+    return Same;
   }
-  if (Edge == 0) return C;
-  for (int j = 0; j < 4; ++j) {
-    C.Limit |= Bits32(_mm256_or_si256(_mm256_cmpeq_epi32(V[j], Lo), _mm256_cmpeq_epi32(V[j], Hi))) << (8 * j);
-    C.Outside |= Bits32(_mm256_or_si256(_mm256_cmpgt_epi32(Lo, V[j]), _mm256_cmpgt_epi32(V[j], Hi))) << (8 * j);
+}
+
+// The Limit and Outside bits of the 32 samples from Index.
+template <int SampleBytes>
+AVX2_INLINE void EdgeBits(const uint8_t* P, int64_t Index, __m256i Lo, __m256i Hi, uint32_t& Limit,
+                          uint32_t& Outside) {
+  if constexpr (SampleBytes == 2) {
+    const __m256i V0 = Load256(P + 2 * Index);
+    const __m256i V1 = Load256(P + 2 * Index + 32);
+    Limit = Bits16(_mm256_or_si256(_mm256_cmpeq_epi16(V0, Lo), _mm256_cmpeq_epi16(V0, Hi)),
+                   _mm256_or_si256(_mm256_cmpeq_epi16(V1, Lo), _mm256_cmpeq_epi16(V1, Hi)));
+    Outside = Bits16(_mm256_or_si256(_mm256_cmpgt_epi16(Lo, V0), _mm256_cmpgt_epi16(V0, Hi)),
+                     _mm256_or_si256(_mm256_cmpgt_epi16(Lo, V1), _mm256_cmpgt_epi16(V1, Hi)));
+  } else {
+    Limit = Outside = 0;
+    for (int j = 0; j < 4; ++j) {
+      const __m256i V = Load24x8(P + 3 * (Index + 8 * j));
+      Limit |= Bits32(_mm256_or_si256(_mm256_cmpeq_epi32(V, Lo), _mm256_cmpeq_epi32(V, Hi))) << (8 * j);
+      Outside |= Bits32(_mm256_or_si256(_mm256_cmpgt_epi32(Lo, V), _mm256_cmpgt_epi32(V, Hi))) << (8 * j);
+    }
   }
-  return C;
+}
+
+// Whether the record's extremes reach a limit: only then are its Limit and
+// Outside bits worth computing.
+template <int SampleBytes>
+AVX2_INLINE bool ReachesLimit(__m256i Min, __m256i Max, __m256i Lo, __m256i Hi) {
+  __m256i Reach;
+  if constexpr (SampleBytes == 2)
+    Reach = _mm256_or_si256(_mm256_or_si256(_mm256_cmpgt_epi16(Lo, Min), _mm256_cmpeq_epi16(Lo, Min)),
+                            _mm256_or_si256(_mm256_cmpgt_epi16(Max, Hi), _mm256_cmpeq_epi16(Max, Hi)));
+  else
+    Reach = _mm256_or_si256(_mm256_or_si256(_mm256_cmpgt_epi32(Lo, Min), _mm256_cmpeq_epi32(Lo, Min)),
+                            _mm256_or_si256(_mm256_cmpgt_epi32(Max, Hi), _mm256_cmpeq_epi32(Max, Hi)));
+  return !_mm256_testz_si256(Reach, Reach);
 }
 
 template <int SampleBytes>
@@ -173,42 +199,49 @@ AVX2_FUNCTION unsigned MasksAvx2(const uint8_t* Bytes, int64_t Count, int64_t Re
                                  int32_t Lo, int32_t Hi, const TRunMasks& Out) {
   // A record of fewer samples than one chunk is not worth the vectors.
   if (Count < 32) return MasksPortable<SampleBytes>(Bytes, Count, Records, Stride, Prev, Lo, Hi, Out);
-  __m256i VLo, VHi;
-  if constexpr (SampleBytes == 2) {
-    VLo = _mm256_set1_epi16(static_cast<int16_t>(Lo));
-    VHi = _mm256_set1_epi16(static_cast<int16_t>(Hi));
-  } else {
-    VLo = _mm256_set1_epi32(static_cast<int32_t>(static_cast<uint32_t>(Lo) << 8));
-    VHi = _mm256_set1_epi32(static_cast<int32_t>(static_cast<uint32_t>(Hi) << 8));
-  }
+  const __m256i VLo = Lanes<SampleBytes>(Lo);
+  const __m256i VHi = Lanes<SampleBytes>(Hi);
+  const __m256i Lowest = SampleBytes == 2 ? _mm256_set1_epi16(INT16_MAX) : _mm256_set1_epi32(INT32_MAX);
+  const __m256i Highest = SampleBytes == 2 ? _mm256_set1_epi16(INT16_MIN) : _mm256_set1_epi32(INT32_MIN);
   const int64_t Words = RunMaskWords(Count);
-  uint32_t AnyLimit = 0;
-  uint32_t AnyOutside = 0;
+  // The chunks of a record: whole ones, then the last 32 samples once more,
+  // of which the bits of those not yet done are kept.
+  const int64_t Whole = Count / 32 * 32;
+  const int64_t Overlap = Whole - (Count - 32);
+  uint64_t AnyLimit = 0;
+  uint64_t AnyOutside = 0;
   for (int64_t r = 0; r < Records; ++r) {
     const uint8_t* P = Bytes + r * Stride;
     const int32_t Before = r == 0 ? Prev : LoadSample<SampleBytes>(P - Stride + SampleBytes * (Count - 1));
     uint64_t* Same = Out.Same + r * Words;
     uint64_t* Limit = Out.Limit + r * Words;
     uint64_t* Outside = Out.Outside + r * Words;
-    const auto Store = [&](int64_t Index, const TChunk& C) {
-      Put32(Same, Index, C.Same);
-      Put32(Limit, Index, C.Limit);
-      Put32(Outside, Index, C.Outside);
-      AnyLimit |= C.Limit;
-      AnyOutside |= C.Outside;
-    };
+    __m256i Min = Lowest, Max = Highest;
     int64_t i = 0;
-    for (; i + 32 <= Count; i += 32)
-      Store(i, SampleBytes == 2 ? Chunk16(P, i, Before, VLo, VHi) : Chunk24(P, i, Before, VLo, VHi));
-    if (i < Count) {
-      // The last 32 samples once more, keeping the bits of those not yet done.
-      const int64_t From = Count - 32;
-      TChunk C = SampleBytes == 2 ? Chunk16(P, From, Before, VLo, VHi) : Chunk24(P, From, Before, VLo, VHi);
-      const auto Skip = static_cast<int>(i - From);
-      C.Same >>= Skip;
-      C.Limit >>= Skip;
-      C.Outside >>= Skip;
-      Store(i, C);
+    for (; i + 64 <= Count; i += 64) {
+      const uint32_t A = SameBits<SampleBytes>(P, i, Before, Min, Max);
+      Same[i / 64] = A | uint64_t{SameBits<SampleBytes>(P, i + 32, Before, Min, Max)} << 32;
+    }
+    if (i < Whole) Put32(Same, i, SameBits<SampleBytes>(P, i, Before, Min, Max));
+    if (Whole < Count) Put32(Same, Whole, SameBits<SampleBytes>(P, Count - 32, Before, Min, Max) >> Overlap);
+    std::fill(Limit, Limit + Words, 0);
+    std::fill(Outside, Outside + Words, 0);
+    if (ReachesLimit<SampleBytes>(Min, Max, VLo, VHi)) {
+      uint32_t L = 0, O = 0;
+      for (int64_t j = 0; j < Whole; j += 32) {
+        EdgeBits<SampleBytes>(P, j, VLo, VHi, L, O);
+        Put32(Limit, j, L);
+        Put32(Outside, j, O);
+      }
+      if (Whole < Count) {
+        EdgeBits<SampleBytes>(P, Count - 32, VLo, VHi, L, O);
+        Put32(Limit, Whole, L >> Overlap);
+        Put32(Outside, Whole, O >> Overlap);
+      }
+      for (int64_t w = 0; w < Words; ++w) {
+        AnyLimit |= Limit[w];
+        AnyOutside |= Outside[w];
+      }
     }
     Pad(Count, Same, Limit, Outside);
   }

@@ -35,52 +35,79 @@ int32_t TBlockView::Sample(int64_t Record, int64_t K) const {
 
 void WalkRuns(TTrack& T, const TSignalFacts& S, const TBlockView& B, const TTimeline& Time, int64_t ClipSamples) {
   const int64_t N = S.N;
-  // Ones between two changes that make a run long enough to count.
-  const int64_t Inner = S.KMin - 1;
-  // A change at sample K of record R: the run before it ends there.
-  const auto Change = [&](int64_t R, int64_t K) {
-    const int64_t At = (B.First + R) * N + K;
-    const int64_t Length = At - T.RunStart;
-    if (Length >= S.KMin || (Length >= ClipSamples && S.IsLimit(T.RunValue)))
-      T.Runs.push_back({T.RunStart, At, T.RunValue, false, false});
-    T.RunStart = At;
-    T.RunValue = B.Sample(R, K);
+  const int64_t First = B.First * N;  // the block's first sample
+  const int64_t KMin = S.KMin;
+  // Ones between two changes that make a run long enough to count; none can
+  // lie between the first and the last change of a word when that is 63 or more.
+  const int64_t Inner = KMin - 1;
+  const bool MayBeLong = Inner < 63;
+  // The run going on, kept in locals: a word of a live signal then costs a
+  // few register operations.
+  int64_t RunStart = T.RunStart;
+  bool RunLimit = T.RunLimit;
+  // The run's value: read from the block when the run starts in it, kept
+  // from the block before otherwise.
+  const auto Value = [&]() {
+    return RunStart >= First ? B.Sample((RunStart - First) / N, (RunStart - First) % N) : T.RunValue;
+  };
+  // The run before sample At ends there: kept when it may count.
+  const auto End = [&](int64_t At) {
+    const int64_t Length = At - RunStart;
+    if (Length >= KMin) {
+      T.Runs.push_back({RunStart, At, Value(), false, false});
+    } else if (RunLimit && Length >= ClipSamples) {
+      const int32_t V = Value();
+      if (S.IsLimit(V)) T.Runs.push_back({RunStart, At, V, false, false});
+    }
   };
   for (int64_t R = 0; R < B.Count; ++R) {
     const uint64_t* Same = B.Same + R * B.Words;
     const uint64_t* Limit = B.Limit + R * B.Words;
+    const int64_t Record = First + R * N;
+    // A record that does not continue the one before starts new runs.
+    const uint64_t Break = Record > 0 && Time.Breaks(R) ? 1 : 0;
     for (int64_t W = 0; W < B.Words; ++W) {
-      uint64_t X = Same[W];
-      // A record that does not continue the one before starts new runs.
-      if (W == 0 && B.First + R > 0 && Time.Breaks(R)) X &= ~uint64_t{1};
+      const uint64_t X = Same[W] & ~(W == 0 ? Break : 0);
       if (X == ~uint64_t{0}) continue;
       uint64_t Changes = ~X;
-      const int64_t Base = W * 64;
+      const uint64_t Limits = Limit[W];
+      const int64_t Base = Record + W * 64;
       const int FirstChange = std::countr_zero(Changes);
       const int LastChange = 63 - std::countl_zero(Changes);
-      bool Look = Limit[W] != 0;
-      if (!Look && FirstChange != LastChange && Inner < 63) {
-        if (Inner == 0) {
-          Look = true;
-        } else {
-          // The ones strictly between the first and the last change.
-          const uint64_t Between = X & ((uint64_t{1} << LastChange) - 1) & ~((uint64_t{2} << FirstChange) - 1);
-          Look = HasOnesRun(Between, static_cast<int>(Inner));
+      if (MayBeLong && FirstChange != LastChange &&
+          (Inner == 0 ||
+           // the ones strictly between the first and the last change
+           HasOnesRun(X & ((uint64_t{1} << LastChange) - 1) & ~((uint64_t{2} << FirstChange) - 1),
+                      static_cast<int>(Inner)))) {
+        for (; Changes != 0; Changes &= Changes - 1) {
+          const int Bit = std::countr_zero(Changes);
+          End(Base + Bit);
+          RunStart = Base + Bit;
+          RunLimit = ((Limits >> Bit) & 1) != 0;
         }
-      }
-      if (Look) {
-        for (; Changes != 0; Changes &= Changes - 1) Change(R, Base + std::countr_zero(Changes));
         continue;
       }
-      // Only the run that ends at the first change can count; the ones in
-      // between are short and off the limits, the last goes on.
-      Change(R, Base + FirstChange);
-      if (LastChange != FirstChange) {
-        T.RunStart = (B.First + R) * N + Base + LastChange;
-        T.RunValue = B.Sample(R, Base + LastChange);
+      // The run that ends at the first change may count; of the ones in
+      // between, only those that start on a limit sample (clipped); the
+      // last one goes on.
+      if (Base + FirstChange - RunStart >= KMin || RunLimit) End(Base + FirstChange);
+      RunLimit = false;
+      if (Limits != 0) {
+        for (uint64_t Starts = Changes & Limits & ~(uint64_t{1} << LastChange); Starts != 0; Starts &= Starts - 1) {
+          const int Bit = std::countr_zero(Starts);
+          RunStart = Base + Bit;
+          RunLimit = true;
+          End(Base + std::countr_zero(Changes & (~uint64_t{1} << Bit)));
+        }
+        RunLimit = ((Limits >> LastChange) & 1) != 0;
       }
+      RunStart = Base + LastChange;
     }
   }
+  // The run goes on into the next block, whose bytes will not hold its start.
+  T.RunValue = Value();
+  T.RunStart = RunStart;
+  T.RunLimit = RunLimit;
 }
 
 void CountLevels(TTrack& T, const TBlockView& B) {

@@ -133,6 +133,11 @@ TEST(Quality, PlantedRunsAreFoundWhereTheyLie) {
                                                                "24", "25", "26", "27", "28", "29"}),
        O, {"quality.flat record 1 signal 1 byte 1024"}, {"ffgg..", "..gg..", "--gg--"},
        "flat at 5 (1.3 uV) for 10 s from 04:05:06 (0 s)"},
+      {"EDF+D: an unreadable stamp breaks a run of 15 s into pieces shorter than 10 s",
+       testkit::Discontinuous(Planting({{0, 0, 3000, 5}}, EdfBytes::Valid(2, 200, 20)),
+                              {"0",  "1",  "2",  "3",  "4",  "1,5", "6",  "7",  "8",  "9",
+                               "10", "11", "12", "13", "14", "15",  "16", "17", "18", "19"}),
+       O, {}, {"....", "....", "----"}},
   };
   for (const TQualityCase& C : Cases) {
     SCOPED_TRACE(C.Name);
@@ -162,6 +167,53 @@ TEST(Quality, PlantedRunsAreFoundWhereTheyLie) {
       EXPECT_TRUE(RunMaskPathsAgree(P, S.Samples, L.SampleBytes, L.NrRecords, L.RecordBytes, 0, -2048, 2047));
     }
   }
+}
+
+TEST(Quality, EveryFindingCountsListedOrNot) {
+  // 25 clipped runs of 4 samples, one every 2 s: 20 listed, all counted in
+  // the total, the summary and the map.
+  std::vector<Planted> Runs;
+  for (int i = 0; i < 25; ++i) Runs.push_back({0, 400 * i + 10, 400 * i + 14, 2047});
+  TOpened O(Planting(Runs, EdfBytes::Valid(2, 200, 60)));
+  const TQualityReport R = CheckQuality(O.F, Epochs5());
+  EXPECT_EQ(R.Findings.size(), 20u);
+  EXPECT_EQ(R.TotalOf("quality.clipped"), 25);
+  ASSERT_EQ(R.Totals.size(), 1u);
+  EXPECT_EQ(R.Totals[0].Listed, 20);
+  const TQualitySignal& S = R.Signals[0];
+  EXPECT_EQ(S.ClippedSamples, 100);
+  EXPECT_EQ(S.Map, "cccccccccc..");
+  EXPECT_EQ(S.UsableEpochs, 2);
+  EXPECT_EQ(QualitySummaryLine(S), "signal 1 (Signal 1): usable 16 % of 12 epochs; flat 0 s; clipped 100 (0.8 %)");
+}
+
+TEST(QualityText, DurationsClockTimesAndTheSummaryLine) {
+  const struct {
+    double Seconds;
+    const char* Text;
+  } Durations[] = {{0.3, "0.3 s"},   {0.015, "0.015 s"},  {10, "10 s"},         {59.9999, "59.999 s"},
+                   {60, "1 min"},    {250, "4 min 10 s"}, {3600, "1 h"},        {7989, "2 h 13 min"},
+                   {90061, "25 h 1 min"}};
+  for (const auto& D : Durations) EXPECT_EQ(QualityDuration(D.Seconds), D.Text) << D.Seconds;
+  EXPECT_EQ(QualityFrom(7890, 0), "from 02:11:30 (7,890 s)");
+  EXPECT_EQ(QualityFrom(3599.5, 82800), "from 23:59:59 (3,599.5 s)");
+  EXPECT_EQ(QualityFrom(90061, 0), "from 01:01:01 (90,061 s)");
+  EXPECT_EQ(QualityFrom(12.25, -1), "from 12.25 s");
+  EXPECT_EQ(QualityValueText({-3, true, -0.04, 1, "uV"}), "-3 (0.0 uV)");
+  EXPECT_EQ(QualityValueText({-3, false, 0, 1, ""}), "-3");
+
+  TQualitySignal S;
+  S.Index = 2;
+  S.Label = "EEG C3-M2";
+  S.Role = TQualityRole::Waveform;
+  S.Epochs = 960;
+  S.UsableEpochs = 682;
+  S.FlatSeconds = 7989;
+  EXPECT_EQ(QualitySummaryLine(S), "signal 3 (EEG C3-M2): usable 71 % of 960 epochs; flat 2 h 13 min; clipped 0");
+  EXPECT_TRUE(QualitySummaryWanted(S));
+  S.UsableEpochs = 960;
+  S.FlatSeconds = 0;
+  EXPECT_FALSE(QualitySummaryWanted(S));
 }
 
 }  // namespace
