@@ -54,11 +54,12 @@ public:
   TState(const TCustomEDFFile& F, const TQualityOptions& O)
       : Options(O),
         RecordNs(RecordDurationNs(F)),
-        TailNs(std::max<int64_t>(1, std::llround(O.TailSeconds * 1e9))),
-        DeadNs(std::max<int64_t>(1, std::llround(O.DeadSeconds * 1e9))),
+        TailNs(QualityNs(O.TailSeconds)),
+        DeadNs(QualityNs(O.DeadSeconds)),
         Facts(SignalFactsOf(F, O, RecordNs)),
         Tracks(Facts.size()),
         Time(F, O, RecordNs, Facts.size()) {
+    Options.ClipSamples = std::max<int64_t>(1, O.ClipSamples);
     bool AnyOrdinary = false;
     for (const TSignalFacts& S : Facts) {
       if (S.Waveform()) Waveforms.push_back(static_cast<size_t>(S.Index));
@@ -128,7 +129,7 @@ public:
                                    {Masks.data(), Masks.data() + Size, Masks.data() + 2 * Size});
     if ((Hits & rhOutside) != 0 && S.HasLimits) {
       T.Outside = true;
-      MarkOutside(Time, S, B);
+      if (Time.Timed()) MarkOutside(Time, S, B);
     }
     if (!T.Changed)
       T.Changed = std::any_of(B.Same, B.Same + Size, [](uint64_t W) { return W != ~uint64_t{0}; });

@@ -185,6 +185,8 @@ void CountLevels(TTrack& T, const TBlockView& B);
 // Marks the epochs that hold a sample outside the digital limits.
 void MarkOutside(TTimeline& Time, const TSignalFacts& S, const TBlockView& B);
 
+// A threshold in nanoseconds: at least 1, at most 10^9 s.
+int64_t QualityNs(double Seconds);
 // The record duration in nanoseconds, exact for the header's decimal text;
 // 0 when it is not a positive number.
 int64_t RecordDurationNs(const TCustomEDFFile& F);

@@ -42,9 +42,12 @@ bool IsEventLabel(const std::string& Label) {
 
 int64_t CeilDiv(Wide A, Wide B) { return static_cast<int64_t>((A + B - 1) / B); }
 
-int64_t Nanoseconds(double Seconds) { return std::max<int64_t>(1, std::llround(Seconds * 1e9)); }
-
 }  // namespace
+
+int64_t QualityNs(double Seconds) {
+  if (!(Seconds > 0)) return 1;
+  return Seconds >= 1e9 ? int64_t{1000000000} * 1000000000 : std::max<int64_t>(1, std::llround(Seconds * 1e9));
+}
 
 int64_t RecordDurationNs(const TCustomEDFFile& F) {
   const std::string Text = Trim(F.FileInfo()->OriginalHeader()[gfSampleRecDuration]);
@@ -87,8 +90,8 @@ std::vector<TSignalFacts> SignalFactsOf(const TCustomEDFFile& F, const TQualityO
   std::vector<TSignalFacts> All;
   int64_t Offset = 0;
   const int64_t SampleBytes = F.SampleBytes();
-  const int64_t FlatNs = Nanoseconds(Options.FlatSeconds);
-  const int64_t StretchNs = std::min(Nanoseconds(Options.TailSeconds), Nanoseconds(Options.DeadSeconds));
+  const int64_t FlatNs = QualityNs(Options.FlatSeconds);
+  const int64_t StretchNs = std::min(QualityNs(Options.TailSeconds), QualityNs(Options.DeadSeconds));
   for (int s = 0; s < F.SignalCount(); ++s) {
     const TCustomEDFSignalInfo& Info = *F.GetSignal(s);
     TSignalFacts S;

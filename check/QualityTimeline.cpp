@@ -55,7 +55,7 @@ bool IsPlus(const std::string& Reserved) {
 
 TTimeline::TTimeline(const TCustomEDFFile& F, const TQualityOptions& Options, int64_t RecordNs, size_t Signals)
     : FRecordNs(RecordNs),
-      FEpochNs(std::max<int64_t>(1, std::llround(Options.EpochSeconds * 1e9))),
+      FEpochNs(QualityNs(Options.EpochSeconds)),
       FMaxEpochs(std::max<int64_t>(1, std::min(MaxEpochs, MaxMapBytes / static_cast<int64_t>(Signals + 1)))) {
   FMaps.resize(Signals);
   FDuration = TExactTime{RecordNs / 1000000000, RecordNs % 1000000000 * 1000000000};

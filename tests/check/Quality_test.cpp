@@ -13,6 +13,7 @@
 #include "edf/uEDF.h"
 #include "testkit/EdfBytes.h"
 #include "testkit/PlantedRuns.h"
+#include "testkit/RealFiles.h"
 
 using testkit::EdfBytes;
 using testkit::Planted;
@@ -214,6 +215,29 @@ TEST(QualityText, DurationsClockTimesAndTheSummaryLine) {
   S.UsableEpochs = 960;
   S.FlatSeconds = 0;
   EXPECT_FALSE(QualitySummaryWanted(S));
+}
+
+TEST(Quality, RealFilesFromOtherProjectsGiveNoFalseAlarm) {
+  // Their longest run in a waveform signal lasts 5 s (a square wave of two
+  // levels), no sample touches a limit and none leaves the digital range:
+  // nothing to report, and every ordinary signal's epochs usable.
+  const std::string Dir = testkit::RealTestDataDir();
+  if (Dir.empty()) GTEST_SKIP() << "no real test data folder (../shared/testdata/real)";
+  for (const testkit::RealFile& Real : testkit::RealFiles()) {
+    const std::string Path = Dir + "/" + Real.Name;
+    SCOPED_TRACE(Path);
+    const std::string Before = testkit::ReadFileBytes(Path);
+    TEDFFile F;
+    F.SetFileName(Path);
+    F.SetReadOnly(true);
+    F.SetActive(true);
+    const TQualityReport R = CheckQuality(F, {}, {}, TScanSource::Map);
+    EXPECT_TRUE(R.Findings.empty()) << R.Findings.front().Message;
+    // Only the hypnogram, annotations alone in records of 0 s, is not read.
+    EXPECT_EQ(R.Complete, Real.Name != "sleepedf_hypnogram.edf");
+    for (const TQualitySignal& S : R.Signals) EXPECT_EQ(S.UsableEpochs, S.Epochs) << S.Label;
+    EXPECT_EQ(testkit::ReadFileBytes(Path), Before);
+  }
 }
 
 }  // namespace
