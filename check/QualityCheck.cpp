@@ -50,6 +50,7 @@ public:
   TTally Tail, Dead;
   int64_t RecordsSeen = 0;
   std::vector<uint64_t> Masks;
+  std::vector<uint8_t> Calm;
 
   TState(const TCustomEDFFile& F, const TQualityOptions& O)
       : Options(O),
@@ -113,9 +114,11 @@ public:
     B.Words = RunMaskWords(S.N);
     const auto Size = static_cast<size_t>(Count * B.Words);
     if (Masks.size() < 3 * Size) Masks.resize(3 * Size);
+    if (Calm.size() < static_cast<size_t>(Count)) Calm.resize(static_cast<size_t>(Count));
     B.Same = Masks.data();
     B.Limit = Masks.data() + Size;
     B.Outside = Masks.data() + 2 * Size;
+    B.Calm = Calm.data();
     if (!T.Started) {
       // The first sample of the file starts the first run and equals itself.
       T.Started = true;
@@ -126,7 +129,7 @@ public:
     const int32_t Lo = S.HasLimits ? S.DigiMin : INT32_MIN;
     const int32_t Hi = S.HasLimits ? S.DigiMax : INT32_MAX;
     const unsigned Hits = RunMasks(B.Bytes, S.N, B.SampleBytes, Count, B.RecordBytes, T.Last, Lo, Hi,
-                                   {Masks.data(), Masks.data() + Size, Masks.data() + 2 * Size});
+                                   {Masks.data(), Masks.data() + Size, Masks.data() + 2 * Size, Calm.data()});
     if ((Hits & rhOutside) != 0 && S.HasLimits) {
       T.Outside = true;
       if (Time.Timed()) MarkOutside(Time, S, B);

@@ -172,6 +172,7 @@ struct TBlockView {
   const uint64_t* Same = nullptr;
   const uint64_t* Limit = nullptr;
   const uint64_t* Outside = nullptr;
+  const uint8_t* Calm = nullptr;
 
   int32_t Sample(int64_t Record, int64_t K) const;  // Record counted in the block
 };

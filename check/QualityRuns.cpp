@@ -40,6 +40,24 @@ void Pad(int64_t Count, uint64_t* Same, uint64_t* Limit, uint64_t* Outside) {
   Outside[Last] &= ~Beyond;
 }
 
+// The 32 Same bits of the samples from Index of a record.
+uint32_t Bits32At(const uint64_t* Words, int64_t Index) {
+  const uint64_t Low = Words[Index / 64] >> (Index % 64);
+  const uint64_t High = Index % 64 > 32 ? Words[Index / 64 + 1] << (64 - Index % 64) : 0;
+  return static_cast<uint32_t>(Low | High);
+}
+
+// See TRunMasks::Calm: the chunks are those of 32 samples from 0, 32, ...
+// and the last 32 samples of the record.
+uint8_t CalmRecord(int64_t Count, const uint64_t* Same, const uint64_t* Limit, const uint64_t* Outside) {
+  if (Count < 32) return 0;
+  for (int64_t w = 0; w < RunMaskWords(Count); ++w)
+    if (Limit[w] != 0 || Outside[w] != 0) return 0;
+  for (int64_t i = 0; i + 32 <= Count; i += 32)
+    if (Bits32At(Same, i) == 0xFFFFFFFFu) return 0;
+  return Bits32At(Same, Count - 32) != 0xFFFFFFFFu ? 1 : 0;
+}
+
 template <int SampleBytes>
 unsigned MasksPortable(const uint8_t* Bytes, int64_t Count, int64_t Records, int64_t Stride, int32_t Prev,
                        int32_t Lo, int32_t Hi, const TRunMasks& Out) {
@@ -69,6 +87,7 @@ unsigned MasksPortable(const uint8_t* Bytes, int64_t Count, int64_t Records, int
       AnyOutside |= O;
     }
     Pad(Count, Same, Limit, Outside);
+    Out.Calm[r] = CalmRecord(Count, Same, Limit, Outside);
   }
   return (AnyLimit != 0 ? rhLimit : 0u) | (AnyOutside != 0 ? rhOutside : 0u);
 }
@@ -118,17 +137,17 @@ AVX2_INLINE __m256i Lanes(int32_t V) {
     return _mm256_set1_epi32(static_cast<int32_t>(static_cast<uint32_t>(V) << 8));
 }
 
-// The Same bits of the 32 samples from Index, Prev standing before them when
-// Index is 0 (otherwise the sample before is read from the record); the
+// The Same bits of the 32 samples from Index, Prev standing before them at
+// the start of the record (otherwise the sample before is read from it); the
 // samples are folded into the record's running Min and Max.
-template <int SampleBytes>
+template <int SampleBytes, bool AtStart>
 AVX2_INLINE uint32_t SameBits(const uint8_t* P, int64_t Index, int32_t Prev, __m256i& Min, __m256i& Max) {
   if constexpr (SampleBytes == 2) {
     const uint8_t* Q = P + 2 * Index;
     const __m256i V0 = Load256(Q);
     const __m256i V1 = Load256(Q + 32);
     __m256i P0;
-    if (Index == 0) {
+    if constexpr (AtStart) {
       // Prev, then the first 15 samples: each 128-bit half shifted by one
       // lane, the lane that crosses the halves taken from its neighbour.
       const __m256i Across = _mm256_permute2x128_si256(_mm256_set1_epi16(static_cast<int16_t>(Prev)), V0, 0x21);
@@ -145,7 +164,7 @@ AVX2_INLINE uint32_t SameBits(const uint8_t* P, int64_t Index, int32_t Prev, __m
       const uint8_t* Q = P + 3 * (Index + 8 * j);
       const __m256i V = Load24x8(Q);
       __m256i Before;
-      if (Index == 0 && j == 0) {
+      if (AtStart && j == 0) {
         const __m256i Shifted = _mm256_permutevar8x32_epi32(V, _mm256_setr_epi32(0, 0, 1, 2, 3, 4, 5, 6));
         Before = _mm256_blend_epi32(Shifted, Lanes<3>(Prev), 0x01);
       } else {
@@ -217,16 +236,34 @@ AVX2_FUNCTION unsigned MasksAvx2(const uint8_t* Bytes, int64_t Count, int64_t Re
     uint64_t* Limit = Out.Limit + r * Words;
     uint64_t* Outside = Out.Outside + r * Words;
     __m256i Min = Lowest, Max = Highest;
+    // The first chunk takes Before from the record before; the others read
+    // theirs from the record. Quiet gathers the chunks without a change.
+    uint32_t Low = SameBits<SampleBytes, true>(P, 0, Before, Min, Max);
+    uint32_t Quiet = 0;
     int64_t i = 0;
     for (; i + 64 <= Count; i += 64) {
-      const uint32_t A = SameBits<SampleBytes>(P, i, Before, Min, Max);
-      Same[i / 64] = A | uint64_t{SameBits<SampleBytes>(P, i + 32, Before, Min, Max)} << 32;
+      const uint32_t High = SameBits<SampleBytes, false>(P, i + 32, Before, Min, Max);
+      Quiet |= (Low == 0xFFFFFFFFu) | (High == 0xFFFFFFFFu);
+      Same[i / 64] = Low | uint64_t{High} << 32;
+      Limit[i / 64] = 0;
+      Outside[i / 64] = 0;
+      if (i + 96 <= Count) Low = SameBits<SampleBytes, false>(P, i + 64, Before, Min, Max);
     }
-    if (i < Whole) Put32(Same, i, SameBits<SampleBytes>(P, i, Before, Min, Max));
-    if (Whole < Count) Put32(Same, Whole, SameBits<SampleBytes>(P, Count - 32, Before, Min, Max) >> Overlap);
-    std::fill(Limit, Limit + Words, 0);
-    std::fill(Outside, Outside + Words, 0);
-    if (ReachesLimit<SampleBytes>(Min, Max, VLo, VHi)) {
+    if (i < Whole) {
+      Quiet |= Low == 0xFFFFFFFFu;
+      Same[i / 64] = Low;
+      Limit[i / 64] = 0;
+      Outside[i / 64] = 0;
+    }
+    if (Whole < Count) {
+      if (Whole % 64 == 0) Limit[Whole / 64] = Outside[Whole / 64] = 0;
+      const uint32_t Last = SameBits<SampleBytes, false>(P, Count - 32, Before, Min, Max);
+      Quiet |= Last == 0xFFFFFFFFu;
+      Put32(Same, Whole, Last >> Overlap);
+    }
+    const bool Reaches = ReachesLimit<SampleBytes>(Min, Max, VLo, VHi);
+    Out.Calm[r] = Quiet == 0 && !Reaches ? 1 : 0;
+    if (Reaches) {
       uint32_t L = 0, O = 0;
       for (int64_t j = 0; j < Whole; j += 32) {
         EdgeBits<SampleBytes>(P, j, VLo, VHi, L, O);
@@ -308,16 +345,19 @@ bool RunMaskPathsAgree(const uint8_t* Bytes, int64_t Count, int SampleBytes, int
                        int32_t Prev, int32_t Lo, int32_t Hi) {
   if (Count <= 0 || Records <= 0) return true;
   const auto Size = static_cast<size_t>(RunMaskWords(Count) * Records);
+  const auto NrRecords = static_cast<size_t>(Records);
   std::vector<uint64_t> Want(3 * Size), Got(3 * Size);
-  const TRunMasks WantMasks{Want.data(), Want.data() + Size, Want.data() + 2 * Size};
-  const TRunMasks GotMasks{Got.data(), Got.data() + Size, Got.data() + 2 * Size};
+  std::vector<uint8_t> WantCalm(NrRecords), GotCalm(NrRecords);
+  const TRunMasks WantMasks{Want.data(), Want.data() + Size, Want.data() + 2 * Size, WantCalm.data()};
+  const TRunMasks GotMasks{Got.data(), Got.data() + Size, Got.data() + 2 * Size, GotCalm.data()};
   const unsigned WantHits =
       RunMasksWith(TFoldPath::Portable, Bytes, Count, SampleBytes, Records, Stride, Prev, Lo, Hi, WantMasks);
   for (const TFoldPath Path : {TFoldPath::Avx2}) {
     if (!FoldPathAvailable(Path)) continue;
     std::fill(Got.begin(), Got.end(), 0x5A5A5A5A5A5A5A5Au);  // no bit may be left as it was
+    std::fill(GotCalm.begin(), GotCalm.end(), uint8_t{0x5A});
     if (RunMasksWith(Path, Bytes, Count, SampleBytes, Records, Stride, Prev, Lo, Hi, GotMasks) != WantHits ||
-        Got != Want)
+        Got != Want || GotCalm != WantCalm)
       return false;
   }
   return true;

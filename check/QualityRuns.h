@@ -22,6 +22,11 @@ struct TRunMasks {
   uint64_t* Same;     // the sample equals the one before it
   uint64_t* Limit;    // the sample equals Lo or Hi
   uint64_t* Outside;  // the sample is below Lo or above Hi
+  // One byte per record: 1 when the record holds 32 samples or more, every
+  // 32 consecutive samples of it change value somewhere (so no run inside
+  // it is 64 samples long) and none is on or beyond a limit: the walk over
+  // the masks then needs only the record's first and last change.
+  uint8_t* Calm;
 };
 
 inline constexpr int64_t RunMaskWords(int64_t Count) { return (Count + 63) / 64; }

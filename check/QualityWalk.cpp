@@ -33,6 +33,29 @@ int32_t TBlockView::Sample(int64_t Record, int64_t K) const {
   return static_cast<int32_t>(U << 8) >> 8;
 }
 
+namespace {
+
+// The run [Start, End) of T's signal ends: kept when it may count (long
+// enough for a stretch or a flat line, or a clipped run at a limit). Its
+// value is read from the block when it starts there, or is the one carried
+// over from the block before. Out of line and given everything by value, so
+// that the walk's own state stays in registers.
+[[gnu::noinline]] void EndRun(TTrack& T, const TSignalFacts& S, const TBlockView& B, int64_t First, int64_t Start,
+                              int64_t End, bool AtLimit, int64_t ClipSamples) {
+  const auto Value = [&] {
+    return Start >= First ? B.Sample((Start - First) / S.N, (Start - First) % S.N) : T.RunValue;
+  };
+  const int64_t Length = End - Start;
+  if (Length >= S.KMin) {
+    T.Runs.push_back({Start, End, Value(), false, false});
+  } else if (AtLimit && Length >= ClipSamples) {
+    const int32_t V = Value();
+    if (S.IsLimit(V)) T.Runs.push_back({Start, End, V, false, false});
+  }
+}
+
+}  // namespace
+
 void WalkRuns(TTrack& T, const TSignalFacts& S, const TBlockView& B, const TTimeline& Time, int64_t ClipSamples) {
   const int64_t N = S.N;
   const int64_t First = B.First * N;  // the block's first sample
@@ -41,32 +64,30 @@ void WalkRuns(TTrack& T, const TSignalFacts& S, const TBlockView& B, const TTime
   // lie between the first and the last change of a word when that is 63 or more.
   const int64_t Inner = KMin - 1;
   const bool MayBeLong = Inner < 63;
-  // The run going on, kept in locals: a word of a live signal then costs a
-  // few register operations.
+  // The run going on: where it started, and whether that sample hit a limit.
   int64_t RunStart = T.RunStart;
   bool RunLimit = T.RunLimit;
-  // The run's value: read from the block when the run starts in it, kept
-  // from the block before otherwise.
-  const auto Value = [&]() {
-    return RunStart >= First ? B.Sample((RunStart - First) / N, (RunStart - First) % N) : T.RunValue;
-  };
-  // The run before sample At ends there: kept when it may count.
-  const auto End = [&](int64_t At) {
-    const int64_t Length = At - RunStart;
-    if (Length >= KMin) {
-      T.Runs.push_back({RunStart, At, Value(), false, false});
-    } else if (RunLimit && Length >= ClipSamples) {
-      const int32_t V = Value();
-      if (S.IsLimit(V)) T.Runs.push_back({RunStart, At, V, false, false});
-    }
-  };
-  for (int64_t R = 0; R < B.Count; ++R) {
-    const uint64_t* Same = B.Same + R * B.Words;
-    const uint64_t* Limit = B.Limit + R * B.Words;
+  const uint64_t* Same = B.Same;
+  const uint64_t* Limit = B.Limit;
+  const int64_t Words = B.Words;
+  // A calm record (see TRunMasks) holds no run of 64 samples or more and no
+  // sample at a limit: when only such runs can count, what matters is the
+  // run that comes in and the one that goes out.
+  const bool Quick = KMin >= 64;
+  for (int64_t R = 0; R < B.Count; ++R, Same += Words, Limit += Words) {
     const int64_t Record = First + R * N;
     // A record that does not continue the one before starts new runs.
     const uint64_t Break = Record > 0 && Time.Breaks(R) ? 1 : 0;
-    for (int64_t W = 0; W < B.Words; ++W) {
+    if (Quick && B.Calm[R] != 0) {
+      const int64_t At = Record + std::countr_zero(~Same[0] | Break);
+      if (At - RunStart >= KMin || RunLimit) EndRun(T, S, B, First, RunStart, At, RunLimit, ClipSamples);
+      int64_t W = Words - 1;
+      while (Same[W] == ~uint64_t{0}) --W;  // a last word of a few samples may hold no change
+      RunStart = Record + W * 64 + 63 - std::countl_zero(~Same[W]);
+      RunLimit = false;
+      continue;
+    }
+    for (int64_t W = 0; W < Words; ++W) {
       const uint64_t X = Same[W] & ~(W == 0 ? Break : 0);
       if (X == ~uint64_t{0}) continue;
       uint64_t Changes = ~X;
@@ -81,7 +102,7 @@ void WalkRuns(TTrack& T, const TSignalFacts& S, const TBlockView& B, const TTime
                       static_cast<int>(Inner)))) {
         for (; Changes != 0; Changes &= Changes - 1) {
           const int Bit = std::countr_zero(Changes);
-          End(Base + Bit);
+          EndRun(T, S, B, First, RunStart, Base + Bit, RunLimit, ClipSamples);
           RunStart = Base + Bit;
           RunLimit = ((Limits >> Bit) & 1) != 0;
         }
@@ -90,14 +111,14 @@ void WalkRuns(TTrack& T, const TSignalFacts& S, const TBlockView& B, const TTime
       // The run that ends at the first change may count; of the ones in
       // between, only those that start on a limit sample (clipped); the
       // last one goes on.
-      if (Base + FirstChange - RunStart >= KMin || RunLimit) End(Base + FirstChange);
+      if (Base + FirstChange - RunStart >= KMin || RunLimit)
+        EndRun(T, S, B, First, RunStart, Base + FirstChange, RunLimit, ClipSamples);
       RunLimit = false;
       if (Limits != 0) {
         for (uint64_t Starts = Changes & Limits & ~(uint64_t{1} << LastChange); Starts != 0; Starts &= Starts - 1) {
           const int Bit = std::countr_zero(Starts);
-          RunStart = Base + Bit;
-          RunLimit = true;
-          End(Base + std::countr_zero(Changes & (~uint64_t{1} << Bit)));
+          EndRun(T, S, B, First, Base + Bit, Base + std::countr_zero(Changes & (~uint64_t{1} << Bit)), true,
+                 ClipSamples);
         }
         RunLimit = ((Limits >> LastChange) & 1) != 0;
       }
@@ -105,7 +126,7 @@ void WalkRuns(TTrack& T, const TSignalFacts& S, const TBlockView& B, const TTime
     }
   }
   // The run goes on into the next block, whose bytes will not hold its start.
-  T.RunValue = Value();
+  if (RunStart >= First) T.RunValue = B.Sample((RunStart - First) / N, (RunStart - First) % N);
   T.RunStart = RunStart;
   T.RunLimit = RunLimit;
 }

@@ -53,29 +53,45 @@ struct TRunCase {
   int32_t Prev, Lo, Hi;
   std::vector<TPlant> Planted;
   std::vector<int64_t> Same, Limit, Outside;
+  std::vector<uint8_t> Calm;  // per record
 };
+
+// Samples [From, To) all at Value.
+std::vector<TPlant> Hold(int64_t From, int64_t To, int32_t Value) {
+  std::vector<TPlant> Out;
+  for (int64_t i = From; i < To; ++i) Out.push_back({i, Value});
+  return Out;
+}
+
+std::vector<int64_t> Range(int64_t From, int64_t To) {
+  std::vector<int64_t> Out;
+  for (int64_t i = From; i < To; ++i) Out.push_back(i);
+  return Out;
+}
 
 TEST(QualityRuns, BothPathsMarkThePlantedSamples) {
   const int32_t L16 = -2048, H16 = 2047, L24 = -8000000, H24 = 8000000;
   const TRunCase Cases[] = {
-      {"the first sample equals the one before the block", 2, 40, 1, -500, L16, H16, {}, {0}, {}, {}},
-      {"a run of four in one 16-bit chunk", 2, 32, 1, 7, L16, H16, {{3, 9}, {4, 9}, {5, 9}, {6, 9}}, {4, 5, 6}, {}, {}},
-      {"a run across the two halves of a word", 2, 64, 1, 7, L16, H16, {{31, 0}, {32, 0}, {33, 0}}, {32, 33}, {}, {}},
-      {"a run across a record boundary", 2, 33, 2, 7, L16, H16, {{32, 5}, {33, 5}}, {33}, {}, {}},
+      {"the first sample equals the one before the block", 2, 40, 1, -500, L16, H16, {}, {0}, {}, {}, {1}},
+      {"a run of four in one 16-bit chunk", 2, 32, 1, 7, L16, H16, {{3, 9}, {4, 9}, {5, 9}, {6, 9}}, {4, 5, 6}, {}, {}, {1}},
+      {"a run across the two halves of a word", 2, 64, 1, 7, L16, H16, {{31, 0}, {32, 0}, {33, 0}}, {32, 33}, {}, {}, {1}},
+      {"a run across a record boundary", 2, 33, 2, 7, L16, H16, {{32, 5}, {33, 5}}, {33}, {}, {}, {1, 1}},
       {"the last, overlapped chunk of a record", 2, 250, 2, 7, L16, H16,
        {{247, H16}, {248, H16}, {249, H16}, {250, L16}, {499, L16 - 1}},
-       {248, 249}, {247, 248, 249, 250}, {499}},
+       {248, 249}, {247, 248, 249, 250}, {499}, {0, 0}},
       {"limits and beyond at the 16-bit ends", 2, 65, 1, 7, -32768, 32767, {{0, -32768}, {64, 32767}}, {},
-       {0, 64}, {}},
+       {0, 64}, {}, {0}},
       {"below a chunk: the portable loop", 2, 31, 3, 7, L16, H16, {{30, 4000}, {31, 4000}, {62, L16}}, {31}, {62},
-       {30, 31}},
-      {"a 24-bit run across the vectors of a chunk", 3, 40, 1, 7, L24, H24, {{7, 1}, {8, 1}, {9, 1}}, {8, 9}, {}, {}},
+       {30, 31}, {0, 0, 0}},
+      {"a 24-bit run across the vectors of a chunk", 3, 40, 1, 7, L24, H24, {{7, 1}, {8, 1}, {9, 1}}, {8, 9}, {}, {}, {1}},
       {"24-bit limits, beyond and the first sample", 3, 100, 2, -500, L24, H24,
        {{0, -500}, {50, H24}, {51, H24 + 1}, {150, L24}, {199, -8388608}},
-       {0}, {50, 150}, {51, 199}},
-      {"24-bit records of one sample", 3, 1, 5, 3, L24, H24, {{2, -499}, {4, H24}}, {2}, {4}, {}},
+       {0}, {50, 150}, {51, 199}, {0, 0}},
+      {"24-bit records of one sample", 3, 1, 5, 3, L24, H24, {{2, -499}, {4, H24}}, {2}, {4}, {}, {0, 0, 0, 0, 0}},
+      {"32 samples without a change: not calm", 2, 96, 2, 7, L16, H16, Hold(126, 167, 9), Range(127, 167), {}, {},
+       {1, 0}},
       {"limits beyond the sample range clamp to it", 2, 48, 1, 7, -40000, 40000, {{10, 32767}, {11, 32767}}, {11},
-       {10, 11}, {}},
+       {10, 11}, {}, {0}},
   };
   for (const TRunCase& C : Cases) {
     const int Offset = 3;
@@ -86,11 +102,13 @@ TEST(QualityRuns, BothPathsMarkThePlantedSamples) {
       SCOPED_TRACE(std::string(C.Name) + (P == TFoldPath::Avx2 ? ", AVX2" : ", portable"));
       const auto Size = static_cast<size_t>(RunMaskWords(C.Count) * C.Records);
       std::vector<uint64_t> Same(Size, 0x5A), Limit(Size, 0x5A), Outside(Size, 0x5A);
+      std::vector<uint8_t> Calm(static_cast<size_t>(C.Records), 0x5A);
       const unsigned Hits = RunMasksWith(P, Bytes.data() + Offset, C.Count, C.Width, C.Records, Stride, C.Prev, C.Lo,
-                                         C.Hi, {Same.data(), Limit.data(), Outside.data()});
+                                         C.Hi, {Same.data(), Limit.data(), Outside.data(), Calm.data()});
       EXPECT_EQ(SetBits(Same, C.Count, C.Records), C.Same);
       EXPECT_EQ(SetBits(Limit, C.Count, C.Records), C.Limit);
       EXPECT_EQ(SetBits(Outside, C.Count, C.Records), C.Outside);
+      EXPECT_EQ(Calm, C.Calm);
       EXPECT_EQ(Hits, (C.Limit.empty() ? 0u : unsigned{rhLimit}) | (C.Outside.empty() ? 0u : unsigned{rhOutside}));
       // The bits past the samples belong to no run.
       if (C.Count % 64 != 0) {
