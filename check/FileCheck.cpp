@@ -46,10 +46,12 @@ void CheckData(TEDFFile& F, TFileReport& R, const TCheckRequest& Request, const 
                                : QualityReads   ? Quality->Layout()
                                                 : RecordLayoutOf(F);
   TMinMaxFold Fold(Layout);
+  // The quality pass meets every sample and gives the extremes on the way.
+  const bool FoldInQuality = MinMax && QualityReads;
   if (MinMax || ConformanceReads || QualityReads) {
     std::vector<TRecordVisitor*> Visitors;
     if (ConformanceReads) Visitors.push_back(Conformance.get());
-    if (MinMax) Visitors.push_back(&Fold);
+    if (MinMax && !FoldInQuality) Visitors.push_back(&Fold);
     if (QualityReads) Visitors.push_back(Quality.get());
     const auto Told = [&](int64_t Done, int64_t N) {
       if (Progress) Progress(ProgressPercent(Done, N));
@@ -78,8 +80,9 @@ void CheckData(TEDFFile& F, TFileReport& R, const TCheckRequest& Request, const 
     R.MinMaxError = Outcome.Error;
     return;
   }
-  R.MinMaxLines = BuildMinMaxReport(F, Fold.Result());
-  const TFindings Found = MinMaxFindings(F, Fold.Result());
+  const TMinMaxResult Extremes = FoldInQuality ? Quality->MinMax() : Fold.Result();
+  R.MinMaxLines = BuildMinMaxReport(F, Extremes);
+  const TFindings Found = MinMaxFindings(F, Extremes);
   R.Findings.insert(R.Findings.end(), Found.begin(), Found.end());
   R.MinMaxRun = true;
 }

@@ -51,6 +51,12 @@ public:
   int64_t RecordsSeen = 0;
   std::vector<uint64_t> Masks;
   std::vector<uint8_t> Calm;
+  std::vector<int32_t> Extremes;  // of each record of the block: minima, then maxima
+  // The extremes of the ordinary signals from the run masks; the other
+  // signals (annotations) folded as the min/max check folds them.
+  TMinMaxResult Found;
+  TRecordLayout OthersLayout;
+  std::unique_ptr<TMinMaxFold> Others;
 
   TState(const TCustomEDFFile& F, const TQualityOptions& O)
       : Options(O),
@@ -77,6 +83,15 @@ public:
     if (Layout.NrRecords == 0) WhyNot = "the file holds no complete data record";
     else if (!AnyOrdinary) WhyNot = "the file holds no ordinary signal";
     Wants = WhyNot.empty();
+    const size_t Ns = Layout.Signals.size();
+    Found.FoundMin.assign(Ns, FoundMinStart);
+    Found.FoundMax.assign(Ns, FoundMaxStart);
+    Found.MinRecord.assign(Ns, -1);
+    Found.MaxRecord.assign(Ns, -1);
+    OthersLayout = Layout;
+    for (const TSignalFacts& S : Facts)
+      if (S.Ordinary()) OthersLayout.Signals[static_cast<size_t>(S.Index)].Samples = 0;
+    Others = std::make_unique<TMinMaxFold>(OthersLayout);
   }
 
   int64_t ByteOf(const TSignalFacts& S, int64_t Sample) const {
@@ -90,6 +105,7 @@ public:
 
   void Block(int64_t First, int64_t Count, const uint8_t* Bytes) {
     Time.Block(First, Count, Bytes, Layout.RecordBytes, AnnotationOffset, AnnotationBytes);
+    Others->OnRecords(First, Count, Layout.RecordBytes, Layout.HeaderBytes + First * Layout.RecordBytes, Bytes);
     for (const TSignalFacts& S : Facts)
       if (S.Ordinary()) Track(S, First, Count, Bytes);
     if (!Waveforms.empty()) {
@@ -115,6 +131,7 @@ public:
     const auto Size = static_cast<size_t>(Count * B.Words);
     if (Masks.size() < 3 * Size) Masks.resize(3 * Size);
     if (Calm.size() < static_cast<size_t>(Count)) Calm.resize(static_cast<size_t>(Count));
+    if (Extremes.size() < 2 * static_cast<size_t>(Count)) Extremes.resize(2 * static_cast<size_t>(Count));
     B.Same = Masks.data();
     B.Limit = Masks.data() + Size;
     B.Outside = Masks.data() + 2 * Size;
@@ -129,7 +146,20 @@ public:
     const int32_t Lo = S.HasLimits ? S.DigiMin : INT32_MIN;
     const int32_t Hi = S.HasLimits ? S.DigiMax : INT32_MAX;
     const unsigned Hits = RunMasks(B.Bytes, S.N, B.SampleBytes, Count, B.RecordBytes, T.Last, Lo, Hi,
-                                   {Masks.data(), Masks.data() + Size, Masks.data() + 2 * Size, Calm.data()});
+                                   {Masks.data(), Masks.data() + Size, Masks.data() + 2 * Size, Calm.data(),
+                                    Extremes.data(), Extremes.data() + Count});
+    // The first record that holds each extreme, as the min/max fold keeps it.
+    const auto J = static_cast<size_t>(S.Index);
+    for (int64_t r = 0; r < Count; ++r) {
+      if (Extremes[static_cast<size_t>(r)] < Found.FoundMin[J]) {
+        Found.FoundMin[J] = Extremes[static_cast<size_t>(r)];
+        Found.MinRecord[J] = static_cast<int32_t>(First + r);
+      }
+      if (Extremes[static_cast<size_t>(Count + r)] > Found.FoundMax[J]) {
+        Found.FoundMax[J] = Extremes[static_cast<size_t>(Count + r)];
+        Found.MaxRecord[J] = static_cast<int32_t>(First + r);
+      }
+    }
     if ((Hits & rhOutside) != 0 && S.HasLimits) {
       T.Outside = true;
       if (Time.Timed()) MarkOutside(Time, S, B);
@@ -408,6 +438,21 @@ void TQualityCheck::OnRecords(int64_t First, int64_t Count, int64_t RecordBytes,
 }
 
 TQualityReport TQualityCheck::Finish(const TScanOutcome& Outcome) { return FState->Finish(Outcome); }
+
+TMinMaxResult TQualityCheck::MinMax() const {
+  const TState& S = *FState;
+  TMinMaxResult R = S.Others->Result();
+  for (const TSignalFacts& F : S.Facts) {
+    if (!F.Ordinary()) continue;
+    const auto J = static_cast<size_t>(F.Index);
+    R.FoundMin[J] = S.Found.FoundMin[J];
+    R.FoundMax[J] = S.Found.FoundMax[J];
+    R.MinRecord[J] = S.Found.MinRecord[J];
+    R.MaxRecord[J] = S.Found.MaxRecord[J];
+  }
+  R.RecordsScanned = static_cast<int32_t>(S.RecordsSeen);
+  return R;
+}
 
 TQualityReport CheckQuality(const TCustomEDFFile& F, const TQualityOptions& Options, const TScanProgress& Progress,
                             TScanSource Source) {

@@ -29,6 +29,7 @@
 
 #include "check/Conformance.h"
 #include "check/Finding.h"
+#include "check/MinMaxScan.h"
 #include "check/RecordScan.h"
 
 class TCustomEDFFile;
@@ -140,6 +141,12 @@ public:
   // size change is not reported here: the conformance check or the caller
   // reports it once.
   TQualityReport Finish(const TScanOutcome& Outcome);
+
+  // After a pass with Layout(): every signal's digital extremes, the result
+  // TMinMaxFold gives for the same records. The run detection meets every
+  // sample anyway, so a pass that runs both takes them from here instead of
+  // folding the samples a second time.
+  TMinMaxResult MinMax() const;
 
   class TState;
 

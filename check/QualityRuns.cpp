@@ -70,6 +70,7 @@ unsigned MasksPortable(const uint8_t* Bytes, int64_t Count, int64_t Records, int
     uint64_t* Same = Out.Same + r * Words;
     uint64_t* Limit = Out.Limit + r * Words;
     uint64_t* Outside = Out.Outside + r * Words;
+    int32_t Min = INT32_MAX, Max = INT32_MIN;
     for (int64_t w = 0; w < Words; ++w) {
       uint64_t S = 0, L = 0, O = 0;
       const int64_t End = std::min<int64_t>(64, Count - w * 64);
@@ -78,6 +79,8 @@ unsigned MasksPortable(const uint8_t* Bytes, int64_t Count, int64_t Records, int
         S |= uint64_t{V == Before} << b;
         L |= uint64_t{V == Lo || V == Hi} << b;
         O |= uint64_t{V < Lo || V > Hi} << b;
+        Min = std::min(Min, V);
+        Max = std::max(Max, V);
         Before = V;
       }
       Same[w] = S;
@@ -88,6 +91,8 @@ unsigned MasksPortable(const uint8_t* Bytes, int64_t Count, int64_t Records, int
     }
     Pad(Count, Same, Limit, Outside);
     Out.Calm[r] = CalmRecord(Count, Same, Limit, Outside);
+    Out.Min[r] = Min;
+    Out.Max[r] = Max;
   }
   return (AnyLimit != 0 ? rhLimit : 0u) | (AnyOutside != 0 ? rhOutside : 0u);
 }
@@ -199,18 +204,36 @@ AVX2_INLINE void EdgeBits(const uint8_t* P, int64_t Index, __m256i Lo, __m256i H
   }
 }
 
-// Whether the record's extremes reach a limit: only then are its Limit and
-// Outside bits worth computing.
+// The smallest and largest lane of a record's running extremes, as samples.
 template <int SampleBytes>
-AVX2_INLINE bool ReachesLimit(__m256i Min, __m256i Max, __m256i Lo, __m256i Hi) {
-  __m256i Reach;
-  if constexpr (SampleBytes == 2)
-    Reach = _mm256_or_si256(_mm256_or_si256(_mm256_cmpgt_epi16(Lo, Min), _mm256_cmpeq_epi16(Lo, Min)),
-                            _mm256_or_si256(_mm256_cmpgt_epi16(Max, Hi), _mm256_cmpeq_epi16(Max, Hi)));
-  else
-    Reach = _mm256_or_si256(_mm256_or_si256(_mm256_cmpgt_epi32(Lo, Min), _mm256_cmpeq_epi32(Lo, Min)),
-                            _mm256_or_si256(_mm256_cmpgt_epi32(Max, Hi), _mm256_cmpeq_epi32(Max, Hi)));
-  return !_mm256_testz_si256(Reach, Reach);
+AVX2_INLINE int32_t LowestOf(__m256i V) {
+  if constexpr (SampleBytes == 2) {
+    // PHMINPOSUW finds the smallest unsigned lane: flipping the sign bit maps
+    // signed order onto unsigned order.
+    const __m128i Half = _mm_min_epi16(_mm256_castsi256_si128(V), _mm256_extracti128_si256(V, 1));
+    const __m128i Flip = _mm_set1_epi16(static_cast<int16_t>(0x8000));
+    return static_cast<int16_t>((_mm_cvtsi128_si32(_mm_minpos_epu16(_mm_xor_si128(Half, Flip))) & 0xFFFF) ^ 0x8000);
+  } else {
+    __m128i M = _mm_min_epi32(_mm256_castsi256_si128(V), _mm256_extracti128_si256(V, 1));
+    M = _mm_min_epi32(M, _mm_shuffle_epi32(M, 0x4E));
+    M = _mm_min_epi32(M, _mm_shuffle_epi32(M, 0xB1));
+    return _mm_cvtsi128_si32(M) >> 8;
+  }
+}
+
+template <int SampleBytes>
+AVX2_INLINE int32_t HighestOf(__m256i V) {
+  if constexpr (SampleBytes == 2) {
+    // Flipping every bit but the sign reverses the order as well.
+    const __m128i Half = _mm_max_epi16(_mm256_castsi256_si128(V), _mm256_extracti128_si256(V, 1));
+    const __m128i Flip = _mm_set1_epi16(0x7FFF);
+    return static_cast<int16_t>((_mm_cvtsi128_si32(_mm_minpos_epu16(_mm_xor_si128(Half, Flip))) & 0xFFFF) ^ 0x7FFF);
+  } else {
+    __m128i M = _mm_max_epi32(_mm256_castsi256_si128(V), _mm256_extracti128_si256(V, 1));
+    M = _mm_max_epi32(M, _mm_shuffle_epi32(M, 0x4E));
+    M = _mm_max_epi32(M, _mm_shuffle_epi32(M, 0xB1));
+    return _mm_cvtsi128_si32(M) >> 8;
+  }
 }
 
 template <int SampleBytes>
@@ -261,7 +284,10 @@ AVX2_FUNCTION unsigned MasksAvx2(const uint8_t* Bytes, int64_t Count, int64_t Re
       Quiet |= Last == 0xFFFFFFFFu;
       Put32(Same, Whole, Last >> Overlap);
     }
-    const bool Reaches = ReachesLimit<SampleBytes>(Min, Max, VLo, VHi);
+    Out.Min[r] = LowestOf<SampleBytes>(Min);
+    Out.Max[r] = HighestOf<SampleBytes>(Max);
+    // Only a record whose extremes reach a limit has limit or outside bits.
+    const bool Reaches = Out.Min[r] <= Lo || Out.Max[r] >= Hi;
     Out.Calm[r] = Quiet == 0 && !Reaches ? 1 : 0;
     if (Reaches) {
       uint32_t L = 0, O = 0;
@@ -348,16 +374,20 @@ bool RunMaskPathsAgree(const uint8_t* Bytes, int64_t Count, int SampleBytes, int
   const auto NrRecords = static_cast<size_t>(Records);
   std::vector<uint64_t> Want(3 * Size), Got(3 * Size);
   std::vector<uint8_t> WantCalm(NrRecords), GotCalm(NrRecords);
-  const TRunMasks WantMasks{Want.data(), Want.data() + Size, Want.data() + 2 * Size, WantCalm.data()};
-  const TRunMasks GotMasks{Got.data(), Got.data() + Size, Got.data() + 2 * Size, GotCalm.data()};
+  std::vector<int32_t> WantExtremes(2 * NrRecords), GotExtremes(2 * NrRecords);
+  const TRunMasks WantMasks{Want.data(),     Want.data() + Size,  Want.data() + 2 * Size,
+                            WantCalm.data(), WantExtremes.data(), WantExtremes.data() + NrRecords};
+  const TRunMasks GotMasks{Got.data(),     Got.data() + Size,  Got.data() + 2 * Size,
+                           GotCalm.data(), GotExtremes.data(), GotExtremes.data() + NrRecords};
   const unsigned WantHits =
       RunMasksWith(TFoldPath::Portable, Bytes, Count, SampleBytes, Records, Stride, Prev, Lo, Hi, WantMasks);
   for (const TFoldPath Path : {TFoldPath::Avx2}) {
     if (!FoldPathAvailable(Path)) continue;
     std::fill(Got.begin(), Got.end(), 0x5A5A5A5A5A5A5A5Au);  // no bit may be left as it was
     std::fill(GotCalm.begin(), GotCalm.end(), uint8_t{0x5A});
+    std::fill(GotExtremes.begin(), GotExtremes.end(), 0x5A5A5A5A);
     if (RunMasksWith(Path, Bytes, Count, SampleBytes, Records, Stride, Prev, Lo, Hi, GotMasks) != WantHits ||
-        Got != Want || GotCalm != WantCalm)
+        Got != Want || GotCalm != WantCalm || GotExtremes != WantExtremes)
       return false;
   }
   return true;

@@ -27,6 +27,9 @@ struct TRunMasks {
   // it is 64 samples long) and none is on or beyond a limit: the walk over
   // the masks then needs only the record's first and last change.
   uint8_t* Calm;
+  // Each record's smallest and largest sample.
+  int32_t* Min;
+  int32_t* Max;
 };
 
 inline constexpr int64_t RunMaskWords(int64_t Count) { return (Count + 63) / 64; }

@@ -103,8 +103,10 @@ TEST(QualityRuns, BothPathsMarkThePlantedSamples) {
       const auto Size = static_cast<size_t>(RunMaskWords(C.Count) * C.Records);
       std::vector<uint64_t> Same(Size, 0x5A), Limit(Size, 0x5A), Outside(Size, 0x5A);
       std::vector<uint8_t> Calm(static_cast<size_t>(C.Records), 0x5A);
-      const unsigned Hits = RunMasksWith(P, Bytes.data() + Offset, C.Count, C.Width, C.Records, Stride, C.Prev, C.Lo,
-                                         C.Hi, {Same.data(), Limit.data(), Outside.data(), Calm.data()});
+      std::vector<int32_t> Min(static_cast<size_t>(C.Records)), Max(static_cast<size_t>(C.Records));
+      const unsigned Hits =
+          RunMasksWith(P, Bytes.data() + Offset, C.Count, C.Width, C.Records, Stride, C.Prev, C.Lo, C.Hi,
+                       {Same.data(), Limit.data(), Outside.data(), Calm.data(), Min.data(), Max.data()});
       EXPECT_EQ(SetBits(Same, C.Count, C.Records), C.Same);
       EXPECT_EQ(SetBits(Limit, C.Count, C.Records), C.Limit);
       EXPECT_EQ(SetBits(Outside, C.Count, C.Records), C.Outside);

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "check/FileCheck.h"
 #include "check/QualityRuns.h"
 #include "check/QualityText.h"
 #include "edf/uEDF.h"
@@ -154,12 +155,28 @@ TEST(Quality, PlantedRunsAreFoundWhereTheyLie) {
       ASSERT_FALSE(R.Findings.empty());
       EXPECT_EQ(R.Findings[0].Message, C.Sentence);
     }
-    // Sharing the conformance check's pass over a mapped file changes nothing.
+    // Sharing the conformance check's pass over a mapped file changes nothing,
+    // and the extremes gathered on the way are the min/max fold's.
     TConformanceCheck Conformance(O.F);
     TQualityCheck Shared(O.F, C.Options);
-    TRecordVisitor* V[] = {&Conformance, &Shared};
     const TRecordLayout& Pass = Conformance.WantsRecords() ? Conformance.Layout() : Shared.Layout();
+    TMinMaxFold Fold(Pass);
+    TRecordVisitor* V[] = {&Conformance, &Shared, &Fold};
     EXPECT_EQ(Shared.Finish(ScanRecords(*O.F.Stream(), Pass, V, {}, TScanSource::Map)).Findings, R.Findings);
+    const TMinMaxResult Extremes = Shared.MinMax();
+    EXPECT_EQ(Extremes.FoundMin, Fold.Result().FoundMin);
+    EXPECT_EQ(Extremes.FoundMax, Fold.Result().FoundMax);
+    EXPECT_EQ(Extremes.MinRecord, Fold.Result().MinRecord);
+    EXPECT_EQ(Extremes.MaxRecord, Fold.Result().MaxRecord);
+    // The command line's check with the quality pass reports the min/max
+    // check as it does alone.
+    TCheckRequest Both, Alone;
+    Both.MinMax = Both.Quality = Alone.MinMax = true;
+    Both.QualityOptions = C.Options;
+    const TFileReport WithQuality = CheckFile(O.Path, Both);
+    EXPECT_TRUE(WithQuality.MinMaxRun);
+    EXPECT_EQ(WithQuality.MinMaxLines, CheckFile(O.Path, Alone).MinMaxLines);
+    EXPECT_EQ(WithQuality.Quality.Findings, R.Findings);
     // The vector and the portable run detection see the same samples alike.
     const TRecordLayout L = RecordLayoutOf(O.F);
     const std::string Bytes = testkit::ReadFileBytes(O.Path);
@@ -231,8 +248,19 @@ TEST(Quality, RealFilesFromOtherProjectsGiveNoFalseAlarm) {
     F.SetFileName(Path);
     F.SetReadOnly(true);
     F.SetActive(true);
-    const TQualityReport R = CheckQuality(F, {}, {}, TScanSource::Map);
+    TQualityCheck Check(F);
+    const TRecordLayout& L = Check.Layout();
+    TMinMaxFold Fold(L);
+    TRecordVisitor* V[] = {&Check, &Fold};
+    const TQualityReport R = Check.Finish(
+        Check.WantsRecords() ? ScanRecords(*F.Stream(), L, V, {}, TScanSource::Map) : TScanOutcome{});
     EXPECT_TRUE(R.Findings.empty()) << R.Findings.front().Message;
+    if (Check.WantsRecords()) {
+      EXPECT_EQ(Check.MinMax().FoundMin, Fold.Result().FoundMin);
+      EXPECT_EQ(Check.MinMax().FoundMax, Fold.Result().FoundMax);
+      EXPECT_EQ(Check.MinMax().MinRecord, Fold.Result().MinRecord);
+      EXPECT_EQ(Check.MinMax().MaxRecord, Fold.Result().MaxRecord);
+    }
     // Only the hypnogram, annotations alone in records of 0 s, is not read.
     EXPECT_EQ(R.Complete, Real.Name != "sleepedf_hypnogram.edf");
     for (const TQualitySignal& S : R.Signals) EXPECT_EQ(S.UsableEpochs, S.Epochs) << S.Label;
