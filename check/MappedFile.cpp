@@ -89,13 +89,29 @@ void TMappedFile::Unmap() {
 bool TMappedFile::Cover(int64_t Begin, int64_t End) {
   if (FBase != nullptr && Begin >= FBegin && End <= FBegin + FLength) return true;
   Unmap();
-  const int64_t From = Begin / gPageBytes * gPageBytes;
-  const int64_t Length = std::max(End - From, WindowBytes);
+  // Windows start on a 2 MiB boundary of the file and of memory: the page
+  // cache keeps large parts of a file in 2 MiB pieces, which are then mapped
+  // with one page-table entry each instead of 512.
+  const int64_t From = Begin / HugeBytes * HugeBytes;
+  const int64_t Length = (std::max(End - From, WindowBytes) + HugeBytes - 1) / HugeBytes * HugeBytes;
+  void* Room = ::mmap(nullptr, static_cast<size_t>(Length + HugeBytes), PROT_NONE,
+                      MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+  if (Room == MAP_FAILED) return false;
+  const auto RoomAt = reinterpret_cast<uintptr_t>(Room);
+  auto* Aligned = reinterpret_cast<uint8_t*>((RoomAt + HugeBytes - 1) / HugeBytes * HugeBytes);
   // Populated at once: one call fills the page tables, where the pass would
   // otherwise fault on every few pages.
-  void* P = ::mmap(nullptr, static_cast<size_t>(Length), PROT_READ, MAP_SHARED | MAP_POPULATE, FHandle,
+  void* P = ::mmap(Aligned, static_cast<size_t>(Length), PROT_READ, MAP_SHARED | MAP_POPULATE | MAP_FIXED, FHandle,
                    static_cast<off_t>(From));
-  if (P == MAP_FAILED) return false;
+  // What is left of the room on either side goes back.
+  if (Aligned > static_cast<uint8_t*>(Room))
+    ::munmap(Room, static_cast<size_t>(Aligned - static_cast<uint8_t*>(Room)));
+  const uint8_t* RoomEnd = static_cast<uint8_t*>(Room) + Length + HugeBytes;
+  if (Aligned + Length < RoomEnd) ::munmap(Aligned + Length, static_cast<size_t>(RoomEnd - (Aligned + Length)));
+  if (P == MAP_FAILED) {
+    ::munmap(Aligned, static_cast<size_t>(Length));
+    return false;
+  }
   FBase = static_cast<const uint8_t*>(P);
   FBegin = From;
   FLength = Length;

@@ -48,6 +48,7 @@ public:
   // Bytes mapped at once: the pages a pass holds mapped, whatever the file's
   // size, so memory stays flat.
   static constexpr int64_t WindowBytes = int64_t{8} << 20;
+  static constexpr int64_t HugeBytes = int64_t{2} << 20;
 
 private:
   void Unmap();
