@@ -27,6 +27,8 @@ public:
   bool Cover(int64_t Begin, int64_t End);
   // The byte at file offset Offset, inside the range last covered.
   const uint8_t* At(int64_t Offset) const { return FBase + (Offset - FBegin); }
+  // The file offset where the window ends.
+  int64_t CoveredEnd() const { return FBegin + FLength; }
 
   // Reads one byte of every page of [Begin, End) (covered): the first offset
   // that faulted, or End when every page is there. Called inside a TReading.

@@ -103,6 +103,9 @@ public:
                        ByteOf(S, Sample), Layout.SampleBytes, "", std::move(Message));
   }
 
+  // The next block's bytes follow this one's in memory: fetched ahead.
+  int64_t Ahead = 0;
+
   void Block(int64_t First, int64_t Count, const uint8_t* Bytes) {
     Time.Block(First, Count, Bytes, Layout.RecordBytes, AnnotationOffset, AnnotationBytes);
     Others->OnRecords(First, Count, Layout.RecordBytes, Layout.HeaderBytes + First * Layout.RecordBytes, Bytes);
@@ -147,7 +150,8 @@ public:
     const int32_t Hi = S.HasLimits ? S.DigiMax : INT32_MAX;
     const unsigned Hits = RunMasks(B.Bytes, S.N, B.SampleBytes, Count, B.RecordBytes, T.Last, Lo, Hi,
                                    {Masks.data(), Masks.data() + Size, Masks.data() + 2 * Size, Calm.data(),
-                                    Extremes.data(), Extremes.data() + Count});
+                                    Extremes.data(), Extremes.data() + Count},
+                                   Ahead);
     // The first record that holds each extreme, as the min/max fold keeps it.
     const auto J = static_cast<size_t>(S.Index);
     for (int64_t r = 0; r < Count; ++r) {
@@ -434,6 +438,7 @@ void TQualityCheck::OnRecords(int64_t First, int64_t Count, int64_t RecordBytes,
   // Records in order, laid out as ours, and only those the file holds whole.
   if (!S.Wants || RecordBytes != S.Layout.RecordBytes || First != S.RecordsSeen) return;
   Count = std::min(Count, S.Layout.NrRecords - First);
+  S.Ahead = ReadableAfter() >= Count * RecordBytes ? Count * RecordBytes : 0;
   if (Count > 0) S.Block(First, Count, Bytes);
 }
 

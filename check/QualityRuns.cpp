@@ -14,7 +14,7 @@
 namespace {
 
 using TMaskFunction = unsigned (*)(const uint8_t* Bytes, int64_t Count, int64_t Records, int64_t Stride,
-                                   int32_t Prev, int32_t Lo, int32_t Hi, const TRunMasks& Out);
+                                   int32_t Prev, int32_t Lo, int32_t Hi, const TRunMasks& Out, int64_t Ahead);
 
 int32_t LoadLE24(const uint8_t* Bytes) {
   const uint32_t U = Bytes[0] | (uint32_t{Bytes[1]} << 8) | (uint32_t{Bytes[2]} << 16);
@@ -60,7 +60,7 @@ uint8_t CalmRecord(int64_t Count, const uint64_t* Same, const uint64_t* Limit, c
 
 template <int SampleBytes>
 unsigned MasksPortable(const uint8_t* Bytes, int64_t Count, int64_t Records, int64_t Stride, int32_t Prev,
-                       int32_t Lo, int32_t Hi, const TRunMasks& Out) {
+                       int32_t Lo, int32_t Hi, const TRunMasks& Out, int64_t /*Ahead*/) {
   const int64_t Words = RunMaskWords(Count);
   uint64_t AnyLimit = 0;
   uint64_t AnyOutside = 0;
@@ -238,9 +238,9 @@ AVX2_INLINE int32_t HighestOf(__m256i V) {
 
 template <int SampleBytes>
 AVX2_FUNCTION unsigned MasksAvx2(const uint8_t* Bytes, int64_t Count, int64_t Records, int64_t Stride, int32_t Prev,
-                                 int32_t Lo, int32_t Hi, const TRunMasks& Out) {
+                                 int32_t Lo, int32_t Hi, const TRunMasks& Out, int64_t Ahead) {
   // A record of fewer samples than one chunk is not worth the vectors.
-  if (Count < 32) return MasksPortable<SampleBytes>(Bytes, Count, Records, Stride, Prev, Lo, Hi, Out);
+  if (Count < 32) return MasksPortable<SampleBytes>(Bytes, Count, Records, Stride, Prev, Lo, Hi, Out, Ahead);
   const __m256i VLo = Lanes<SampleBytes>(Lo);
   const __m256i VHi = Lanes<SampleBytes>(Hi);
   const __m256i Lowest = SampleBytes == 2 ? _mm256_set1_epi16(INT16_MAX) : _mm256_set1_epi32(INT32_MAX);
@@ -265,6 +265,11 @@ AVX2_FUNCTION unsigned MasksAvx2(const uint8_t* Bytes, int64_t Count, int64_t Re
     uint32_t Quiet = 0;
     int64_t i = 0;
     for (; i + 64 <= Count; i += 64) {
+      if (Ahead != 0) {
+        // The same samples one block on: 64 of them span SampleBytes lines.
+        const auto* Next = reinterpret_cast<const char*>(P + Ahead + SampleBytes * i);
+        for (int Line = 0; Line < SampleBytes; ++Line) _mm_prefetch(Next + 64 * Line, _MM_HINT_T0);
+      }
       const uint32_t High = SameBits<SampleBytes, false>(P, i + 32, Before, Min, Max);
       Quiet |= (Low == 0xFFFFFFFFu) | (High == 0xFFFFFFFFu);
       Same[i / 64] = Low | uint64_t{High} << 32;
@@ -353,18 +358,18 @@ void Clamp(int SampleBytes, int32_t& Lo, int32_t& Hi) {
 }  // namespace
 
 unsigned RunMasks(const uint8_t* Bytes, int64_t Count, int SampleBytes, int64_t Records, int64_t Stride,
-                  int32_t Prev, int32_t Lo, int32_t Hi, const TRunMasks& Out) {
+                  int32_t Prev, int32_t Lo, int32_t Hi, const TRunMasks& Out, int64_t Ahead) {
   if (Count <= 0 || Records <= 0) return 0;
   Clamp(SampleBytes, Lo, Hi);
   const TActiveMasks& M = ActiveMasks();
-  return (SampleBytes == 2 ? M.Masks16 : M.Masks24)(Bytes, Count, Records, Stride, Prev, Lo, Hi, Out);
+  return (SampleBytes == 2 ? M.Masks16 : M.Masks24)(Bytes, Count, Records, Stride, Prev, Lo, Hi, Out, Ahead);
 }
 
 unsigned RunMasksWith(TFoldPath Path, const uint8_t* Bytes, int64_t Count, int SampleBytes, int64_t Records,
                       int64_t Stride, int32_t Prev, int32_t Lo, int32_t Hi, const TRunMasks& Out) {
   if (Count <= 0 || Records <= 0) return 0;
   Clamp(SampleBytes, Lo, Hi);
-  return MaskFunction(Path, SampleBytes)(Bytes, Count, Records, Stride, Prev, Lo, Hi, Out);
+  return MaskFunction(Path, SampleBytes)(Bytes, Count, Records, Stride, Prev, Lo, Hi, Out, 0);
 }
 
 bool RunMaskPathsAgree(const uint8_t* Bytes, int64_t Count, int SampleBytes, int64_t Records, int64_t Stride,

@@ -41,9 +41,11 @@ enum TRunHits : unsigned { rhLimit = 1, rhOutside = 2 };
 // every Stride bytes, Records times; the sample before the first is Prev
 // (the last one of the block before, or the first sample itself at the start
 // of the file). Lo and Hi are the signal's digital limits, taken within the
-// format's sample range. Returns the TRunHits of the block.
+// format's sample range. Returns the TRunHits of the block. When Ahead is
+// not 0, the samples Ahead bytes further on are readable (the next block of
+// a mapped file) and are fetched into the cache on the way.
 unsigned RunMasks(const uint8_t* Bytes, int64_t Count, int SampleBytes, int64_t Records, int64_t Stride,
-                  int32_t Prev, int32_t Lo, int32_t Hi, const TRunMasks& Out);
+                  int32_t Prev, int32_t Lo, int32_t Hi, const TRunMasks& Out, int64_t Ahead = 0);
 
 // RunMasks through the given implementation; Path must be available.
 unsigned RunMasksWith(TFoldPath Path, const uint8_t* Bytes, int64_t Count, int SampleBytes, int64_t Records,

@@ -43,12 +43,18 @@ void StopAt(TScanOutcome& Out, const TFileStream& Stream, const TRecordLayout& L
   Out.Error = Stream.Size() > Offset ? "reading failed at " + Where : "the file ends at " + Where;
 }
 
-// Hands records [First, First + Count) at Bytes to every visitor; false when
-// the pass is to stop after them (cancelled).
+// Hands records [First, First + Count) at Bytes to every visitor, with
+// ReadableAfter bytes of the records that follow readable behind them; false
+// when the pass is to stop after them (cancelled).
 bool HandOn(TScanOutcome& Out, const TRecordLayout& Layout, std::span<TRecordVisitor* const> Visitors,
-            const TScanProgress& Progress, int64_t First, int64_t Count, const uint8_t* Bytes) {
+            const TScanProgress& Progress, int64_t First, int64_t Count, const uint8_t* Bytes,
+            int64_t ReadableAfter = 0) {
   const int64_t Position = Layout.HeaderBytes + First * Layout.RecordBytes;
-  for (TRecordVisitor* V : Visitors) V->OnRecords(First, Count, Layout.RecordBytes, Position, Bytes);
+  for (TRecordVisitor* V : Visitors) {
+    V->SetReadableAfter(ReadableAfter);
+    V->OnRecords(First, Count, Layout.RecordBytes, Position, Bytes);
+    V->SetReadableAfter(0);
+  }
   Out.RecordsScanned += Count;
   const int64_t Done = First + Count;
   if (Progress && !Progress(Done, Layout.NrRecords)) {
@@ -75,7 +81,10 @@ int64_t ScanMapped(TScanOutcome& Out, const TFileStream& Stream, const TRecordLa
     // Every page there and the file still that long: otherwise the read
     // path takes over here and finds what a read finds.
     if (!Mapping.Cover(Position, End) || Mapping.Touch(Position, End) < End || Stream.Size() < End) return First;
-    if (!HandOn(Out, Layout, Visitors, {}, First, Count, Mapping.At(Position))) return -1;
+    // The records behind the block that the window holds and the file had.
+    const int64_t After =
+        std::max<int64_t>(0, std::min(Mapping.CoveredEnd(), Layout.HeaderBytes + Present * Layout.RecordBytes) - End);
+    if (!HandOn(Out, Layout, Visitors, {}, First, Count, Mapping.At(Position), After)) return -1;
     if (const int64_t Fault = Mapping.FaultAt(); Fault >= 0) {
       // Cut while the visitors read the block: what they saw from there on
       // was zeros, so the pass ends where the bytes ended.

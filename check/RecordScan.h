@@ -41,6 +41,15 @@ public:
   // works on many records at once (the min/max fold) overrides it.
   virtual void OnRecords(int64_t First, int64_t Count, int64_t RecordBytes, int64_t Position,
                          const uint8_t* Bytes);
+
+  // During OnRecords: how many bytes after the block are already readable in
+  // memory as the records that follow (a mapped file; 0 when read). A
+  // visitor may have the processor fetch them while it works on this block.
+  int64_t ReadableAfter() const { return FReadableAfter; }
+  void SetReadableAfter(int64_t Bytes) { FReadableAfter = Bytes; }
+
+private:
+  int64_t FReadableAfter = 0;
 };
 
 struct TScanOutcome {
