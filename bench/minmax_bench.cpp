@@ -9,7 +9,7 @@
 //                                times, to be counted under callgrind
 //   minmax_bench --write F MiB   only write the EDF file F, to profile a pass
 //   minmax_bench --window F      only the window-driven scan of F, to profile it
-//   minmax_bench --peak-child block|records|conformance F
+//   minmax_bench --peak-child block|records|conformance|quality F
 //                                one pass over F (what the peak memory and a
 //                                profile of one pass are taken from)
 //
@@ -21,8 +21,9 @@
 // be), then every measure is the best of three:
 //   (a) reading the whole file with plain read() calls, the fastest of three
 //       block sizes: the I/O limit every ratio is taken against;
-//   (b) the command line's min/max scan (CheckFile: one block scan, each
-//       signal of a whole block folded in one call);
+//   (b) the command line's min/max scan (CheckFile: one block scan through a
+//       read-only mapping of the file, each signal of a whole block folded in
+//       one call), and (b0) the same block scan through read() copies;
 //   (c) the scan as the window drives it (Tools, with its progress window and
 //       one event pass per record), (c0) those event passes alone, which
 //       bound (c), and (c2) the same record-by-record scan without the
@@ -30,10 +31,12 @@
 //   (d) the conformance pass alone, and (d2) conformance and min/max in their
 //       one shared pass, also as a ratio to (b);
 //   (e) the 24-bit min/max scan of the BDF file (CheckFile);
+//   (f) the signal-quality pass alone, and (f2) min/max, conformance and
+//       quality in their one pass (CheckFile), also on the BDF file (f3);
 // then files per second for CheckFile over a batch of small files against a
 // bare open / read of both headers / close of the same files and, when the
 // build found it, against EDFlib opening and closing them; and the peak
-// memory of (b), (c2), (d) and (e), each in a fresh child process, for a
+// memory of (b), (c2), (d) and (f2), each in a fresh child process, for a
 // 64 MiB file and for the file of the given size.
 #include <fcntl.h>
 #include <unistd.h>
@@ -226,17 +229,31 @@ int64_t ReadSequentially(const std::string& Path, size_t BlockBytes) {
   return Total + (Sum & 0);
 }
 
-// (b), (d), (d2), (e): what `vellicor-check` does with one file, with
-// --minmax and/or --conformance.
-int64_t CheckWith(const std::string& Path, bool MinMax, bool Conformance) {
+// (b), (d), (d2), (e), (f), (f2): what `vellicor-check` does with one file,
+// with --minmax, --conformance and/or --quality.
+int64_t CheckWith(const std::string& Path, bool MinMax, bool Conformance, bool Quality = false) {
   TCheckRequest Request;
   Request.MinMax = MinMax;
   Request.Conformance = Conformance;
+  Request.Quality = Quality;
   const TFileReport R = CheckFile(Path, Request);
   if (MinMax && !R.MinMaxRun) throw std::runtime_error("the min/max scan did not run on " + Path);
   if (Conformance && !R.Conformance.RecordsChecked) throw std::runtime_error("no conformance pass on " + Path);
+  if (Quality && !(R.QualityRun && R.Quality.Complete)) throw std::runtime_error("no quality pass on " + Path);
   if (!R.Valid() || HasErrors(R.Findings)) throw std::runtime_error("the bench file has faults: " + Path);
   return static_cast<int64_t>(R.Findings.size());
+}
+
+// (b0) The block scan of (b) through read() copies instead of the mapping.
+int64_t BlockScanRead(const std::string& Path) {
+  TEDFFile F;
+  F.SetFileName(Path);
+  F.SetReadOnly(true);
+  F.SetActive(true);
+  const TRecordLayout Layout = RecordLayoutOf(F);
+  TMinMaxFold Fold(Layout);
+  TRecordVisitor* V[] = {&Fold};
+  return ScanRecords(*F.Stream(), Layout, V, {}, TScanSource::Read).RecordsScanned;
 }
 
 // (c2) The window's record-by-record scan without the window.
@@ -378,6 +395,8 @@ int PeakChild(const std::string& Kind, const std::string& Path) {
     CheckWith(Path, true, false);
   else if (Kind == "records")
     RecordScan(Path);
+  else if (Kind == "quality")
+    CheckWith(Path, true, true, true);
   else
     CheckWith(Path, true, true);
   std::printf("%lld %lld\n", static_cast<long long>(Before), static_cast<long long>(PeakKiB()));
@@ -521,7 +540,8 @@ int main(int argc, char** argv) {
     const std::string AName = "(a) sequential read, " + std::to_string(ABlock >> 10) + " KiB blocks";
     Line(AName.c_str(), Bytes, A, A);
     const double B = SecondsOf([&] { CheckWith(Path, true, false); });
-    Line("(b) command-line min/max scan (CheckFile)", Bytes, B, A);
+    Line("(b) command-line min/max scan (CheckFile, mapped)", Bytes, B, A);
+    Line("(b0) the same block scan through read() copies", Bytes, SecondsOf([&] { BlockScanRead(Path); }), A);
     double Events = 0;
     if (const std::optional<double> C = MeasureWindowDrivenScan(Path, EdfRecords, &Events)) {
       Line("(c) scan as the window drives it", Bytes, *C, A);
@@ -536,11 +556,18 @@ int main(int argc, char** argv) {
     const double D2 = SecondsOf([&] { CheckWith(Path, true, true); });
     Line("(d2) conformance and min/max in one pass", Bytes, D2, A);
     std::printf("    conformance pass: %.2f x the min/max scan alone; shared pass: %.2f x\n", D / B, D2 / B);
+    const double F = SecondsOf([&] { CheckWith(Path, false, false, true); });
+    Line("(f) quality pass alone", Bytes, F, A);
+    const double F2 = SecondsOf([&] { CheckWith(Path, true, true, true); });
+    Line("(f2) min/max, conformance and quality in one pass", Bytes, F2, A);
+    std::printf("    quality pass: %.2f x the min/max scan alone; all three: %.2f x (d2)\n", F / B, F2 / D2);
 
     EvictAndReadOnce(BdfPath);
     const double A3 = SecondsOf([&] { ReadSequentially(BdfPath, ABlock); });
     Line("(a3) sequential read of the BDF file", BdfBytes, A3, A3);
     Line("(e) 24-bit min/max scan (CheckFile)", BdfBytes, SecondsOf([&] { CheckWith(BdfPath, true, false); }), A3);
+    Line("(f3) 24-bit min/max and quality in one pass", BdfBytes,
+         SecondsOf([&] { CheckWith(BdfPath, true, false, true); }), A3);
 
     // The batch: copies of the small example file, the files the command line
     // meets in a folder of short recordings.
@@ -572,7 +599,7 @@ int main(int argc, char** argv) {
     const std::string Small = Dir + "/bench64.edf";
     WriteEdf(Small, RecordsFor(64, 2));
     std::printf("\npeak memory (VmHWM after open -> after scan, KiB):\n");
-    for (const char* Kind : {"block", "records", "conformance"}) {
+    for (const char* Kind : {"block", "records", "conformance", "quality"}) {
       const TPeak P64 = MeasurePeak(Kind, Small);
       const TPeak PBig = MeasurePeak(Kind, Path);
       std::printf("    %-12s 64 MiB: %lld -> %lld   %lld MiB: %lld -> %lld\n", Kind, P64.BeforeKiB, P64.AfterKiB,

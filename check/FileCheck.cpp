@@ -29,20 +29,30 @@ void CheckData(TEDFFile& F, TFileReport& R, const TCheckRequest& Request, const 
   std::unique_ptr<TConformanceCheck> Conformance;
   if (Request.Conformance) Conformance = std::make_unique<TConformanceCheck>(F);
   const bool ConformanceReads = Conformance && Conformance->WantsRecords();
+  std::unique_ptr<TQualityCheck> Quality;
+  if (Request.Quality) Quality = std::make_unique<TQualityCheck>(F, Request.QualityOptions);
+  const bool QualityReads = Quality && Quality->WantsRecords();
 
   TScanOutcome Outcome;
   // The conformance layout is the header's; for a file whose verdict is
-  // valid it is the layout the min/max fold expects.
-  const TRecordLayout Layout = ConformanceReads ? Conformance->Layout() : RecordLayoutOf(F);
+  // valid it is the layout the min/max fold expects. The quality layout lies
+  // the same way, with the records the file holds.
+  const TRecordLayout Layout = ConformanceReads ? Conformance->Layout()
+                               : QualityReads   ? Quality->Layout()
+                                                : RecordLayoutOf(F);
   TMinMaxFold Fold(Layout);
-  if (MinMax || ConformanceReads) {
+  // The quality pass meets every sample and gives the extremes on the way.
+  const bool FoldInQuality = MinMax && QualityReads;
+  if (MinMax || ConformanceReads || QualityReads) {
     std::vector<TRecordVisitor*> Visitors;
     if (ConformanceReads) Visitors.push_back(Conformance.get());
-    if (MinMax) Visitors.push_back(&Fold);
-    Outcome = ScanRecords(*F.Stream(), Layout, Visitors, [&](int64_t Done, int64_t N) {
+    if (MinMax && !FoldInQuality) Visitors.push_back(&Fold);
+    if (QualityReads) Visitors.push_back(Quality.get());
+    const auto Told = [&](int64_t Done, int64_t N) {
       if (Progress) Progress(ProgressPercent(Done, N));
       return true;
-    });
+    };
+    Outcome = ScanRecords(*F.Stream(), Layout, Visitors, Told, TScanSource::Map);
   }
   if (Conformance) {
     R.Conformance = Conformance->Finish(Outcome);
@@ -57,14 +67,20 @@ void CheckData(TEDFFile& F, TFileReport& R, const TCheckRequest& Request, const 
   // A file judged valid held every record when it was judged; one that did
   // not and ends where the pass stopped lacks them itself.
   R.ReadFault = Outcome.ReadFailed && (R.Valid() || Outcome.FailedOffset < Outcome.SizeAtStart);
+  if (Quality) {
+    R.Quality = Quality->Finish(Outcome);
+    R.QualityRun = true;
+    R.Findings.insert(R.Findings.end(), R.Quality.Findings.begin(), R.Quality.Findings.end());
+  }
   if (!MinMax) return;
   if (Outcome.ReadFailed) {
     R.MinMaxFailed = true;
     R.MinMaxError = Outcome.Error;
     return;
   }
-  R.MinMaxLines = BuildMinMaxReport(F, Fold.Result());
-  const TFindings Found = MinMaxFindings(F, Fold.Result());
+  const TMinMaxResult Extremes = FoldInQuality ? Quality->MinMax() : Fold.Result();
+  R.MinMaxLines = BuildMinMaxReport(F, Extremes);
+  const TFindings Found = MinMaxFindings(F, Extremes);
   R.Findings.insert(R.Findings.end(), Found.begin(), Found.end());
   R.MinMaxRun = true;
 }
@@ -130,7 +146,7 @@ TFileReport Check(const std::string& Path, const TCheckRequest& Request, const T
       RecordError(R, e.what());
       return R;
     }
-    if ((Request.MinMax && R.Valid()) || Request.Conformance) CheckData(F, R, Request, Progress);
+    if ((Request.MinMax && R.Valid()) || Request.Conformance || Request.Quality) CheckData(F, R, Request, Progress);
   } catch (const std::exception& e) {
     RecordError(R, e.what());
   } catch (...) {

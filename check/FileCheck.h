@@ -13,6 +13,7 @@
 #include "check/Conformance.h"
 #include "check/Finding.h"
 #include "check/HeaderJudgement.h"
+#include "check/QualityCheck.h"
 #include "check/RecordScan.h"
 
 // What checking one file comes to, from best to worst: a batch's exit status.
@@ -50,6 +51,9 @@ struct TFileReport {
   // The EDF+ / BDF+ conformance check ran (asked for, the file open).
   bool ConformanceRun = false;
   TConformanceReport Conformance;
+  // The signal-quality pass ran (asked for, the file open).
+  bool QualityRun = false;
+  TQualityReport Quality;
   // The header findings, then those of a failed open, of the conformance
   // check and of the scan. Each field view's Severity is the worst of these
   // about its field.
@@ -69,6 +73,9 @@ struct TCheckRequest {
   bool ConformanceOnly = false;
   // Samples outside their signal's digital range make the outcome Invalid.
   bool FailOnSamples = false;
+  // The signal-quality pass, whatever the verdict, with its thresholds.
+  bool Quality = false;
+  TQualityOptions QualityOptions;
   // Every signal's pane (texts, tool tips, marks), as the JSON report lists
   // them; a report of the findings alone does without.
   bool SignalViews = true;

@@ -41,6 +41,15 @@ public:
   // works on many records at once (the min/max fold) overrides it.
   virtual void OnRecords(int64_t First, int64_t Count, int64_t RecordBytes, int64_t Position,
                          const uint8_t* Bytes);
+
+  // During OnRecords: how many bytes after the block are already readable in
+  // memory as the records that follow (a mapped file; 0 when read). A
+  // visitor may have the processor fetch them while it works on this block.
+  int64_t ReadableAfter() const { return FReadableAfter; }
+  void SetReadableAfter(int64_t Bytes) { FReadableAfter = Bytes; }
+
+private:
+  int64_t FReadableAfter = 0;
 };
 
 struct TScanOutcome {
@@ -68,8 +77,16 @@ using TScanProgress = std::function<bool(int64_t RecordsDone, int64_t NrRecords)
 // build machine it scans a few per cent faster than 1 MiB blocks.
 inline constexpr int64_t ScanBlockBytes = int64_t{1} << 18;
 
+// Where the pass takes the bytes from: copies made by read() calls, or a
+// read-only mapping of the file, which skips the copy (the command line's
+// passes). Records the mapping cannot give (a file system that cannot map,
+// records beyond the file's end) are read; a file cut while mapped gives the
+// outcome a short read gives.
+enum class TScanSource : uint8_t { Read, Map };
+
 // Reads the records of Layout from Stream in blocks and hands each to every
 // visitor in record order. Never raises for a short read: it stops there
 // and says where.
 TScanOutcome ScanRecords(const TFileStream& Stream, const TRecordLayout& Layout,
-                         std::span<TRecordVisitor* const> Visitors, const TScanProgress& Progress = {});
+                         std::span<TRecordVisitor* const> Visitors, const TScanProgress& Progress = {},
+                         TScanSource Source = TScanSource::Read);

@@ -13,6 +13,7 @@
 void AddClassicRules(std::vector<TRule>& Out, TClassicRule First, TClassicRule Last);
 void AddConformanceRules(std::vector<TRule>& Out);
 void AddPrivacyRules(std::vector<TRule>& Out);
+void AddQualityRules(std::vector<TRule>& Out);
 
 namespace {
 
@@ -179,6 +180,7 @@ std::vector<TRule> BuildRules() {
   AddFieldRules(R, true);
   AddClassicRules(R, TClassicRule::Calibration, TClassicRule::SamplesDigiMax);
   AddConformanceRules(R);
+  AddQualityRules(R);
   AddClassicRules(R, TClassicRule::TextJustified, TClassicRule::TextNumber);
   AddPrivacyRules(R);
   return R;

@@ -29,6 +29,8 @@ public:
   TFileStream& operator=(const TFileStream&) = delete;
 
   const std::string& FileName() const { return FFileName; }
+  // The system's handle, for a reader that maps the file instead of reading it.
+  int Handle() const { return FHandle; }
   // Current size of the file in bytes.
   int64_t Size() const;
   int64_t Position() const { return FPosition; }

@@ -52,9 +52,10 @@ TEST(FileCheck, AReadFailingHalfWayIsTheReadersFaultWhicheverPassMetIt) {
   for (const TRow& Row : Rows) {
     testkit::TempDir Dir;
     const std::string Path = Dir.File("f.edf");
-    // Records of 100 bytes: 6000 take several blocks of the pass.
-    PlusBytes P = PlusBytes::Valid(6000);
-    if (Row.Fault == TFault::FileShort) P.Records = 5000;
+    // Records of 100 bytes: 100000 take more than one window of the mapped
+    // pass, so the pass goes back to the descriptor after the first block.
+    PlusBytes P = PlusBytes::Valid(100000);
+    if (Row.Fault == TFault::FileShort) P.Records = 90000;
     P.Write(Path);
     // A read error without a change of size: after the first block the
     // file's descriptor reads a write-only twin of the same size.

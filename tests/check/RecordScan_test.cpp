@@ -1,13 +1,17 @@
 // The block scan: the same extremes as the record-by-record scan whatever
-// the block size, and a file that changes under it is reported, never read
-// as stale data.
+// the block size and whether the file is read or mapped, and a file that
+// changes under it is reported, never read as stale data; a mapped file cut
+// while its bytes are being read ends the pass as a short read does.
 #include "check/RecordScan.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <thread>
 
 #include "check/FileCheck.h"
 #include "check/MinMaxScan.h"
@@ -17,6 +21,9 @@
 using testkit::EdfBytes;
 
 namespace {
+
+constexpr TScanSource Sources[] = {TScanSource::Read, TScanSource::Map};
+const char* NameOf(TScanSource S) { return S == TScanSource::Read ? "read" : "mapped"; }
 
 // Calls Action once, when record Trigger is handed over.
 struct TActOnRecord : TRecordVisitor {
@@ -61,39 +68,94 @@ TEST(RecordScan, BlockFoldGivesTheExtremesOfTheRecordByRecordScan) {
     TOpenFile O(E);
     const TMinMaxResult ByRecord = ScanDigitalMinMax(O.F);
     const TRecordLayout Layout = RecordLayoutOf(O.F);
-    TMinMaxFold Fold(Layout);
-    TRecordVisitor* V[] = {&Fold};
-    const TScanOutcome Outcome = ScanRecords(*O.F.Stream(), Layout, V);
-    EXPECT_FALSE(Outcome.ReadFailed);
-    EXPECT_EQ(Outcome.RecordsScanned, Shape.Records);
-    EXPECT_EQ(Fold.Result().FoundMin, ByRecord.FoundMin) << Shape.Samples;
-    EXPECT_EQ(Fold.Result().FoundMax, ByRecord.FoundMax) << Shape.Samples;
-    EXPECT_EQ(Fold.Result().MinRecord, ByRecord.MinRecord);
-    EXPECT_EQ(Fold.Result().MaxRecord, ByRecord.MaxRecord);
+    for (const TScanSource Source : Sources) {
+      SCOPED_TRACE(std::to_string(Shape.Samples) + " samples, " + NameOf(Source));
+      TMinMaxFold Fold(Layout);
+      TRecordVisitor* V[] = {&Fold};
+      const TScanOutcome Outcome = ScanRecords(*O.F.Stream(), Layout, V, {}, Source);
+      EXPECT_FALSE(Outcome.ReadFailed);
+      EXPECT_EQ(Outcome.RecordsScanned, Shape.Records);
+      EXPECT_EQ(Fold.Result().FoundMin, ByRecord.FoundMin);
+      EXPECT_EQ(Fold.Result().FoundMax, ByRecord.FoundMax);
+      EXPECT_EQ(Fold.Result().MinRecord, ByRecord.MinRecord);
+      EXPECT_EQ(Fold.Result().MaxRecord, ByRecord.MaxRecord);
+    }
   }
 }
 
 TEST(RecordScan, AFileCutOrGrownDuringThePassIsReported) {
-  // 1000 records of 2 x 300 samples: several blocks.
-  TOpenFile Cut(EdfBytes::Valid(2, 300, 1000));
-  const TRecordLayout Layout = RecordLayoutOf(Cut.F);
-  const int64_t CutAt = Layout.HeaderBytes + 900 * Layout.RecordBytes + 10;
-  TActOnRecord Shrink(1, [&] { std::filesystem::resize_file(Cut.Path, static_cast<uintmax_t>(CutAt)); });
-  TRecordVisitor* V1[] = {&Shrink};
-  const TScanOutcome Short = ScanRecords(*Cut.F.Stream(), Layout, V1);
-  EXPECT_TRUE(Short.ReadFailed);
-  EXPECT_EQ(Short.FailedRecord, 900);
-  EXPECT_EQ(Short.FailedOffset, CutAt);
-  EXPECT_EQ(Short.RecordsScanned, 900);
-  EXPECT_TRUE(Short.FileChanged());
+  for (const TScanSource Source : Sources) {
+    SCOPED_TRACE(NameOf(Source));
+    // 1000 records of 2 x 300 samples: several blocks.
+    TOpenFile Cut(EdfBytes::Valid(2, 300, 1000));
+    const TRecordLayout Layout = RecordLayoutOf(Cut.F);
+    const int64_t CutAt = Layout.HeaderBytes + 900 * Layout.RecordBytes + 10;
+    TActOnRecord Shrink(1, [&] { std::filesystem::resize_file(Cut.Path, static_cast<uintmax_t>(CutAt)); });
+    TRecordVisitor* V1[] = {&Shrink};
+    const TScanOutcome Short = ScanRecords(*Cut.F.Stream(), Layout, V1, {}, Source);
+    EXPECT_TRUE(Short.ReadFailed);
+    EXPECT_EQ(Short.FailedRecord, 900);
+    EXPECT_EQ(Short.FailedOffset, CutAt);
+    EXPECT_EQ(Short.RecordsScanned, 900);
+    EXPECT_EQ(Short.Error, "the file ends at byte " + std::to_string(CutAt) + ", in data record 901");
+    EXPECT_TRUE(Short.FileChanged());
 
-  TOpenFile Grown(EdfBytes::Valid(2, 300, 1000));
-  TActOnRecord Grow(3, [&] { std::ofstream(Grown.Path, std::ios::app) << std::string(1200, 'x'); });
-  TRecordVisitor* V2[] = {&Grow};
-  const TScanOutcome Long = ScanRecords(*Grown.F.Stream(), Layout, V2);
-  EXPECT_FALSE(Long.ReadFailed);
-  EXPECT_EQ(Long.RecordsScanned, 1000);
-  EXPECT_EQ(Long.SizeAtEnd - Long.SizeAtStart, 1200);
+    TOpenFile Grown(EdfBytes::Valid(2, 300, 1000));
+    TActOnRecord Grow(3, [&] { std::ofstream(Grown.Path, std::ios::app) << std::string(1200, 'x'); });
+    TRecordVisitor* V2[] = {&Grow};
+    const TScanOutcome Long = ScanRecords(*Grown.F.Stream(), Layout, V2, {}, Source);
+    EXPECT_FALSE(Long.ReadFailed);
+    EXPECT_EQ(Long.RecordsScanned, 1000);
+    EXPECT_EQ(Long.SizeAtEnd - Long.SizeAtStart, 1200);
+  }
+}
+
+// Cuts the file inside the first block the moment it is handed over, then
+// reads every byte of that block, as a fold does: the pages past the cut
+// are gone from the mapping by then.
+struct TCutWhileReading : TRecordVisitor {
+  std::string Path;
+  int64_t CutAt;
+  unsigned Sum = 0;
+  TCutWhileReading(std::string P, int64_t C) : Path(std::move(P)), CutAt(C) {}
+  void OnRecord(int64_t, int64_t, const uint8_t*) override {}
+  void OnRecords(int64_t First, int64_t Count, int64_t RecordBytes, int64_t, const uint8_t* Bytes) override {
+    if (First == 0) std::filesystem::resize_file(Path, static_cast<uintmax_t>(CutAt));
+    for (int64_t i = 0; i < Count * RecordBytes; ++i) Sum += Bytes[i];
+  }
+};
+
+// The scans of two files on two threads at once (as `-j 2` runs them), one
+// cut while mapped: 0 when each outcome is the one a short read gives.
+int CutWhileMappedOnTwoThreads() {
+  TOpenFile A(EdfBytes::Valid(2, 300, 1000));
+  TOpenFile B(EdfBytes::Valid(2, 300, 1000));
+  const TRecordLayout Layout = RecordLayoutOf(A.F);
+  const int64_t CutAt = Layout.HeaderBytes + 3 * Layout.RecordBytes + 10;
+  TScanOutcome CutOutcome, Whole;
+  std::thread Other([&] {
+    TMinMaxFold Fold(Layout);
+    TRecordVisitor* V[] = {&Fold};
+    Whole = ScanRecords(*B.F.Stream(), Layout, V, {}, TScanSource::Map);
+  });
+  TCutWhileReading Cut(A.Path, CutAt);
+  TRecordVisitor* V[] = {&Cut};
+  CutOutcome = ScanRecords(*A.F.Stream(), Layout, V, {}, TScanSource::Map);
+  Other.join();
+  const std::string Error = "the file ends at byte " + std::to_string(CutAt) + ", in data record 4";
+  const bool CutRight = CutOutcome.ReadFailed && CutOutcome.FailedRecord == 3 && CutOutcome.FailedOffset == CutAt &&
+                        CutOutcome.RecordsScanned == 3 && CutOutcome.Error == Error;
+  const bool WholeRight = !Whole.ReadFailed && Whole.RecordsScanned == 1000;
+  if (!CutRight) std::fprintf(stderr, "cut: %s after %lld records\n", CutOutcome.Error.c_str(),
+                              static_cast<long long>(CutOutcome.RecordsScanned));
+  return CutRight && WholeRight ? 0 : 1;
+}
+
+TEST(RecordScan, AMappedFileCutWhileItsBytesAreReadEndsThePassAsAShortRead) {
+  // In a child process: if the fault were not recovered it would end the
+  // process, which must not take the test program with it.
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(std::exit(CutWhileMappedOnTwoThreads()), ::testing::ExitedWithCode(0), "");
 }
 
 TEST(RecordScan, CheckFileReportsAFileThatChangesWhileItIsScanned) {
