@@ -1,0 +1,126 @@
+#include "report/PageData.h"
+
+#include <rapidjson/memorystream.h>
+#include <rapidjson/reader.h>
+
+#include "report/JsonString.h"
+
+namespace {
+
+using rapidjson::SizeType;
+
+// Builds nodes bottom-up as the parser reports them: a container becomes a
+// node when it closes, from the indices of its children.
+class TNodeBuilder : public rapidjson::BaseReaderHandler<rapidjson::UTF8<>, TNodeBuilder> {
+public:
+  explicit TNodeBuilder(TPageData& Data) : FData(Data) {}
+
+  uint32_t Root() const { return FRoot; }
+
+  bool Null() { return Leaf("null"); }
+  bool Bool(bool B) { return Leaf(B ? "true" : "false"); }
+  bool RawNumber(const char* S, SizeType N, bool) { return Leaf(std::string(S, N)); }
+  bool String(const char* S, SizeType N, bool) {
+    std::string Text;
+    AppendJsonUtf8(Text, std::string_view(S, N), TJsonEscape::ForScript);
+    return Leaf(std::move(Text));
+  }
+  bool StartObject() { return Open(false); }
+  bool StartArray() { return Open(true); }
+  bool Key(const char* S, SizeType N, bool) {
+    TFrame& F = FStack.back();
+    if (!F.Keys.empty()) F.Keys += ',';
+    AppendJsonUtf8(F.Keys, std::string_view(S, N), TJsonEscape::ForScript);
+    return true;
+  }
+  bool EndObject(SizeType) { return Close(); }
+  bool EndArray(SizeType) { return Close(); }
+
+private:
+  struct TFrame {
+    bool Array = false;
+    std::string Keys;      // the object's keys as JSON strings, comma-separated
+    std::string Children;  // ",N,N..."
+  };
+
+  bool Open(bool Array) {
+    if (FDepth == FStack.size()) FStack.emplace_back();
+    TFrame& F = FStack[FDepth++];
+    F.Array = Array;
+    F.Keys.clear();
+    F.Children.clear();
+    return true;
+  }
+  bool Close() {
+    TFrame& F = FStack[--FDepth];
+    std::string Text = "[";
+    Text += F.Array ? "-1" : std::to_string(FData.InternShape("[" + F.Keys + "]"));
+    Text += F.Children;
+    Text += ']';
+    return Child(FData.Intern(std::move(Text)));
+  }
+  bool Leaf(std::string&& Text) { return Child(FData.Intern(std::move(Text))); }
+  bool Child(uint32_t Index) {
+    if (FDepth == 0) {
+      FRoot = Index;
+      return true;
+    }
+    std::string& C = FStack[FDepth - 1].Children;
+    C += ',';
+    C += std::to_string(Index);
+    return true;
+  }
+
+  TPageData& FData;
+  std::vector<TFrame> FStack;  // frames are reused, so their strings keep their capacity
+  size_t FDepth = 0;
+  uint32_t FRoot = 0;
+};
+
+void AppendList(std::string& Out, const std::vector<const std::string*>& Items) {
+  Out += '[';
+  for (size_t i = 0; i < Items.size(); ++i) {
+    if (i > 0) Out += ',';
+    Out += *Items[i];
+  }
+  Out += ']';
+}
+
+}  // namespace
+
+uint32_t TPageData::Intern(std::string&& Text) {
+  const auto [It, Added] = FIndex.try_emplace(std::move(Text), static_cast<uint32_t>(FNodes.size()));
+  if (Added) FNodes.push_back(&It->first);
+  return It->second;
+}
+
+uint32_t TPageData::InternShape(std::string&& Keys) {
+  const auto [It, Added] = FShapeIndex.try_emplace(std::move(Keys), static_cast<uint32_t>(FShapes.size()));
+  if (Added) FShapes.push_back(&It->first);
+  return It->second;
+}
+
+bool TPageData::AddLine(std::string_view Line) {
+  // A line that fails half-way leaves the nodes it added: unused, harmless.
+  TNodeBuilder Builder(*this);
+  rapidjson::MemoryStream In(Line.data(), Line.size());
+  rapidjson::Reader Reader;
+  constexpr unsigned Flags =
+      rapidjson::kParseValidateEncodingFlag | rapidjson::kParseIterativeFlag | rapidjson::kParseNumbersAsStringsFlag;
+  if (Reader.Parse<Flags>(In, Builder).IsError()) return false;
+  FRoots.push_back(Builder.Root());
+  return true;
+}
+
+void TPageData::AppendJson(std::string& Out) const {
+  Out += "{\"shapes\":";
+  AppendList(Out, FShapes);
+  Out += ",\"nodes\":";
+  AppendList(Out, FNodes);
+  Out += ",\"files\":[";
+  for (size_t i = 0; i < FRoots.size(); ++i) {
+    if (i > 0) Out += ',';
+    Out += std::to_string(FRoots[i]);
+  }
+  Out += "]}";
+}

@@ -1,0 +1,184 @@
+#include "report/ReportLine.h"
+
+#include <rapidjson/memorystream.h>
+#include <rapidjson/reader.h>
+
+#include <array>
+
+#include "check/Rules.h"
+
+namespace {
+
+using rapidjson::SizeType;
+
+// Follows the keys of the first levels and picks up what the summary and the
+// page need. Depth 1 is the line's object.
+class TLineHandler : public rapidjson::BaseReaderHandler<rapidjson::UTF8<>, TLineHandler> {
+public:
+  explicit TLineHandler(TReportLine& Out) : FOut(Out) {}
+
+  bool SawFile() const { return FSawFile; }
+  bool SawSummary() const { return FSawSummary; }
+
+  bool StartObject() { return Open(false); }
+  bool StartArray() {
+    // The line itself must be an object.
+    return FDepth > 0 && Open(true);
+  }
+  bool Key(const char* S, SizeType N, bool) {
+    if (FDepth > kLevels) return true;
+    FKey[FDepth].assign(S, N);
+    if (FDepth == 1) TopKey();
+    return true;
+  }
+  bool EndObject(SizeType) {
+    if (InFinding()) EndFinding();
+    if (InTotal()) EndTotal();
+    if (InQualitySignal()) EndQualitySignal();
+    --FDepth;
+    return true;
+  }
+  bool EndArray(SizeType) {
+    --FDepth;
+    return true;
+  }
+
+  bool String(const char* S, SizeType N, bool) {
+    if (FDepth == 1) {
+      if (FKey[1] == "file") FOut.File.assign(S, N), FSawFile = true;
+      if (FKey[1] == "format") FOut.Format.assign(S, N);
+    } else if (InFinding()) {
+      if (FKey[3] == "rule") FRule.assign(S, N), FHasRule = true;
+      if (FKey[3] == "severity") FSeverity.assign(S, N);
+    }
+    return Value();
+  }
+  bool Bool(bool B) {
+    if (FDepth == 1 && FKey[1] == "valid") FOut.Status = B ? TFileStatus::Valid : TFileStatus::Invalid;
+    if (InQualitySignal() && FKey[4] == "judged") FJudged = B;
+    return Value();
+  }
+  bool Int(int I) { return Number(I); }
+  bool Uint(unsigned U) { return Number(U); }
+  bool Int64(int64_t I) { return Number(static_cast<double>(I)); }
+  bool Uint64(uint64_t U) { return Number(static_cast<double>(U)); }
+  bool Double(double D) { return Number(D); }
+  bool Null() { return Value(); }
+  bool Default() { return Value(); }
+
+  // Unlisted findings take the severity the line gives the rule's listed
+  // ones, else the registry's.
+  void CountBeyondListed() {
+    for (const auto& [Rule, Extra] : FBeyondListed) {
+      if (Extra <= 0) continue;
+      FOut.Rules[Rule] += Extra;
+      std::string_view Severity;
+      if (const auto It = FOut.Severities.find(Rule); It != FOut.Severities.end())
+        Severity = It->second;
+      else if (const TRule* R = FindRule(Rule))
+        Severity = SeverityName(R->Severity);
+      Count(Severity, Extra);
+    }
+  }
+
+private:
+  static constexpr int kLevels = 4;
+
+  bool Open(bool Array) {
+    if (FDepth == 0 && Array) return false;
+    ++FDepth;
+    if (FDepth <= kLevels) {
+      FIsArray[FDepth] = Array;
+      FKey[FDepth].clear();
+    }
+    if (InFinding()) {
+      FHasRule = false;
+      FSeverity.clear();
+    }
+    if (InTotal()) FTotal = FListed = 0;
+    if (InQualitySignal()) {
+      FJudged = false;
+      FUsable = -1;
+    }
+    return Value();
+  }
+  // Nothing but the line's object may stand at the top.
+  bool Value() const { return FDepth > 0; }
+
+  void TopKey() {
+    const std::string& K = FKey[1];
+    if (K == "summary") FSawSummary = true;
+    if (K == "minmax" || K == "minmaxError") FOut.Checks |= crMinMax;
+    if (K == "conformance") FOut.Checks |= crConformance;
+    if (K == "quality") FOut.Checks |= crQuality;
+    if (K == "privacy") FOut.Checks |= crPrivacy;
+  }
+
+  bool Number(double D) {
+    if (InTotal()) {
+      if (FKey[4] == "total") FTotal = static_cast<int64_t>(D);
+      if (FKey[4] == "listed") FListed = static_cast<int64_t>(D);
+    }
+    if (InQualitySignal() && FKey[4] == "usableShare") FUsable = D;
+    return Value();
+  }
+
+  // findings[i]: an object in the array under the line's "findings".
+  bool InFinding() const { return FDepth == 3 && FKey[1] == "findings" && FIsArray[2] && !FIsArray[3]; }
+  // CHECK.totals.RULE: {"total", "listed"}
+  bool InTotal() const {
+    return FDepth == 4 && !FIsArray[2] && FKey[2] == "totals" && !FIsArray[3] && !FIsArray[4];
+  }
+  // quality.signals[i]
+  bool InQualitySignal() const {
+    return FDepth == 4 && FKey[1] == "quality" && FKey[2] == "signals" && FIsArray[3] && !FIsArray[4];
+  }
+
+  void Count(std::string_view Severity, int64_t N) {
+    if (Severity == "error") FOut.Errors += N;
+    if (Severity == "warning") FOut.Warnings += N;
+  }
+  void EndFinding() {
+    if (!FHasRule) return;
+    ++FOut.Rules[FRule];
+    Count(FSeverity, 1);
+    FOut.Severities.try_emplace(FRule, FSeverity);
+  }
+  void EndTotal() { FBeyondListed[FKey[3]] += FTotal - FListed; }
+  void EndQualitySignal() {
+    if (FJudged && FUsable >= 0 && (FOut.LowestUsable < 0 || FUsable < FOut.LowestUsable)) FOut.LowestUsable = FUsable;
+  }
+
+  TReportLine& FOut;
+  int FDepth = 0;
+  std::array<std::string, kLevels + 1> FKey;
+  std::array<bool, kLevels + 1> FIsArray{};
+  bool FSawFile = false;
+  bool FSawSummary = false;
+  std::string FRule;
+  bool FHasRule = false;
+  std::string FSeverity;
+  int64_t FTotal = 0;
+  int64_t FListed = 0;
+  bool FJudged = false;
+  double FUsable = -1;
+  std::map<std::string, int64_t> FBeyondListed;
+};
+
+}  // namespace
+
+bool ReadReportLine(std::string_view Line, TReportLine& Out) {
+  Out = TReportLine{};
+  TLineHandler Handler(Out);
+  rapidjson::MemoryStream In(Line.data(), Line.size());
+  rapidjson::Reader Reader;
+  constexpr unsigned Flags = rapidjson::kParseValidateEncodingFlag | rapidjson::kParseIterativeFlag;
+  if (Reader.Parse<Flags>(In, Handler).IsError()) return false;
+  if (Handler.SawSummary()) {
+    Out.Kind = TReportLineKind::Summary;
+    return true;
+  }
+  if (!Handler.SawFile()) return false;
+  Handler.CountBeyondListed();
+  return true;
+}
