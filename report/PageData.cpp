@@ -28,7 +28,7 @@ public:
   bool StartObject() { return Open(false); }
   bool StartArray() { return Open(true); }
   bool Key(const char* S, SizeType N, bool) {
-    TFrame& F = FStack.back();
+    TFrame& F = FStack[FDepth - 1];
     if (!F.Keys.empty()) F.Keys += ',';
     AppendJsonUtf8(F.Keys, std::string_view(S, N), TJsonEscape::ForScript);
     return true;

@@ -345,5 +345,23 @@
     printed = [];
   });
 
+  // A link to page.html#file=PATH opens that file's details.
+  function openFromHash() {
+    const m = /^#file=(.*)$/.exec(location.hash);
+    if (!m) return;
+    let path;
+    try {
+      path = decodeURIComponent(m[1]);
+    } catch (e) {
+      return;
+    }
+    const row = rows.find((r) => r.dataset.file === path);
+    if (!row) return;
+    setOpen(row, true);
+    row.scrollIntoView({ block: 'nearest' });
+  }
+  window.addEventListener('hashchange', openFromHash);
+
   applyFilters();
+  openFromHash();
 })();
