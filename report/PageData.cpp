@@ -9,6 +9,38 @@ namespace {
 
 using rapidjson::SizeType;
 
+// Quality maps are mostly long runs of one letter, and header fields end in
+// runs of blanks: such a string is stored as [-2, TEXT, COUNT, TEXT, COUNT...]
+// (each TEXT repeated COUNT times, in order) when that is shorter. Only ASCII
+// bytes form runs, so a piece never splits a UTF-8 character.
+bool AppendRuns(std::string& Out, std::string_view Text) {
+  constexpr size_t kMinRun = 12;
+  std::string Runs = "[-2";
+  size_t Literal = 0;  // where the text not yet written starts
+  const auto Piece = [&](std::string_view Part, size_t Count) {
+    Runs += ',';
+    AppendJsonUtf8(Runs, Part, TJsonEscape::ForScript);
+    Runs += ',';
+    Runs += std::to_string(Count);
+  };
+  for (size_t i = 0; i < Text.size();) {
+    size_t j = i + 1;
+    while (j < Text.size() && Text[j] == Text[i]) ++j;
+    if (j - i >= kMinRun && static_cast<unsigned char>(Text[i]) < 0x80) {
+      if (Literal < i) Piece(Text.substr(Literal, i - Literal), 1);
+      Piece(Text.substr(i, 1), j - i);
+      Literal = j;
+    }
+    i = j;
+  }
+  if (Literal == 0) return false;
+  if (Literal < Text.size()) Piece(Text.substr(Literal), 1);
+  Runs += ']';
+  if (Runs.size() >= Text.size()) return false;
+  Out += Runs;
+  return true;
+}
+
 // Builds nodes bottom-up as the parser reports them: a container becomes a
 // node when it closes, from the indices of its children.
 class TNodeBuilder : public rapidjson::BaseReaderHandler<rapidjson::UTF8<>, TNodeBuilder> {
@@ -22,7 +54,7 @@ public:
   bool RawNumber(const char* S, SizeType N, bool) { return Leaf(std::string(S, N)); }
   bool String(const char* S, SizeType N, bool) {
     std::string Text;
-    AppendJsonUtf8(Text, std::string_view(S, N), TJsonEscape::ForScript);
+    if (!AppendRuns(Text, std::string_view(S, N))) AppendJsonUtf8(Text, std::string_view(S, N), TJsonEscape::ForScript);
     return Leaf(std::move(Text));
   }
   bool StartObject() { return Open(false); }

@@ -7,7 +7,9 @@
 // Written as {"shapes": [[KEY...]...], "nodes": [...], "files": [ROOT...]}:
 // a node is a string, number, true, false or null as it is, or an array
 // [SHAPE, CHILD...] for an object with the keys of shapes[SHAPE] and
-// [-1, CHILD...] for an array; every child and root is a node's index.
+// [-1, CHILD...] for an array; every child and root is a node's index. A
+// string with long runs of one character may be stored as [-2, TEXT, COUNT,
+// TEXT, COUNT...], the TEXTs repeated and joined.
 #pragma once
 
 #include <cstdint>

@@ -46,6 +46,11 @@
   function node(i) {
     const v = data.nodes[i];
     if (!Array.isArray(v)) return v;
+    if (v[0] === -2) {
+      let s = '';
+      for (let k = 1; k < v.length; k += 2) s += v[k].repeat(v[k + 1]);
+      return s;
+    }
     if (v[0] < 0) return v.slice(1).map(node);
     const keys = data.shapes[v[0]];
     const o = {};

@@ -78,13 +78,14 @@ TEST(ReportBrowser, WithoutScriptsTheTilesRulesAndFileListShow) {
                                       "format:EDF 3EDF", "format:BDF 1BDF"}));
   EXPECT_EQ(Strings(Browser.Eval("JSON.stringify([...document.querySelectorAll('#rules tbody tr')].map(r => "
                                  "[...r.cells].map(c => c.textContent).join('|')))")),
-            (std::vector<std::string>{"header.startdate.layout|error|1|1", "signal.physimin.number|warning|1|1"}));
+            (std::vector<std::string>{"header.startdate.layout|error|1|1", "signal.calibration|warning|1|1",
+                                      "signal.physimin.number|warning|1|1"}));
   EXPECT_EQ(Browser.Eval("[...document.querySelectorAll('#file-table thead th')].map(c => c.textContent).join('|')"),
             "path|format|verdict|errors|warnings");
   EXPECT_EQ(Strings(Browser.Eval("JSON.stringify([...document.querySelectorAll('#file-table tbody tr')].map(r => "
                                  "r.dataset.file.split('/').pop() + ':' + [...r.cells].slice(1).map(c => "
                                  "c.textContent).join('|')))")),
-            (std::vector<std::string>{"a.edf:EDF|valid|0|0", "b.edf:EDF|invalid|1|0", "c.edf:EDF|valid|0|1",
+            (std::vector<std::string>{"a.edf:EDF|valid|0|0", "b.edf:EDF|invalid|1|0", "c.edf:EDF|valid|0|2",
                                       "gone.edf:\u2013|not read|0|0", "d.bdf:BDF|valid|0|0"}));
 }
 
