@@ -63,7 +63,7 @@ TOutput CheckEntry(const TFileListEntry& E, const TCheckOptions& O, TProgress& P
   if (!E.Error.empty()) {
     Out.Err = CannotRead(E.Path, E.Error);
     if (O.Json || !O.Html.empty()) Out.Line = FormatUnreadJson(E.Path, E.Error);
-    if (O.Json) Out.Out = Out.Line;
+    if (O.Json) Out.Out = O.Html.empty() ? std::move(Out.Line) : Out.Line;
     Out.Status = ExitCannotRead;
     return Out;
   }
@@ -77,7 +77,7 @@ TOutput CheckEntry(const TFileListEntry& E, const TCheckOptions& O, TProgress& P
   const TFileReport R = CheckFile(E.Path, Request, [&](int Percent) { Progress.Update(E.Path, Percent); });
   if (R.NotRead) return CheckEntry(TFileListEntry{E.Path, R.ReadError}, O, Progress);
   if (O.Json || !O.Html.empty()) Out.Line = FormatReportJson(R);
-  Out.Out = O.Json ? Out.Line : FormatReportText(R);
+  Out.Out = !O.Json ? FormatReportText(R) : O.Html.empty() ? std::move(Out.Line) : Out.Line;
   Out.Verdict = R.Valid() ? TFileStatus::Valid : TFileStatus::Invalid;
   for (const TFinding& F : R.Findings) ++Out.Rules[F.Rule];
   for (const TRuleTotal& T : R.Conformance.Totals) Out.Rules[T.Rule] += T.Total - T.Listed;
@@ -174,7 +174,7 @@ int RunChecks(const TCheckOptions& O) {
         }
         Status = std::max(Status, Done.Status);
         Summary.Add(Done.Verdict, Done.Rules);
-        if (!Done.Line.empty()) Page.AddLine(Done.Line);
+        if (!O.Html.empty()) Page.AddLine(Done.Line);
         // Printed text is freed at once, so memory stays flat over long runs.
         // Exchanged, not assigned: assigning an empty string keeps the old
         // one's capacity.
@@ -217,7 +217,7 @@ int RunSummarize(const std::vector<std::string>& Files, bool Json, const std::st
     const std::string Error = ForEachLine(Name, [&](std::string_view Line, int64_t Number) {
       if (Line.empty()) return;
       // The page reads each line for its own summary, the same reading.
-      if (Html.empty() ? AddJsonLineToSummary(std::string(Line), Summary) : Page.AddLine(Line)) return;
+      if (Html.empty() ? AddJsonLineToSummary(Line, Summary) : Page.AddLine(Line)) return;
       std::fputs((std::string(kProgram) + ": " + DisplayName(Name) + ":" + std::to_string(Number) +
                   ": not a line of vellicor-check --json\n").c_str(), stderr);
       Status = ExitCannotRead;

@@ -4,7 +4,9 @@
 #include <rapidjson/writer.h>
 
 #include <algorithm>
+#include <cstring>
 #include <map>
+#include <string>
 #include <string_view>
 
 #include "check/FindingText.h"
@@ -25,27 +27,43 @@ public:
   void End() { FWriter.EndObject(); }
   void BeginArray() { FWriter.StartArray(); }
   void EndArray() { FWriter.EndArray(); }
-  // Our own names, plain ASCII.
-  void Key(std::string_view K) { FWriter.Key(K.data(), static_cast<rapidjson::SizeType>(K.size())); }
+  // Our own names, plain ASCII that needs no escape.
+  void Key(std::string_view K) {
+    Place();
+    char* P = FBuffer.Push(K.size() + 2);
+    P[0] = '"';
+    std::memcpy(P + 1, K.data(), K.size());
+    P[K.size() + 1] = '"';
+  }
   // A name taken from data (a rule id read back from earlier lines).
   void DataKey(std::string_view K) { Text(K); }
   // Our own texts: ASCII or UTF-8.
   void Text(std::string_view T) {
-    FScratch.clear();
-    AppendJsonUtf8(FScratch, T);
-    Raw();
+    AppendJsonUtf8(Raw(), T);
+    PlaceRaw(rapidjson::kStringType);
   }
   // Header bytes and texts quoting them.
   void Bytes(std::string_view T) {
+    AppendJsonLatin1(Raw(), T);
+    PlaceRaw(rapidjson::kStringType);
+  }
+  // A value written as JSON text: Raw() gives the empty text to append to,
+  // PlaceRaw() writes it as the next value.
+  std::string& Raw() {
     FScratch.clear();
-    AppendJsonLatin1(FScratch, T);
-    Raw();
+    return FScratch;
+  }
+  void PlaceRaw(rapidjson::Type Type) {
+    FWriter.RawValue("", 0, Type);
+    std::memcpy(FBuffer.Push(FScratch.size()), FScratch.data(), FScratch.size());
   }
   void Int(int64_t V) { FWriter.Int64(V); }
   void Bool(bool V) { FWriter.Bool(V); }
   void Null() { FWriter.Null(); }
   std::string Line() {
-    std::string Out(FBuffer.GetString(), FBuffer.GetSize());
+    std::string Out;
+    Out.reserve(FBuffer.GetSize() + 1);
+    Out.append(FBuffer.GetString(), FBuffer.GetSize());
     Out += '\n';
     FBuffer.Clear();
     FWriter.Reset(FBuffer);
@@ -53,7 +71,11 @@ public:
   }
 
 private:
-  void Raw() { FWriter.RawValue(FScratch.data(), FScratch.size(), rapidjson::kStringType); }
+  // The writer places the separator before a value (a key is a string in a
+  // name's place); the value's text, with strings escaped as the earlier
+  // lines escaped them, follows in one copy (the writer's own copy goes byte
+  // by byte).
+  void Place() { FWriter.RawValue("", 0, rapidjson::kStringType); }
 
   rapidjson::StringBuffer FBuffer;
   rapidjson::Writer<rapidjson::StringBuffer> FWriter{FBuffer};
@@ -98,20 +120,22 @@ void Fields(TJsonOut& J, const std::array<TFieldView, EDFFieldCount>& Views, con
   J.BeginArray();
   for (size_t k = 0; k < Views.size(); ++k) {
     const TFieldView& V = Views[k];
-    J.Begin();
-    J.Key("mark");
-    J.Text(MarkName(V.Mark));
-    J.Key("name");
-    J.Text(V.Caption);
-    J.Key("raw");
-    J.Bytes(V.Raw);
-    J.Key("reason");
-    J.Text(V.Reason);
-    J.Key("severity");
-    J.Text(FieldSeverity(Findings, Kind, Signal, static_cast<int>(k)));
-    J.Key("shown");
-    J.Bytes(V.Shown);
-    J.End();
+    // One value of fixed keys, written whole: fields are most of a line.
+    std::string& T = J.Raw();
+    T += "{\"mark\":";
+    AppendJsonUtf8(T, MarkName(V.Mark));
+    T += ",\"name\":";
+    AppendJsonUtf8(T, V.Caption);
+    T += ",\"raw\":";
+    AppendJsonLatin1(T, V.Raw);
+    T += ",\"reason\":";
+    AppendJsonUtf8(T, V.Reason);
+    T += ",\"severity\":";
+    AppendJsonUtf8(T, FieldSeverity(Findings, Kind, Signal, static_cast<int>(k)));
+    T += ",\"shown\":";
+    AppendJsonLatin1(T, V.Shown);
+    T += '}';
+    J.PlaceRaw(rapidjson::kObjectType);
   }
   J.EndArray();
 }
@@ -339,7 +363,7 @@ std::string FormatRulesJson() {
   return Out;
 }
 
-bool AddJsonLineToSummary(const std::string& LineText, TSummary& S) {
+bool AddJsonLineToSummary(std::string_view LineText, TSummary& S) {
   TReportLine L;
   if (!ReadReportLine(LineText, L)) return false;
   if (L.Kind == TReportLineKind::File) S.Add(L.Status, L.Rules);

@@ -7,6 +7,8 @@
 #include <cstring>
 #include <vector>
 
+#include "report/JsonString.h"
+
 std::string ForEachLine(const std::string& Path,
                         const std::function<void(std::string_view Line, int64_t Number)>& OnLine) {
   const int Fd = ::open(Path.c_str(), O_RDONLY | O_CLOEXEC);
@@ -46,4 +48,11 @@ std::string ForEachLine(const std::string& Path,
   ::close(Fd);
   if (Error.empty() && !Carry.empty()) OnLine(Carry, ++Number);
   return Error;
+}
+
+char* InsituCopy(std::string& Buffer, std::string_view Line) {
+  if (std::memchr(Line.data(), '\0', Line.size()) || !IsUtf8(Line)) return nullptr;
+  Buffer.assign(Line);
+  Buffer.append(16, '\0');
+  return Buffer.data();
 }

@@ -12,3 +12,9 @@
 // not.
 std::string ForEachLine(const std::string& Path,
                         const std::function<void(std::string_view Line, int64_t Number)>& OnLine);
+
+// Line made ready for RapidJSON's in-place parse (kParseInsituFlag): copied
+// into Buffer and followed by NULs, so that the reader's 16-byte scans stay
+// inside the copy. nullptr when the line holds bytes that are not UTF-8 or a
+// NUL (which would end the parse early): no line of ours does.
+char* InsituCopy(std::string& Buffer, std::string_view Line);

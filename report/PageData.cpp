@@ -1,8 +1,8 @@
 #include "report/PageData.h"
 
-#include <rapidjson/memorystream.h>
 #include <rapidjson/reader.h>
 
+#include "report/JsonLines.h"
 #include "report/JsonString.h"
 
 namespace {
@@ -76,6 +76,9 @@ private:
   };
 
   bool Open(bool Array) {
+    // The reader recurses: a hostile line nested without end is refused
+    // long before the stack runs out.
+    if (FDepth >= 100) return false;
     if (FDepth == FStack.size()) FStack.emplace_back();
     TFrame& F = FStack[FDepth++];
     F.Array = Array;
@@ -134,11 +137,14 @@ uint32_t TPageData::InternShape(std::string&& Keys) {
 
 bool TPageData::AddLine(std::string_view Line) {
   // A line that fails half-way leaves the nodes it added: unused, harmless.
+  thread_local std::string Copy;
+  char* Text = InsituCopy(Copy, Line);
+  if (!Text) return false;
   TNodeBuilder Builder(*this);
-  rapidjson::MemoryStream In(Line.data(), Line.size());
+  rapidjson::InsituStringStream In(Text);
   rapidjson::Reader Reader;
   constexpr unsigned Flags =
-      rapidjson::kParseValidateEncodingFlag | rapidjson::kParseIterativeFlag | rapidjson::kParseNumbersAsStringsFlag;
+      rapidjson::kParseInsituFlag | rapidjson::kParseNumbersAsStringsFlag;
   if (Reader.Parse<Flags>(In, Builder).IsError()) return false;
   FRoots.push_back(Builder.Root());
   return true;

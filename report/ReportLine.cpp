@@ -1,15 +1,41 @@
 #include "report/ReportLine.h"
 
-#include <rapidjson/memorystream.h>
 #include <rapidjson/reader.h>
 
 #include <array>
+#include <string>
+#include <string_view>
+#include <utility>
 
 #include "check/Rules.h"
+#include "report/JsonLines.h"
 
 namespace {
 
 using rapidjson::SizeType;
+
+// The keys the reader looks for, as small codes: a line has hundreds of keys,
+// and each is compared once, when it is read.
+enum class TKey : unsigned char {
+  Other, File, Format, Valid, Findings, Summary, MinMax, MinMaxError, Conformance, Quality, Privacy,
+  Totals, Signals, Rule, Severity, Total, Listed, Judged, UsableShare
+};
+
+TKey KeyOf(std::string_view K) {
+  static constexpr std::pair<std::string_view, TKey> Known[] = {
+      {"file", TKey::File},           {"format", TKey::Format},
+      {"valid", TKey::Valid},         {"findings", TKey::Findings},
+      {"summary", TKey::Summary},     {"minmax", TKey::MinMax},
+      {"minmaxError", TKey::MinMaxError}, {"conformance", TKey::Conformance},
+      {"quality", TKey::Quality},     {"privacy", TKey::Privacy},
+      {"totals", TKey::Totals},       {"signals", TKey::Signals},
+      {"rule", TKey::Rule},           {"severity", TKey::Severity},
+      {"total", TKey::Total},         {"listed", TKey::Listed},
+      {"judged", TKey::Judged},       {"usableShare", TKey::UsableShare}};
+  for (const auto& [Name, Key] : Known)
+    if (K == Name) return Key;
+  return TKey::Other;
+}
 
 // Follows the keys of the first levels and picks up what the summary and the
 // page need. Depth 1 is the line's object.
@@ -27,8 +53,11 @@ public:
   }
   bool Key(const char* S, SizeType N, bool) {
     if (FDepth > kLevels) return true;
-    FKey[FDepth].assign(S, N);
-    if (FDepth == 1) TopKey();
+    const std::string_view K(S, N);
+    FKey[FDepth] = KeyOf(K);
+    if (FDepth == 1) TopKey(FKey[1]);
+    // A rule id under a check's totals.
+    if (FDepth == 3 && !FIsArray[2] && FKey[2] == TKey::Totals && !FIsArray[3]) FTotalRule.assign(K);
     return true;
   }
   bool EndObject(SizeType) {
@@ -45,17 +74,17 @@ public:
 
   bool String(const char* S, SizeType N, bool) {
     if (FDepth == 1) {
-      if (FKey[1] == "file") FOut.File.assign(S, N), FSawFile = true;
-      if (FKey[1] == "format") FOut.Format.assign(S, N);
+      if (FKey[1] == TKey::File) FOut.File.assign(S, N), FSawFile = true;
+      if (FKey[1] == TKey::Format) FOut.Format.assign(S, N);
     } else if (InFinding()) {
-      if (FKey[3] == "rule") FRule.assign(S, N), FHasRule = true;
-      if (FKey[3] == "severity") FSeverity.assign(S, N);
+      if (FKey[3] == TKey::Rule) FRule.assign(S, N), FHasRule = true;
+      if (FKey[3] == TKey::Severity) FSeverity.assign(S, N);
     }
     return Value();
   }
   bool Bool(bool B) {
-    if (FDepth == 1 && FKey[1] == "valid") FOut.Status = B ? TFileStatus::Valid : TFileStatus::Invalid;
-    if (InQualitySignal() && FKey[4] == "judged") FJudged = B;
+    if (FDepth == 1 && FKey[1] == TKey::Valid) FOut.Status = B ? TFileStatus::Valid : TFileStatus::Invalid;
+    if (InQualitySignal() && FKey[4] == TKey::Judged) FJudged = B;
     return Value();
   }
   bool Int(int I) { return Number(I); }
@@ -83,13 +112,16 @@ public:
 
 private:
   static constexpr int kLevels = 4;
+  static constexpr int kMaxDepth = 100;
 
   bool Open(bool Array) {
-    if (FDepth == 0 && Array) return false;
+    // The reader recurses: a hostile line nested without end is refused
+    // long before the stack runs out. Ours nest six deep at most.
+    if ((FDepth == 0 && Array) || FDepth >= kMaxDepth) return false;
     ++FDepth;
     if (FDepth <= kLevels) {
       FIsArray[FDepth] = Array;
-      FKey[FDepth].clear();
+      FKey[FDepth] = TKey::Other;
     }
     if (InFinding()) {
       FHasRule = false;
@@ -105,33 +137,32 @@ private:
   // Nothing but the line's object may stand at the top.
   bool Value() const { return FDepth > 0; }
 
-  void TopKey() {
-    const std::string& K = FKey[1];
-    if (K == "summary") FSawSummary = true;
-    if (K == "minmax" || K == "minmaxError") FOut.Checks |= crMinMax;
-    if (K == "conformance") FOut.Checks |= crConformance;
-    if (K == "quality") FOut.Checks |= crQuality;
-    if (K == "privacy") FOut.Checks |= crPrivacy;
+  void TopKey(TKey K) {
+    if (K == TKey::Summary) FSawSummary = true;
+    if (K == TKey::MinMax || K == TKey::MinMaxError) FOut.Checks |= crMinMax;
+    if (K == TKey::Conformance) FOut.Checks |= crConformance;
+    if (K == TKey::Quality) FOut.Checks |= crQuality;
+    if (K == TKey::Privacy) FOut.Checks |= crPrivacy;
   }
 
   bool Number(double D) {
     if (InTotal()) {
-      if (FKey[4] == "total") FTotal = static_cast<int64_t>(D);
-      if (FKey[4] == "listed") FListed = static_cast<int64_t>(D);
+      if (FKey[4] == TKey::Total) FTotal = static_cast<int64_t>(D);
+      if (FKey[4] == TKey::Listed) FListed = static_cast<int64_t>(D);
     }
-    if (InQualitySignal() && FKey[4] == "usableShare") FUsable = D;
+    if (InQualitySignal() && FKey[4] == TKey::UsableShare) FUsable = D;
     return Value();
   }
 
   // findings[i]: an object in the array under the line's "findings".
-  bool InFinding() const { return FDepth == 3 && FKey[1] == "findings" && FIsArray[2] && !FIsArray[3]; }
+  bool InFinding() const { return FDepth == 3 && FKey[1] == TKey::Findings && FIsArray[2] && !FIsArray[3]; }
   // CHECK.totals.RULE: {"total", "listed"}
   bool InTotal() const {
-    return FDepth == 4 && !FIsArray[2] && FKey[2] == "totals" && !FIsArray[3] && !FIsArray[4];
+    return FDepth == 4 && !FIsArray[2] && FKey[2] == TKey::Totals && !FIsArray[3] && !FIsArray[4];
   }
   // quality.signals[i]
   bool InQualitySignal() const {
-    return FDepth == 4 && FKey[1] == "quality" && FKey[2] == "signals" && FIsArray[3] && !FIsArray[4];
+    return FDepth == 4 && FKey[1] == TKey::Quality && FKey[2] == TKey::Signals && FIsArray[3] && !FIsArray[4];
   }
 
   void Count(std::string_view Severity, int64_t N) {
@@ -144,20 +175,21 @@ private:
     Count(FSeverity, 1);
     FOut.Severities.try_emplace(FRule, FSeverity);
   }
-  void EndTotal() { FBeyondListed[FKey[3]] += FTotal - FListed; }
+  void EndTotal() { FBeyondListed[FTotalRule] += FTotal - FListed; }
   void EndQualitySignal() {
     if (FJudged && FUsable >= 0 && (FOut.LowestUsable < 0 || FUsable < FOut.LowestUsable)) FOut.LowestUsable = FUsable;
   }
 
   TReportLine& FOut;
   int FDepth = 0;
-  std::array<std::string, kLevels + 1> FKey;
+  std::array<TKey, kLevels + 1> FKey{};
   std::array<bool, kLevels + 1> FIsArray{};
   bool FSawFile = false;
   bool FSawSummary = false;
   std::string FRule;
   bool FHasRule = false;
   std::string FSeverity;
+  std::string FTotalRule;
   int64_t FTotal = 0;
   int64_t FListed = 0;
   bool FJudged = false;
@@ -170,9 +202,12 @@ private:
 bool ReadReportLine(std::string_view Line, TReportLine& Out) {
   Out = TReportLine{};
   TLineHandler Handler(Out);
-  rapidjson::MemoryStream In(Line.data(), Line.size());
+  thread_local std::string Copy;  // keeps the capacity of the longest line
+  char* Text = InsituCopy(Copy, Line);
+  if (!Text) return false;
+  rapidjson::InsituStringStream In(Text);
   rapidjson::Reader Reader;
-  constexpr unsigned Flags = rapidjson::kParseValidateEncodingFlag | rapidjson::kParseIterativeFlag;
+  constexpr unsigned Flags = rapidjson::kParseInsituFlag;
   if (Reader.Parse<Flags>(In, Handler).IsError()) return false;
   if (Handler.SawSummary()) {
     Out.Kind = TReportLineKind::Summary;

@@ -120,7 +120,7 @@ TEST(ReportPage, EmbeddedDataGiveBackEveryLineAndCannotEndTheirElement) {
 // What the summary and the page read from a line.
 TEST(ReportPage, LineReadingCountsFindingsBeyondThoseListedAndTheWeakestSignal) {
   const struct {
-    const char* Line;
+    std::string Line;
     bool Ok;
     TReportLineKind Kind;
     TFileStatus Status;
@@ -146,6 +146,10 @@ TEST(ReportPage, LineReadingCountsFindingsBeyondThoseListedAndTheWeakestSignal) 
       {R"({"valid":true})", false, {}, {}, {}, 0, 0, -1, 0},
       {R"(["file"])", false, {}, {}, {}, 0, 0, -1, 0},
       {"{\"file\":\"\xFF\"}", false, {}, {}, {}, 0, 0, -1, 0},
+      // A NUL would end the reading early; nesting without end would end the stack.
+      {std::string("{\"file\":\"x\"}\0{", 14), false, {}, {}, {}, 0, 0, -1, 0},
+      {"{\"file\":\"x\",\"a\":" + std::string(100000, '[') + std::string(100000, ']') + "}", false, {}, {}, {}, 0, 0, -1,
+       0},
   };
   for (const auto& R : Rows) {
     TReportLine L;
