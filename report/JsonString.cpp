@@ -13,7 +13,7 @@ struct TPlainBytes {
   bool Plain[2][256] = {};
   constexpr TPlainBytes() {
     for (int C = 0x20; C < 0x80; ++C) Plain[0][C] = Plain[1][C] = C != '"' && C != '\\';
-    Plain[1]['<'] = false;
+    Plain[1][static_cast<unsigned char>('<')] = false;
   }
 };
 constexpr TPlainBytes kPlainBytes;

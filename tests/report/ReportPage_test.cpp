@@ -168,14 +168,15 @@ TEST(ReportPage, LineReadingCountsFindingsBeyondThoseListedAndTheWeakestSignal) 
 
 TEST(ReportPage, TenThousandFilesMakeAPageUnder30MB) {
   TempDir dir;
-  const std::vector<std::string> lines = reporttest::ArchiveLines(10000, dir);
+  const std::vector<std::string> lines = reporttest::ArchiveLines(reporttest::kArchiveFiles, dir);
   TReportPage Page;
   for (const std::string& L : lines) ASSERT_TRUE(Page.AddLine(L));
   const std::string html = Page.Html("now", "test");
   size_t linesBytes = 0;
   for (const std::string& L : lines) linesBytes += L.size() + 1;
   EXPECT_LT(html.size(), 30u << 20) << "lines: " << linesBytes;
-  std::printf("10,000 files: %.1f MB of JSON Lines, a page of %.1f MB\n", linesBytes / 1e6, html.size() / 1e6);
+  std::printf("%d files: %.1f MB of JSON Lines, a page of %.1f MB\n", reporttest::kArchiveFiles, linesBytes / 1e6,
+              html.size() / 1e6);
 }
 
 // The page is refused before any file is checked, and an input is never
