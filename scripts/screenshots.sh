@@ -23,7 +23,7 @@ ls -l "$here"/docs/screenshots/{valid,faulty,results}.png
 # details shown. With --quality, once the program has it, the page holds the
 # quality maps too.
 cmake --build "$build" --target vellicor-check -j "$jobs"
-check="$build/cli/vellicor-check"
+check="$(cd "$build" && pwd)/cli/vellicor-check"
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
 mkdir -p "$work/site-a" "$work/site-b"

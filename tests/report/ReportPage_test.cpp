@@ -143,6 +143,8 @@ TEST(ReportPage, LineReadingCountsFindingsBeyondThoseListedAndTheWeakestSignal) 
        R"({"index":1,"judged":true,"usableShare":0.75},{"index":2,"judged":false,"usableShare":0},)"
        R"({"index":3,"judged":true,"usableShare":0.5}]}})",
        true, TReportLineKind::File, TFileStatus::Valid, {}, 0, 0, 0.5, crQuality},
+      {R"({"file":"p","valid":true,"findings":[{"rule":"privacy.patient.name","severity":"warning"}]})", true,
+       TReportLineKind::File, TFileStatus::Valid, {{"privacy.patient.name", 1}}, 0, 1, -1, crPrivacy},
       {R"({"valid":true})", false, {}, {}, {}, 0, 0, -1, 0},
       {R"(["file"])", false, {}, {}, {}, 0, 0, -1, 0},
       {"{\"file\":\"\xFF\"}", false, {}, {}, {}, 0, 0, -1, 0},
