@@ -25,6 +25,9 @@
 #include "cli/ReportJson.h"
 #include "cli/ReportText.h"
 #include "cli/Summary.h"
+#include "report/JsonLines.h"
+#include "report/PageFile.h"
+#include "report/ReportPage.h"
 
 #ifndef VELLICOR_VERSION
 #define VELLICOR_VERSION "unknown"
@@ -39,6 +42,7 @@ struct TOutput {
   bool Done = false;
   std::string Out;  // standard output
   std::string Err;  // standard error
+  std::string Line;  // the JSON line, for the archive page
   int Status = ExitAllValid;
   TFileStatus Verdict = TFileStatus::Unread;
   std::map<std::string, int64_t> Rules;
@@ -61,7 +65,8 @@ TOutput CheckEntry(const TFileListEntry& E, const TCheckOptions& O, TProgress& P
   TOutput Out;
   if (!E.Error.empty()) {
     Out.Err = CannotRead(E.Path, E.Error);
-    if (O.Json) Out.Out = FormatUnreadJson(E.Path, E.Error);
+    if (O.Json || !O.Html.empty()) Out.Line = FormatUnreadJson(E.Path, E.Error);
+    if (O.Json) Out.Out = O.Html.empty() ? std::move(Out.Line) : Out.Line;
     Out.Status = ExitCannotRead;
     return Out;
   }
@@ -70,10 +75,13 @@ TOutput CheckEntry(const TFileListEntry& E, const TCheckOptions& O, TProgress& P
   Request.Conformance = O.Conformance || O.ConformanceOnly;
   Request.ConformanceOnly = O.ConformanceOnly;
   Request.FailOnSamples = O.FailOnSamples;
-  Request.SignalViews = O.Json;  // the text form names the signals by their labels alone
+  // The text form names the signals by their labels alone; the JSON line,
+  // which the page is built from, lists their fields.
+  Request.SignalViews = O.Json || !O.Html.empty();
   const TFileReport R = CheckFile(E.Path, Request, [&](int Percent) { Progress.Update(E.Path, Percent); });
   if (R.NotRead) return CheckEntry(TFileListEntry{E.Path, R.ReadError}, O, Progress);
-  Out.Out = O.Json ? FormatReportJson(R) : FormatReportText(R);
+  if (O.Json || !O.Html.empty()) Out.Line = FormatReportJson(R);
+  Out.Out = !O.Json ? FormatReportText(R) : O.Html.empty() ? std::move(Out.Line) : Out.Line;
   Out.Verdict = R.Valid() ? TFileStatus::Valid : TFileStatus::Invalid;
   for (const TFinding& F : R.Findings) ++Out.Rules[F.Rule];
   for (const TRuleTotal& T : R.Conformance.Totals) Out.Rules[T.Rule] += T.Total - T.Listed;
@@ -98,6 +106,23 @@ int WriteReport(const std::string& Text, int Status) {
   return ExitCannotRead;
 }
 
+// The archive page, or why it could not be written (then the run fails).
+int WritePage(const TReportPage& Page, const std::string& Path, int Status) {
+  const std::string Error = WritePageFile(Path, Page.Html(PageTimeNow(), std::string(kProgram) + " " + VELLICOR_VERSION));
+  if (Error.empty()) return Status;
+  std::fprintf(stderr, "%s: cannot write the page '%s': %s\n", kProgram, DisplayName(Path).c_str(), Error.c_str());
+  return ExitCannotRead;
+}
+
+// Refuses a page path that cannot be written before any work is done.
+bool PageTargetOk(const std::string& Path, const std::vector<std::string>& Inputs) {
+  if (Path.empty()) return true;
+  const std::string Problem = PageTargetProblem(Path, Inputs);
+  if (Problem.empty()) return true;
+  std::fprintf(stderr, "%s: cannot write the page '%s': %s\n", kProgram, DisplayName(Path).c_str(), Problem.c_str());
+  return false;
+}
+
 bool StartStdThread(std::vector<std::thread>& Threads, std::function<void()> Work) {
   try {
     Threads.emplace_back(std::move(Work));
@@ -111,6 +136,10 @@ bool StartStdThread(std::vector<std::thread>& Threads, std::function<void()> Wor
 
 int RunChecks(const TCheckOptions& O) {
   const std::vector<TFileListEntry> Entries = ExpandPaths(O.Paths, O.Recursive);
+  std::vector<std::string> Inputs;
+  for (const TFileListEntry& E : Entries) Inputs.push_back(E.Path);
+  if (!PageTargetOk(O.Html, Inputs)) return ExitCannotRead;
+  TReportPage Page;
   // Only the data record scans take long enough to need a bar.
   TProgress Progress((O.MinMax || O.Conformance || O.ConformanceOnly) && TProgress::StderrIsTerminal());
 
@@ -143,6 +172,7 @@ int RunChecks(const TCheckOptions& O) {
         }
         Status = std::max(Status, Done.Status);
         Summary.Add(Done.Verdict, Done.Rules);
+        if (!O.Html.empty()) Page.AddLine(Done.Line);
         // Printed text is freed at once, so memory stays flat over long runs.
         // Exchanged, not assigned: assigning an empty string keeps the old
         // one's capacity.
@@ -173,34 +203,33 @@ int RunChecks(const TCheckOptions& O) {
                  std::strerror(OutputError != 0 ? OutputError : EIO));
     return ExitCannotRead;
   }
-  return Status;
+  return O.Html.empty() ? Status : WritePage(Page, O.Html, Status);
 }
 
-int RunSummarize(const std::vector<std::string>& Files, bool Json) {
+int RunSummarize(const std::vector<std::string>& Files, bool Json, const std::string& Html) {
+  if (!PageTargetOk(Html, Files)) return ExitCannotRead;
   TSummary Summary;
+  TReportPage Page;
   int Status = ExitAllValid;
   for (const std::string& Name : Files) {
-    std::ifstream In(Name, std::ios::binary);
-    if (!In) {
+    const std::string Error = ForEachLine(Name, [&](std::string_view Line, int64_t Number) {
+      if (Line.empty()) return;
+      // The page reads each line for its own summary, the same reading.
+      if (Html.empty() ? AddJsonLineToSummary(Line, Summary) : Page.AddLine(Line)) return;
+      std::fputs((std::string(kProgram) + ": " + DisplayName(Name) + ":" + std::to_string(Number) +
+                  ": not a line of vellicor-check --json\n").c_str(), stderr);
+      Status = ExitCannotRead;
+    });
+    if (!Error.empty()) {
       std::fputs(CannotRead(Name, "cannot be opened").c_str(), stderr);
       Status = ExitCannotRead;
-      continue;
-    }
-    std::string Line;
-    int64_t Number = 0;
-    while (std::getline(In, Line)) {
-      ++Number;
-      if (Line.empty()) continue;
-      if (!AddJsonLineToSummary(Line, Summary)) {
-        std::fputs((std::string(kProgram) + ": " + DisplayName(Name) + ":" + std::to_string(Number) +
-                    ": not a line of vellicor-check --json\n").c_str(), stderr);
-        Status = ExitCannotRead;
-      }
     }
   }
+  if (!Html.empty()) Summary = Page.Summary();
   if (Summary.Unread() > 0) Status = ExitCannotRead;
   if (Status == ExitAllValid && Summary.Invalid() > 0) Status = ExitSomeInvalid;
-  return WriteReport(Json ? FormatSummaryJson(Summary) : FormatSummaryText(Summary), Status);
+  Status = WriteReport(Json ? FormatSummaryJson(Summary) : FormatSummaryText(Summary), Status);
+  return Html.empty() ? Status : WritePage(Page, Html, Status);
 }
 
 bool GuardStandardStreams() {
@@ -250,10 +279,15 @@ int RunCheckCommand(int argc, char** argv) {
   const QCommandLineOption Summary("summary", "End with the number of files per verdict and of findings per rule.");
   const QCommandLineOption Summarize(
       "summarize", "Read the JSON Lines of earlier --json runs (the PATHs) and print their summary.");
+  const QCommandLineOption Html(
+      "html",
+      "Also write one self-contained web page of the whole run to FILE: tiles, rules, every file with its findings, "
+      "header fields and quality map (with --summarize: of all the JSON Lines read).",
+      "FILE");
   const QCommandLineOption ListRules("list-rules", "Print every rule with its severity and what it expects.");
   const QCommandLineOption Jobs({"j", "jobs"}, "Check N files at once (default 1).", "N", "1");
   Parser.addOptions({Help, Version, Recursive, MinMax, FailOnSamples, Conformance, ConformanceOnly, Json, Summary,
-                     Summarize, ListRules, Jobs});
+                     Summarize, Html, ListRules, Jobs});
 
   // Latin-1 keeps every byte of a path as one character, so a file name that
   // is not valid UTF-8 is still opened by its exact bytes.
@@ -274,12 +308,14 @@ int RunCheckCommand(int argc, char** argv) {
   O.ConformanceOnly = Parser.isSet(ConformanceOnly);
   O.Json = Parser.isSet(Json);
   O.Summary = Parser.isSet(Summary);
+  O.Html = Parser.value(Html).toLatin1().toStdString();
+  if (Parser.isSet(Html) && O.Html.empty()) return UsageError("--html needs a file name");
   bool JobsOk = false;
   O.Jobs = Parser.value(Jobs).toInt(&JobsOk);
   if (!JobsOk || O.Jobs < 1) return UsageError("invalid number of jobs: '" + Parser.value(Jobs).toStdString() + "'");
   for (const QString& P : Parser.positionalArguments()) O.Paths.push_back(P.toLatin1().toStdString());
   if (O.Paths.empty()) return UsageError("no PATH given");
   if (O.FailOnSamples && !O.MinMax) return UsageError("--fail-on-samples needs --minmax");
-  if (Parser.isSet(Summarize)) return RunSummarize(O.Paths, O.Json);
+  if (Parser.isSet(Summarize)) return RunSummarize(O.Paths, O.Json, O.Html);
   return RunChecks(O);
 }

@@ -22,6 +22,7 @@ struct TCheckOptions {
   bool ConformanceOnly = false;  // judge by conformance alone
   bool Json = false;
   bool Summary = false;
+  std::string Html;  // also write the archive page there (built from each file's JSON line)
   int Jobs = 1;
   // Starts one more worker; false when the system refuses a thread (process
   // or memory limits). The run then goes on with the workers it has, the
@@ -35,8 +36,9 @@ struct TCheckOptions {
 int RunChecks(const TCheckOptions& Options);
 
 // Reads JSON Lines written by any number of runs and prints the summary one
-// run with --summary would have printed over all their files.
-int RunSummarize(const std::vector<std::string>& Files, bool Json);
+// run with --summary would have printed over all their files; with Html, also
+// writes the archive page of all their files there.
+int RunSummarize(const std::vector<std::string>& Files, bool Json, const std::string& Html = "");
 
 // Before anything opens a file: a closed standard input or error is parked
 // on /dev/null, so no file takes its number; false (with a message) when

@@ -1,37 +1,98 @@
 #include "cli/ReportJson.h"
 
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QJsonValue>
-#include <QString>
+#include <rapidjson/stringbuffer.h>
+#include <rapidjson/writer.h>
 
-#include "check/Rules.h"
-#include "check/uQtText.h"
-#include "check/FindingText.h"
-#include "cli/ReportText.h"
-
+#include <algorithm>
+#include <cstring>
 #include <map>
+#include <string>
+#include <string_view>
+
+#include "check/FindingText.h"
+#include "check/Rules.h"
+#include "cli/ReportText.h"
+#include "report/JsonString.h"
+#include "report/ReportLine.h"
+
+// Lines are streamed with RapidJSON's writer, one per file, without building
+// a document. Keys are written in byte order, as the Qt documents of earlier
+// releases sorted them, so the lines of both compare equal byte for byte.
 
 namespace {
 
-// Our own texts: ASCII or UTF-8.
-QString Text(const std::string& Text) {
-  return QString::fromUtf8(Text.data(), static_cast<qsizetype>(Text.size()));
-}
+class TJsonOut {
+public:
+  void Begin() { FWriter.StartObject(); }
+  void End() { FWriter.EndObject(); }
+  void BeginArray() { FWriter.StartArray(); }
+  void EndArray() { FWriter.EndArray(); }
+  // Our own names, plain ASCII that needs no escape.
+  void Key(std::string_view K) {
+    Place();
+    char* P = FBuffer.Push(K.size() + 2);
+    P[0] = '"';
+    std::memcpy(P + 1, K.data(), K.size());
+    P[K.size() + 1] = '"';
+  }
+  // A name taken from data (a rule id read back from earlier lines).
+  void DataKey(std::string_view K) { Text(K); }
+  // Our own texts: ASCII or UTF-8.
+  void Text(std::string_view T) {
+    AppendJsonUtf8(Raw(), T);
+    PlaceRaw(rapidjson::kStringType);
+  }
+  // Header bytes and texts quoting them.
+  void Bytes(std::string_view T) {
+    AppendJsonLatin1(Raw(), T);
+    PlaceRaw(rapidjson::kStringType);
+  }
+  // A value written as JSON text: Raw() gives the empty text to append to,
+  // PlaceRaw() writes it as the next value.
+  std::string& Raw() {
+    FScratch.clear();
+    return FScratch;
+  }
+  void PlaceRaw(rapidjson::Type Type) {
+    FWriter.RawValue("", 0, Type);
+    std::memcpy(FBuffer.Push(FScratch.size()), FScratch.data(), FScratch.size());
+  }
+  void Int(int64_t V) { FWriter.Int64(V); }
+  void Bool(bool V) { FWriter.Bool(V); }
+  void Null() { FWriter.Null(); }
+  std::string Line() {
+    std::string Out;
+    Out.reserve(FBuffer.GetSize() + 1);
+    Out.append(FBuffer.GetString(), FBuffer.GetSize());
+    Out += '\n';
+    FBuffer.Clear();
+    FWriter.Reset(FBuffer);
+    return Out;
+  }
+
+private:
+  // The writer places the separator before a value (a key is a string in a
+  // name's place); the value's text, with strings escaped as the earlier
+  // lines escaped them, follows in one copy (the writer's own copy goes byte
+  // by byte).
+  void Place() { FWriter.RawValue("", 0, rapidjson::kStringType); }
+
+  rapidjson::StringBuffer FBuffer;
+  rapidjson::Writer<rapidjson::StringBuffer> FWriter{FBuffer};
+  std::string FScratch;
+};
 
 // A file name that is valid UTF-8 is written as it is; any other is written
 // as the text form escapes it, with "fileEscaped": true, so that every name
 // maps back to its exact bytes.
-void PutFileName(QJsonObject& O, const std::string& Path) {
-  const std::string Shown = DisplayName(Path);
-  const bool Plain = Text(Path).toUtf8().toStdString() == Path;
-  O["file"] = Plain ? Text(Path) : Text(Shown);
-  if (!Plain) O["fileEscaped"] = true;
-}
-
-std::string Line(const QJsonObject& O) {
-  return QJsonDocument(O).toJson(QJsonDocument::Compact).toStdString() + "\n";
+void PutFileName(TJsonOut& J, const std::string& Path) {
+  const bool Plain = IsUtf8(Path);
+  J.Key("file");
+  J.Text(Plain ? Path : DisplayName(Path));
+  if (!Plain) {
+    J.Key("fileEscaped");
+    J.Bool(true);
+  }
 }
 
 const char* MarkName(TFieldMark Mark) {
@@ -43,190 +104,249 @@ const char* MarkName(TFieldMark Mark) {
   return "none";
 }
 
-// The severity of the worst finding about one field, "none" without one.
-QString FieldSeverity(const TFindings& Findings, TWhereKind Kind, int Signal, int Field) {
-  const TFinding* Worst = nullptr;
-  for (const TFinding& F : Findings) {
-    if (F.Where.Kind != Kind || F.Where.Signal != Signal || F.Where.Field != Field) continue;
-    if (!Worst || F.Severity < Worst->Severity) Worst = &F;
-  }
-  return Worst ? SeverityName(Worst->Severity) : "none";
-}
-
 // Every field is listed, faulty or not, so a reader finds field k at index k.
-QJsonArray Fields(const std::array<TFieldView, EDFFieldCount>& Views, const TFindings& Findings,
-                  TWhereKind Kind, int Signal) {
-  QJsonArray Out;
-  for (size_t k = 0; k < Views.size(); ++k) {
-    const TFieldView& V = Views[k];
-    QJsonObject O;
-    O["name"] = Text(V.Caption);
-    O["raw"] = Latin1Text(V.Raw);
-    O["shown"] = Latin1Text(V.Shown);
-    O["reason"] = Text(V.Reason);
-    O["mark"] = MarkName(V.Mark);
-    O["severity"] = FieldSeverity(Findings, Kind, Signal, static_cast<int>(k));
-    Out.append(O);
+void Fields(TJsonOut& J, const std::array<TFieldView, EDFFieldCount>& Views) {
+  J.BeginArray();
+  for (const TFieldView& V : Views) {
+    // One value of fixed keys, written whole: fields are most of a line.
+    std::string& T = J.Raw();
+    T += "{\"mark\":";
+    AppendJsonUtf8(T, MarkName(V.Mark));
+    T += ",\"name\":";
+    AppendJsonUtf8(T, V.Caption);
+    T += ",\"raw\":";
+    AppendJsonLatin1(T, V.Raw);
+    T += ",\"reason\":";
+    AppendJsonUtf8(T, V.Reason);
+    T += ",\"severity\":";
+    AppendJsonUtf8(T, V.Severity ? SeverityName(*V.Severity) : "none");
+    T += ",\"shown\":";
+    AppendJsonLatin1(T, V.Shown);
+    T += '}';
+    J.PlaceRaw(rapidjson::kObjectType);
   }
-  return Out;
+  J.EndArray();
 }
 
-QJsonArray Signals(const std::vector<TSignalView>& Views, const TFindings& Findings) {
-  // Each signal's findings gathered in one walk: a header of thousands of
-  // signals stays linear.
-  std::map<int, TFindings> BySignal;
-  for (const TFinding& F : Findings)
-    if (F.Where.Kind == TWhereKind::SignalHeader) BySignal[F.Where.Signal].push_back(F);
-  const TFindings None;
-  QJsonArray Out;
+void Signals(TJsonOut& J, const std::vector<TSignalView>& Views) {
+  J.BeginArray();
   for (const TSignalView& S : Views) {
-    const auto It = BySignal.find(S.Index);
-    QJsonObject O;
-    O["index"] = S.Index + 1;
-    O["label"] = Latin1Text(S.Fields[0].Shown);
-    O["fields"] = Fields(S.Fields, It == BySignal.end() ? None : It->second, TWhereKind::SignalHeader, S.Index);
-    O["calibrationRemark"] = Text(S.CalibrationRemark);
-    Out.append(O);
+    J.Begin();
+    J.Key("calibrationRemark");
+    J.Text(S.CalibrationRemark);
+    J.Key("fields");
+    Fields(J, S.Fields);
+    J.Key("index");
+    J.Int(S.Index + 1);
+    J.Key("label");
+    J.Bytes(S.Fields[0].Shown);
+    J.End();
   }
-  return Out;
+  J.EndArray();
 }
 
-QJsonObject Where(const TWhere& W) {
-  QJsonObject O;
-  O["kind"] = WhereKindName(W.Kind);
-  if (W.Signal >= 0) O["signal"] = W.Signal + 1;
-  if (W.Record >= 0) O["record"] = static_cast<qint64>(W.Record + 1);
-  if (W.Field >= 0)
-    O["field"] = (W.Kind == TWhereKind::SignalHeader ? EDFSignalFields : EDFGeneralFields)[static_cast<size_t>(W.Field)].Caption;
-  return O;
+void Where(TJsonOut& J, const TWhere& W) {
+  J.Begin();
+  if (W.Field >= 0) {
+    J.Key("field");
+    J.Text((W.Kind == TWhereKind::SignalHeader ? EDFSignalFields : EDFGeneralFields)[static_cast<size_t>(W.Field)]
+               .Caption);
+  }
+  J.Key("kind");
+  J.Text(WhereKindName(W.Kind));
+  if (W.Record >= 0) {
+    J.Key("record");
+    J.Int(W.Record + 1);
+  }
+  if (W.Signal >= 0) {
+    J.Key("signal");
+    J.Int(W.Signal + 1);
+  }
+  J.End();
 }
 
-QJsonArray Findings(const TFindings& Findings) {
-  QJsonArray Out;
+void Findings(TJsonOut& J, const TFindings& Findings) {
+  J.BeginArray();
   for (const TFinding& F : Findings) {
-    QJsonObject O;
-    O["rule"] = Text(F.Rule);
-    O["severity"] = SeverityName(F.Severity);
-    O["where"] = Where(F.Where);
-    O["offset"] = F.Offset >= 0 ? QJsonValue(static_cast<qint64>(F.Offset)) : QJsonValue(QJsonValue::Null);
-    O["length"] = static_cast<qint64>(F.Length);
-    O["raw"] = Latin1Text(F.Raw);
-    O["message"] = Latin1Text(F.Message);
-    Out.append(O);
+    J.Begin();
+    J.Key("length");
+    J.Int(F.Length);
+    J.Key("message");
+    J.Bytes(F.Message);
+    J.Key("offset");
+    if (F.Offset >= 0)
+      J.Int(F.Offset);
+    else
+      J.Null();
+    J.Key("raw");
+    J.Bytes(F.Raw);
+    J.Key("rule");
+    J.Text(F.Rule);
+    J.Key("severity");
+    J.Text(SeverityName(F.Severity));
+    J.Key("where");
+    Where(J, F.Where);
+    J.End();
   }
-  return Out;
+  J.EndArray();
 }
 
-QJsonObject Conformance(const TConformanceReport& C) {
-  QJsonObject O;
-  O["scope"] = Text(ConformanceScope(C));
-  O["plus"] = C.Plus == TPlusKind::Continuous ? QJsonValue("C")
-              : C.Plus == TPlusKind::Discontinuous ? QJsonValue("D")
-                                                   : QJsonValue(QJsonValue::Null);
-  O["recordsChecked"] = C.RecordsChecked;
-  O["recordsScanned"] = static_cast<qint64>(C.RecordsScanned);
-  O["cancelled"] = C.Cancelled;
-  QJsonObject Totals;
-  for (const TRuleTotal& T : C.Totals) {
-    QJsonObject Count;
-    Count["total"] = static_cast<qint64>(T.Total);
-    Count["listed"] = static_cast<qint64>(T.Listed);
-    Totals[Text(T.Rule)] = Count;
+void Conformance(TJsonOut& J, const TConformanceReport& C) {
+  J.Begin();
+  J.Key("cancelled");
+  J.Bool(C.Cancelled);
+  J.Key("plus");
+  if (C.Plus == TPlusKind::Continuous)
+    J.Text("C");
+  else if (C.Plus == TPlusKind::Discontinuous)
+    J.Text("D");
+  else
+    J.Null();
+  J.Key("recordsChecked");
+  J.Bool(C.RecordsChecked);
+  J.Key("recordsScanned");
+  J.Int(C.RecordsScanned);
+  J.Key("scope");
+  J.Text(ConformanceScope(C));
+  J.Key("totals");
+  // Registry order in the report, key order in the line.
+  std::map<std::string_view, const TRuleTotal*> Sorted;
+  for (const TRuleTotal& T : C.Totals) Sorted[T.Rule] = &T;
+  J.Begin();
+  for (const auto& [Rule, T] : Sorted) {
+    J.DataKey(Rule);
+    J.Begin();
+    J.Key("listed");
+    J.Int(T->Listed);
+    J.Key("total");
+    J.Int(T->Total);
+    J.End();
   }
-  O["totals"] = Totals;
-  return O;
-}
-
-QJsonArray Lines(const std::vector<std::string>& Lines) {
-  QJsonArray Out;
-  for (const std::string& L : Lines) Out.append(Latin1Text(L));
-  return Out;
+  J.End();
+  J.End();
 }
 
 }  // namespace
 
 std::string FormatReportJson(const TFileReport& R) {
-  const THeaderJudgement& J = R.Judgement;
-  QJsonObject O;
-  PutFileName(O, R.Path);
-  O["valid"] = R.Valid();
-  O["verdict"] = Text(VerdictLine(R));
+  const THeaderJudgement& Jd = R.Judgement;
+  TJsonOut J;
+  J.Begin();
+  if (R.ConformanceRun) {
+    J.Key("conformance");
+    Conformance(J, R.Conformance);
+  }
+  J.Key("dataBlockBytes");
+  if (Jd.DataBlockBytes)
+    J.Int(*Jd.DataBlockBytes);
+  else
+    J.Null();
+  J.Key("dataBlockTooLarge");
+  J.Bool(Jd.DataBlockTooLarge);
+  if (R.OpenFailed) {
+    J.Key("error");
+    J.Bytes(std::string(ReadErrorText) + ": " + R.OpenError);
+  }
+  PutFileName(J, R.Path);
+  J.Key("findings");
+  Findings(J, R.Findings);
   // "EDF", "EDF+", "BDF" or "BDF+"; null when the header could not be read.
-  O["format"] = R.Judgement.FormatName.empty() ? QJsonValue(QJsonValue::Null) : QJsonValue(Text(R.Judgement.FormatName));
-  O["general"] = Fields(J.General, R.Findings, TWhereKind::GeneralHeader, -1);
-  O["signals"] = Signals(R.Signals, R.Findings);
-  QJsonObject Remarks;
-  Remarks["dataBlock"] = Text(J.DataBlockLine);
-  Remarks["sampleRecDuration"] = Text(J.DurationRemark);
-  Remarks["nrDataRecords"] = Text(J.SizeRemark);
-  O["remarks"] = Remarks;
-  O["dataBlockBytes"] = J.DataBlockBytes ? QJsonValue(static_cast<qint64>(*J.DataBlockBytes))
-                                         : QJsonValue(QJsonValue::Null);
-  O["dataBlockTooLarge"] = J.DataBlockTooLarge;
-  O["findings"] = Findings(R.Findings);
-  if (R.ConformanceRun) O["conformance"] = Conformance(R.Conformance);
-  if (R.MinMaxRun) O["minmax"] = Lines(R.MinMaxLines);
-  if (R.MinMaxFailed) O["minmaxError"] = Text(std::string(MinMaxErrorText) + " " + R.MinMaxError);
-  if (R.OpenFailed) O["error"] = Latin1Text(std::string(ReadErrorText) + ": " + R.OpenError);
-  return Line(O);
+  J.Key("format");
+  if (Jd.FormatName.empty())
+    J.Null();
+  else
+    J.Text(Jd.FormatName);
+  J.Key("general");
+  Fields(J, Jd.General);
+  if (R.MinMaxRun) {
+    J.Key("minmax");
+    J.BeginArray();
+    for (const std::string& L : R.MinMaxLines) J.Bytes(L);
+    J.EndArray();
+  }
+  if (R.MinMaxFailed) {
+    J.Key("minmaxError");
+    J.Text(std::string(MinMaxErrorText) + " " + R.MinMaxError);
+  }
+  J.Key("remarks");
+  J.Begin();
+  J.Key("dataBlock");
+  J.Text(Jd.DataBlockLine);
+  J.Key("nrDataRecords");
+  J.Text(Jd.SizeRemark);
+  J.Key("sampleRecDuration");
+  J.Text(Jd.DurationRemark);
+  J.End();
+  J.Key("signals");
+  Signals(J, R.Signals);
+  J.Key("valid");
+  J.Bool(R.Valid());
+  J.Key("verdict");
+  J.Text(VerdictLine(R));
+  J.End();
+  return J.Line();
 }
 
 std::string FormatUnreadJson(const std::string& Path, const std::string& Error) {
-  QJsonObject O;
-  PutFileName(O, Path);
-  O["error"] = Text(Error);
-  return Line(O);
+  TJsonOut J;
+  J.Begin();
+  J.Key("error");
+  J.Text(Error);
+  PutFileName(J, Path);
+  J.End();
+  return J.Line();
 }
 
 std::string FormatSummaryJson(const TSummary& S) {
-  QJsonObject Rules;
+  TJsonOut J;
+  J.Begin();
+  J.Key("summary");
+  J.Begin();
+  J.Key("files");
+  J.Int(S.Files());
+  J.Key("invalid");
+  J.Int(S.Invalid());
+  J.Key("rules");
+  J.Begin();
   for (const auto& [Id, Count] : S.RuleCounts()) {
-    QJsonObject C;
-    C["findings"] = static_cast<qint64>(Count.Findings);
-    C["files"] = static_cast<qint64>(Count.Files);
-    Rules[Text(Id)] = C;
+    J.DataKey(Id);
+    J.Begin();
+    J.Key("files");
+    J.Int(Count.Files);
+    J.Key("findings");
+    J.Int(Count.Findings);
+    J.End();
   }
-  QJsonObject Sum;
-  Sum["files"] = static_cast<qint64>(S.Files());
-  Sum["valid"] = static_cast<qint64>(S.Valid());
-  Sum["invalid"] = static_cast<qint64>(S.Invalid());
-  Sum["unread"] = static_cast<qint64>(S.Unread());
-  Sum["rules"] = Rules;
-  QJsonObject O;
-  O["summary"] = Sum;
-  return Line(O);
+  J.End();
+  J.Key("unread");
+  J.Int(S.Unread());
+  J.Key("valid");
+  J.Int(S.Valid());
+  J.End();
+  J.End();
+  return J.Line();
 }
 
 std::string FormatRulesJson() {
   std::string Out;
+  TJsonOut J;
   for (const TRule& R : ::Rules()) {
-    QJsonObject O;
-    O["rule"] = Text(R.Id);
-    O["severity"] = SeverityName(R.Severity);
-    O["description"] = Text(R.Description);
-    Out += Line(O);
+    J.Begin();
+    J.Key("description");
+    J.Text(R.Description);
+    J.Key("rule");
+    J.Text(R.Id);
+    J.Key("severity");
+    J.Text(SeverityName(R.Severity));
+    J.End();
+    Out += J.Line();
   }
   return Out;
 }
 
-bool AddJsonLineToSummary(const std::string& LineText, TSummary& S) {
-  QJsonParseError Error{};
-  const QJsonDocument Doc = QJsonDocument::fromJson(QByteArray::fromStdString(LineText), &Error);
-  if (Error.error != QJsonParseError::NoError || !Doc.isObject()) return false;
-  const QJsonObject O = Doc.object();
-  if (O.contains("summary")) return true;
-  if (!O.contains("file")) return false;
-  std::map<std::string, int64_t> RuleIds;
-  for (const QJsonValue& F : O["findings"].toArray()) ++RuleIds[F["rule"].toString().toStdString()];
-  // Findings beyond those listed are counted in the conformance totals.
-  const QJsonObject Totals = O["conformance"]["totals"].toObject();
-  for (auto It = Totals.begin(); It != Totals.end(); ++It) {
-    const QJsonObject Count = It.value().toObject();
-    RuleIds[It.key().toStdString()] += Count["total"].toInteger() - Count["listed"].toInteger();
-  }
-  const TFileStatus Status = !O.contains("valid")     ? TFileStatus::Unread
-                             : O["valid"].toBool()    ? TFileStatus::Valid
-                                                      : TFileStatus::Invalid;
-  S.Add(Status, RuleIds);
+bool AddJsonLineToSummary(std::string_view LineText, TSummary& S) {
+  TReportLine L;
+  if (!ReadReportLine(LineText, L)) return false;
+  if (L.Kind == TReportLineKind::File) S.Add(L.Status, L.Rules);
   return true;
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "check/FileCheck.h"
 #include "cli/Summary.h"
@@ -22,4 +23,4 @@ std::string FormatRulesJson();
 // Adds the file of one JSON line written by FormatReportJson or
 // FormatUnreadJson to S; a summary line is skipped. False when the line is
 // no such object.
-bool AddJsonLineToSummary(const std::string& Line, TSummary& S);
+bool AddJsonLineToSummary(std::string_view Line, TSummary& S);

@@ -11,6 +11,8 @@ packages=(
   clang libclang-rt-14-dev
   parallel
   libedf-dev
+  rapidjson-dev
+  chromium
 )
 
 missing=()

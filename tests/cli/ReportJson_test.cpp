@@ -222,4 +222,26 @@ TEST(ReportJson, EveryPathGetsALineAndTheSummaryAddsUp) {
   EXPECT_EQ(again.Exit, 2);
 }
 
+// The lines were written with Qt before; they stay the same byte for byte, so
+// results of both releases compare equal.
+TEST(ReportJson, HeaderBytesAreEscapedAsTheEarlierLinesEscapedThem) {
+  const struct {
+    std::string Bytes, Json;
+  } Rows[] = {
+      {"\x01\x1f", "\\u0001\\u001f"},  // lowercase hex
+      {"\t\n\r\b\f", "\\t\\n\\r\\b\\f"},
+      {"\"\\", "\\\"\\\\"},
+      {"/<>&'\x7f", "/<>&'\x7f"},      // as they are
+      {"\xC8\xFF", "\xC3\x88\xC3\xBF"},  // a byte as the Latin-1 character, in UTF-8
+  };
+  std::string bytes, json;
+  for (const auto& R : Rows) bytes += R.Bytes, json += R.Json;
+  TempDir dir;
+  EdfBytes file = EdfBytes::Valid(1, 10, 1);
+  file.General[1] = bytes;
+  testkit::WriteFileBytes(dir.File("p.edf"), file.Bytes());
+  const std::string line = RunCli({"--json", dir.File("p.edf")}, dir.Path()).Out;
+  EXPECT_NE(line.find("\"raw\":\"" + json + std::string(80 - bytes.size(), ' ') + "\""), std::string::npos) << line;
+}
+
 }  // namespace

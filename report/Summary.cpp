@@ -1,4 +1,4 @@
-#include "cli/Summary.h"
+#include "report/Summary.h"
 
 void TSummary::Add(TFileStatus Status, const std::map<std::string, int64_t>& Rules) {
   switch (Status) {
