@@ -11,7 +11,7 @@
 #include "check/Conformance.h"
 #include "check/FindingText.h"
 #include "check/MinMaxScan.h"
-#include "check/uFormResults.h"
+#include "app/uFormResults.h"
 #include "edf/uEDF.h"
 #include "edf/uEDFSignalInfo.h"
 #include "util/udStr.h"

@@ -9,8 +9,8 @@
 #include "check/FileCheck.h"
 #include "check/HeaderJudgement.h"
 #include "check/MinMaxScan.h"
-#include "check/uFormProgress.h"
-#include "check/uFormResults.h"
+#include "app/uFormProgress.h"
+#include "app/uFormResults.h"
 #include "edf/uEDF.h"
 
 bool TForm1::MinMaxRecordLoaded(TFormProgress& Progress, int Percent) {

@@ -8,7 +8,7 @@
 #include "app/uFileName.h"
 #include "app/uMain.h"
 #include "check/HeaderJudgement.h"
-#include "check/uQtText.h"
+#include "app/uQtText.h"
 #include "edf/uEDF.h"
 
 void TForm1::OpenFileContinue(const QString& FileName) {

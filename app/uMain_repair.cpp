@@ -18,8 +18,8 @@
 
 #include "app/uDialogs.h"
 #include "app/uMain.h"
-#include "check/uFormDesign.h"
-#include "check/uQtText.h"
+#include "app/uFormDesign.h"
+#include "app/uQtText.h"
 #include "edf/uEDF.h"
 #include "repair/RepairCopy.h"
 #include "repair/RepairPlan.h"

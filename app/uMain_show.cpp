@@ -5,7 +5,7 @@
 
 #include "app/uMain.h"
 #include "check/HeaderJudgement.h"
-#include "check/uQtText.h"
+#include "app/uQtText.h"
 #include "edf/uEDF.h"
 
 namespace {

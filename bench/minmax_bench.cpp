@@ -78,7 +78,7 @@
 
 #include "app/uDialogs.h"
 #include "app/uMain.h"
-#include "check/uFormProgress.h"
+#include "app/uFormProgress.h"
 #define VELLICOR_BENCH_WINDOW 1
 #endif
 

@@ -7,7 +7,7 @@
 #include <QString>
 
 #include "check/Rules.h"
-#include "check/uQtText.h"
+#include "app/uQtText.h"
 #include "check/FindingText.h"
 #include "cli/ReportText.h"
 

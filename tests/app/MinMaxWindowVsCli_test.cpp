@@ -17,7 +17,7 @@
 #include "DialogRecorder.h"
 #include "WindowProbe.h"
 #include "app/uMain.h"
-#include "check/uFormResults.h"
+#include "app/uFormResults.h"
 
 namespace {
 

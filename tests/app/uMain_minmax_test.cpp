@@ -19,8 +19,8 @@
 #include "DialogRecorder.h"
 #include "WindowProbe.h"
 #include "app/uMain.h"
-#include "check/uFormProgress.h"
-#include "check/uFormResults.h"
+#include "app/uFormProgress.h"
+#include "app/uFormResults.h"
 
 namespace {
 

@@ -21,7 +21,7 @@
 #include "WindowProbe.h"
 #include "app/uMain.h"
 #include "check/HeaderJudgement.h"
-#include "check/uFormResults.h"
+#include "app/uFormResults.h"
 #include "testkit/RealFiles.h"
 
 namespace {
