@@ -17,8 +17,8 @@
 #include <QStringList>
 
 #include "app/uDialogs.h"
-#include "app/uMain.h"
 #include "app/uFormDesign.h"
+#include "app/uMain.h"
 #include "app/uQtText.h"
 #include "edf/uEDF.h"
 #include "repair/RepairCopy.h"

@@ -77,8 +77,8 @@
 #include <QProgressBar>
 
 #include "app/uDialogs.h"
-#include "app/uMain.h"
 #include "app/uFormProgress.h"
+#include "app/uMain.h"
 #define VELLICOR_BENCH_WINDOW 1
 #endif
 

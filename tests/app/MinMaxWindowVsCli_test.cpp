@@ -16,8 +16,8 @@
 
 #include "DialogRecorder.h"
 #include "WindowProbe.h"
-#include "app/uMain.h"
 #include "app/uFormResults.h"
+#include "app/uMain.h"
 
 namespace {
 
