@@ -235,7 +235,7 @@ int RunCheckCommand(int argc, char** argv) {
   const QCommandLineOption Version({"v", "version"}, "Show the program's version and exit.");
   const QCommandLineOption Recursive(
       {"r", "recursive"},
-      "Check the files ending in .edf (any letter case) in each folder PATH and its subfolders.");
+      "Check the files ending in .edf or .bdf (any letter case) in each folder PATH and its subfolders.");
   const QCommandLineOption MinMax(
       "minmax", "For files with a valid header, also check every sample against the digital minimum and maximum.");
   const QCommandLineOption FailOnSamples(
