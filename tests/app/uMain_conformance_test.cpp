@@ -64,7 +64,7 @@ TEST_F(UMainConformance, FindingsAreListedWithTheirPlaceAndTheVerdictStays) {
   PlusBytes P = PlusBytes::Valid(3);
   // The second record's onset is written with a comma.
   P.Annotations = [](int R, int) {
-    return testkit::TimeKeeping(R == 1 ? "+1,0" : "+" + std::to_string(R));
+    return testkit::TimeKeeping(R == 1 ? "+1,0" : '+' + std::to_string(R));
   };
   Open(P);
   Form.Blocks = 1;  // no cancel
