@@ -1,7 +1,7 @@
 // The rule registry: every rule id a check can report, with its severity and
 // a one-line description of what the rule expects and why it is an error,
 // a warning or a note. Checks look their rules up here, so a finding's
-// severity is decided once, and the README's rules table is printed from it
+// severity is decided once, and the rules table of docs/rules.md is printed from it
 // (vellicor-check --list-rules).
 #pragma once
 
