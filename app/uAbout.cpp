@@ -1,6 +1,6 @@
 #include "app/uAbout.h"
 
-#include "check/uFormDesign.h"
+#include "app/uFormDesign.h"
 
 #include <functional>
 #include <utility>

@@ -1,6 +1,6 @@
 #include "app/uMain.h"
 
-#include "check/uFormDesign.h"
+#include "app/uFormDesign.h"
 
 #include <exception>
 #include <memory>

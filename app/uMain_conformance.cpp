@@ -6,12 +6,12 @@
 #include <vector>
 
 #include "app/uDialogs.h"
+#include "app/uFormResults.h"
 #include "app/uMain.h"
 #include "app/uProgressSession.h"
 #include "check/Conformance.h"
 #include "check/FindingText.h"
 #include "check/MinMaxScan.h"
-#include "check/uFormResults.h"
 #include "edf/uEDF.h"
 #include "edf/uEDFSignalInfo.h"
 #include "util/udStr.h"

@@ -4,13 +4,13 @@
 #include <vector>
 
 #include "app/uDialogs.h"
+#include "app/uFormProgress.h"
+#include "app/uFormResults.h"
 #include "app/uMain.h"
 #include "app/uProgressSession.h"
 #include "check/FileCheck.h"
 #include "check/HeaderJudgement.h"
 #include "check/MinMaxScan.h"
-#include "check/uFormProgress.h"
-#include "check/uFormResults.h"
 #include "edf/uEDF.h"
 
 bool TForm1::MinMaxRecordLoaded(TFormProgress& Progress, int Percent) {

@@ -7,8 +7,8 @@
 #include "app/uDialogs.h"
 #include "app/uFileName.h"
 #include "app/uMain.h"
+#include "app/uQtText.h"
 #include "check/HeaderJudgement.h"
-#include "check/uQtText.h"
 #include "edf/uEDF.h"
 
 void TForm1::OpenFileContinue(const QString& FileName) {

@@ -17,9 +17,9 @@
 #include <QStringList>
 
 #include "app/uDialogs.h"
+#include "app/uFormDesign.h"
 #include "app/uMain.h"
-#include "check/uFormDesign.h"
-#include "check/uQtText.h"
+#include "app/uQtText.h"
 #include "edf/uEDF.h"
 #include "repair/RepairCopy.h"
 #include "repair/RepairPlan.h"

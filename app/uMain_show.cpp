@@ -4,8 +4,8 @@
 #include <QPushButton>
 
 #include "app/uMain.h"
+#include "app/uQtText.h"
 #include "check/HeaderJudgement.h"
-#include "check/uQtText.h"
 #include "edf/uEDF.h"
 
 namespace {

@@ -4,7 +4,7 @@
 #include <QProgressBar>
 
 #include "app/uDialogs.h"
-#include "check/uFormProgress.h"
+#include "app/uFormProgress.h"
 
 TProgressSession::TProgressSession(const QString& Caption, const QString& CancelText)
     : FForm(std::make_unique<TFormProgress>()), FCancelText(CancelText) {

@@ -80,8 +80,8 @@
 #include <QProgressBar>
 
 #include "app/uDialogs.h"
+#include "app/uFormProgress.h"
 #include "app/uMain.h"
-#include "check/uFormProgress.h"
 #define VELLICOR_BENCH_WINDOW 1
 #endif
 
@@ -152,7 +152,7 @@ void WriteEdf(const std::string& Path, int64_t Records) {
     for (size_t i = 0; i < Annotations; ++i)
       Buffer[i] = static_cast<int16_t>((static_cast<int64_t>(i) * 7 + r * 13) % 4096 - 2048);
     // The time-keeping TAL "+r" 0x14 0x14 0x00, two bytes a sample, low first.
-    std::string Tal = "+" + std::to_string(r) + "\x14\x14";
+    std::string Tal = '+' + std::to_string(r) + "\x14\x14";
     Tal.resize(2 * AnnotationSamples, '\0');
     for (size_t k = 0; k < static_cast<size_t>(AnnotationSamples); ++k)
       Buffer[Annotations + k] = static_cast<int16_t>(static_cast<uint8_t>(Tal[2 * k]) |

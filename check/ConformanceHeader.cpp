@@ -451,7 +451,7 @@ private:
 
 }  // namespace
 
-std::string QuoteExcerpt(const std::string& Bytes) { return "\"" + EscapeBytes(Bytes) + "\""; }
+std::string QuoteExcerpt(const std::string& Bytes) { return '"' + EscapeBytes(Bytes) + '"'; }
 
 void JudgeConformanceHeader(const TCustomEDFFile& F, TConformanceSink& Sink, TConformanceContext& Context) {
   if (F.FileInfo() == nullptr) return;  // never opened: no header to judge

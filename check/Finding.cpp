@@ -49,7 +49,7 @@ std::string QuoteIfNeeded(const std::string& Text) {
     const auto C = static_cast<unsigned char>(Ch);
     return C > 32 && C <= 126 && C != '"' && C != '\\';
   });
-  return Plain ? Text : "\"" + EscapeBytes(Text) + "\"";
+  return Plain ? Text : '"' + EscapeBytes(Text) + '"';
 }
 
 namespace {

@@ -17,7 +17,7 @@ std::string WhereText(const TWhere& W, const std::vector<std::string>& Labels) {
     case TWhereKind::DataRecord:
     case TWhereKind::Annotation: {
       std::string T = W.Kind == TWhereKind::Annotation ? "annotation, data record" : "data record";
-      if (W.Record >= 0) T += " " + std::to_string(W.Record + 1);
+      if (W.Record >= 0) T += ' ' + std::to_string(W.Record + 1);
       if (W.Signal >= 0) T += ", " + SignalName(W.Signal, Labels);
       return T;
     }

@@ -4,7 +4,8 @@
 // it and whether it is about the samples. Checks name their rules by type
 // (a family's enum, or a header field and its fault), never by text, so a
 // renamed or missing rule fails to compile; a finding's severity is decided
-// once, and the rules table is printed from here (vellicor-check --list-rules).
+// once, and the rules table of docs/rules.md is printed from here
+// (vellicor-check --list-rules).
 //
 // A family of rules is an enum class ending in Count_, declared with
 //   const TRule& RuleOf(TXxxRule Rule);

@@ -48,7 +48,7 @@ long double TExactTime::Approx() const {
 }
 
 std::string TExactTime::Text() const {
-  if (Seconds < 0) return "-" + Abs().Text();
+  if (Seconds < 0) return '-' + Abs().Text();
   std::string Out = std::to_string(Seconds);
   if (Atto != 0) {
     std::string Fraction = std::to_string(Atto);

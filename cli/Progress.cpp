@@ -64,7 +64,7 @@ bool TProgress::StderrIsTerminal() { return isatty(STDERR_FILENO) == 1; }
 std::string TProgress::BarText(const std::string& FileName, int Percent, int Width) {
   Percent = std::clamp(Percent, 0, 100);
   const int filled = Percent * kBarCells / 100;
-  std::string text = "[" + std::string(static_cast<size_t>(filled), '#') +
+  std::string text = '[' + std::string(static_cast<size_t>(filled), '#') +
                      std::string(static_cast<size_t>(kBarCells - filled), '.') + "] ";
   char pct[8];
   std::snprintf(pct, sizeof pct, "%3d%% ", Percent);

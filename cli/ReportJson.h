@@ -1,6 +1,6 @@
 // The JSON Lines forms: one compact object per file, a line for a path that
 // cannot be read, the summary object and the rule registry. The schema is
-// described in the README.
+// described in docs/output.md.
 #pragma once
 
 #include <string>

@@ -24,5 +24,5 @@ std::string FormatReportText(const TFileReport& R);
 // findings and files, most findings first.
 std::string FormatSummaryText(const TSummary& S);
 
-// The registry as a Markdown table (the README carries exactly this).
+// The registry as a Markdown table (docs/rules.md carries exactly this).
 std::string FormatRulesText();

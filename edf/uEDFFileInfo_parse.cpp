@@ -14,8 +14,8 @@ namespace {
 std::string WidenDateTimeText(std::string S) {
   for (char& c : S)
     if (c == ' ') c = '0';
-  if (S.size() >= 2 && !IsDigit(S[1])) S.insert(0, "0");
-  if (S.size() >= 5 && !IsDigit(S[4])) S.insert(3, "0");
+  if (S.size() >= 2 && !IsDigit(S[1])) S.insert(0, 1, '0');
+  if (S.size() >= 5 && !IsDigit(S[4])) S.insert(3, 1, '0');
   return S;
 }
 

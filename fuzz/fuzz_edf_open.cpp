@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "edf/uDataFileErrors.h"
@@ -17,23 +18,44 @@ namespace {
 // At most this many records are loaded per input, to keep runs fast.
 constexpr int32_t MaxRecords = 64;
 
-// One scratch file per fuzzing process, removed when it ends.
+// One scratch file per fuzzing process, made by mkstemp under TMPDIR (or
+// /tmp) so that parallel runs and other users cannot collide with it or
+// plant a file in its place; removed when the process ends.
 class TScratchFile {
 public:
-  TScratchFile() : FPath("/tmp/fuzz_edf_open_" + std::to_string(::getpid()) + ".edf") {}
-  ~TScratchFile() { std::remove(FPath.c_str()); }
+  TScratchFile() {
+    const char* Env = std::getenv("TMPDIR");
+    const std::string Dir = Env && *Env ? Env : "/tmp";
+    std::string Template = Dir + "/fuzz_edf_open_XXXXXX";
+    FHandle = ::mkstemp(Template.data());
+    if (FHandle < 0) Fail("cannot create a scratch file in " + Dir);
+    FPath = Template;
+  }
+  ~TScratchFile() {
+    ::close(FHandle);
+    ::unlink(FPath.c_str());
+  }
   const std::string& Path() const { return FPath; }
+  // A run that cannot write its input would test nothing: stop instead.
+  void Write(const uint8_t* Data, size_t Size) const {
+    if (::ftruncate(FHandle, 0) != 0) Fail("cannot empty " + FPath);
+    size_t Done = 0;
+    while (Done < Size) {
+      const ssize_t N = ::pwrite(FHandle, Data + Done, Size - Done, static_cast<off_t>(Done));
+      if (N <= 0) Fail("cannot write " + FPath);
+      Done += static_cast<size_t>(N);
+    }
+  }
 
 private:
+  [[noreturn]] static void Fail(const std::string& What) {
+    std::perror(What.c_str());
+    std::abort();
+  }
+
+  int FHandle = -1;
   std::string FPath;
 };
-
-bool WriteBytes(const std::string& path, const uint8_t* data, size_t size) {
-  std::FILE* f = std::fopen(path.c_str(), "wb");
-  if (!f) return false;
-  const bool ok = std::fwrite(data, 1, size, f) == size;
-  return std::fclose(f) == 0 && ok;
-}
 
 void LoadRecords(TEDFFile& file) {
   if (!file.Valid()) return;
@@ -46,8 +68,8 @@ void LoadRecords(TEDFFile& file) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static TScratchFile scratch;
-  if (!WriteBytes(scratch.Path(), data, size)) return 0;
+  static const TScratchFile scratch;
+  scratch.Write(data, size);
   for (const bool strict : {true, false}) {
     try {
       TEDFFile file;

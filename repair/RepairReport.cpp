@@ -64,7 +64,7 @@ std::string Joined(const std::vector<std::string>& Items, const char* Separator)
 }
 
 std::string ChangeLine(const TRepairPlan& Plan, const TRepairChange& C) {
-  const std::string Rules = "[" + Joined(C.Rules, ", ") + "] ";
+  const std::string Rules = '[' + Joined(C.Rules, ", ") + "] ";
   if (C.Kind == TRepairChangeKind::DropTail)
     return "  drop " + Rules + "file, bytes " + std::to_string(C.Offset) + ".." +
            std::to_string(C.Offset + C.Length - 1) + ": " + C.Why;
@@ -130,7 +130,10 @@ std::string FormatPlanJsonKeys(const TRepairPlan& Plan) {
     O += i ? ",{" : "{";
     O += std::string("\"kind\":") + (C.Kind == TRepairChangeKind::DropTail ? "\"drop\"" : C.Cleanup ? "\"tidy\"" : "\"change\"");
     O += ",\"rules\":[";
-    for (size_t r = 0; r < C.Rules.size(); ++r) O += (r ? "," : "") + Json(C.Rules[r]);
+    for (size_t r = 0; r < C.Rules.size(); ++r) {
+      if (r) O += ',';
+      O += Json(C.Rules[r]);
+    }
     O += "]";
     PutPlace(O, Plan, C.Where);
     if (C.Kind == TRepairChangeKind::Field) O += ",\"field\":" + Json(C.Field);

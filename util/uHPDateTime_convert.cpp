@@ -49,7 +49,7 @@ void RoundedFixed(long double X, int Places, std::string& IntPart, std::string& 
     Digits.append(static_cast<size_t>(Keep) - Digits.size(), '0');
   }
   if (Keep < 0) {
-    IntPart = "0";
+    IntPart.assign(1, '0');
     Fraction.assign(static_cast<size_t>(Places), '0');
     return;
   }
@@ -57,7 +57,7 @@ void RoundedFixed(long double X, int Places, std::string& IntPart, std::string& 
     IntPart = Digits.substr(0, static_cast<size_t>(IntDigits));
     Fraction = Digits.substr(static_cast<size_t>(IntDigits));
   } else {
-    IntPart = "0";
+    IntPart.assign(1, '0');
     Fraction = std::string(static_cast<size_t>(-IntDigits), '0') + Digits;
   }
   const size_t FirstNonZero = IntPart.find_first_not_of('0');

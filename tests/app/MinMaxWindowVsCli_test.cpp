@@ -16,8 +16,8 @@
 
 #include "DialogRecorder.h"
 #include "WindowProbe.h"
+#include "app/uFormResults.h"
 #include "app/uMain.h"
-#include "check/uFormResults.h"
 
 namespace {
 

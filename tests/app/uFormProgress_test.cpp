@@ -1,4 +1,4 @@
-#include "check/uFormProgress.h"
+#include "app/uFormProgress.h"
 
 #include <gtest/gtest.h>
 

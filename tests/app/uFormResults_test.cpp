@@ -1,4 +1,4 @@
-#include "check/uFormResults.h"
+#include "app/uFormResults.h"
 
 #include <gtest/gtest.h>
 

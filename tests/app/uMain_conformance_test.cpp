@@ -10,9 +10,9 @@
 
 #include "DialogRecorder.h"
 #include "WindowProbe.h"
+#include "app/uFormProgress.h"
+#include "app/uFormResults.h"
 #include "app/uMain.h"
-#include "check/uFormProgress.h"
-#include "check/uFormResults.h"
 #include "testkit/PlusBytes.h"
 
 namespace {
@@ -64,7 +64,7 @@ TEST_F(UMainConformance, FindingsAreListedWithTheirPlaceAndTheVerdictStays) {
   PlusBytes P = PlusBytes::Valid(3);
   // The second record's onset is written with a comma.
   P.Annotations = [](int R, int) {
-    return testkit::TimeKeeping(R == 1 ? "+1,0" : "+" + std::to_string(R));
+    return testkit::TimeKeeping(R == 1 ? "+1,0" : '+' + std::to_string(R));
   };
   Open(P);
   Form.Blocks = 1;  // no cancel

@@ -18,9 +18,9 @@
 
 #include "DialogRecorder.h"
 #include "WindowProbe.h"
+#include "app/uFormProgress.h"
+#include "app/uFormResults.h"
 #include "app/uMain.h"
-#include "check/uFormProgress.h"
-#include "check/uFormResults.h"
 
 namespace {
 

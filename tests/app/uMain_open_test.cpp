@@ -19,9 +19,9 @@
 
 #include "DialogRecorder.h"
 #include "WindowProbe.h"
+#include "app/uFormResults.h"
 #include "app/uMain.h"
 #include "check/HeaderJudgement.h"
-#include "check/uFormResults.h"
 #include "testkit/RealFiles.h"
 
 namespace {

@@ -201,7 +201,7 @@ std::vector<std::string> MixedFiles(const TempDir& Dir) {
     if (i % 4 == 1) e.General[3] = "01-02-03";
     if (i % 4 == 2) e.Sample = [i](int, int s, int k) { return static_cast<int16_t>(k * 100 * (s + 1) - i); };
     if (i % 5 == 3) e.Signals[0][3] = "";
-    paths.push_back(WriteEdf(Dir, "m" + std::to_string(i) + ".edf", e));
+    paths.push_back(WriteEdf(Dir, 'm' + std::to_string(i) + ".edf", e));
   }
   return paths;
 }

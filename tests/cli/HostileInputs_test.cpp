@@ -88,7 +88,7 @@ const std::vector<TRow>& Rows() {
       {"ReaderStopsWhileSigpipeIsIgnored",
        [](const TempDir& Dir) {
          for (int i = 0; i < 300; ++i)
-           testkit::WriteFileBytes(Dir.File("f" + std::to_string(i) + ".edf"), EdfBytes::Valid(1, 10, 1).Bytes());
+           testkit::WriteFileBytes(Dir.File('f' + std::to_string(i) + ".edf"), EdfBytes::Valid(1, 10, 1).Bytes());
        },
        "trap '' PIPE; $V -r $D | head -c 10 >/dev/null; exit ${PIPESTATUS[0]}", 2, "Broken pipe", ""},
       {"NameWithANewlineCannotForgeALine",

@@ -43,7 +43,7 @@ std::vector<std::string> Files(const TempDir& Dir) {
   all[3].Sample = [](int, int s, int i) { return static_cast<int16_t>(s == 1 && i == 5 ? 2048 : 0); };
   std::vector<std::string> paths;
   for (size_t i = 0; i < all.size(); ++i) {
-    paths.push_back(Dir.File("j" + std::to_string(i) + ".edf"));
+    paths.push_back(Dir.File('j' + std::to_string(i) + ".edf"));
     testkit::WriteFileBytes(paths.back(), all[i].Bytes());
   }
   return paths;
@@ -96,7 +96,7 @@ TEST(ReportJson, FormatIsTheFamilyMemberOrNullWithoutAHeader) {
       {testkit::With(EdfBytes::ValidBdf(1, 10, 1), [](EdfBytes& E) { E.General[6] = "EDF+C"; }), "BDF",
        "File has a valid BDF fileheader."},
       // The first byte decides: EDF's version makes the 24-bit limits faults.
-      {testkit::With(EdfBytes::ValidBdf(1, 10, 1), [](EdfBytes& E) { E.General[0] = "0"; }), "EDF",
+      {testkit::With(EdfBytes::ValidBdf(1, 10, 1), [](EdfBytes& E) { E.General[0].assign(1, '0'); }), "EDF",
        "File is not a valid EDF file"}};
   std::vector<std::string> args = {"--json"};
   for (size_t i = 0; i < std::size(Cases); ++i) {

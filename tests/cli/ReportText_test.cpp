@@ -90,15 +90,15 @@ TEST(ReportText, BdfReportNamesItsFormatAndPointsAtThreeByteSamples) {
                    "  digital min/max: Found 1 errors:\n");
 }
 
-TEST(ReportText, ReadmeRulesTableIsTheRegistry) {
-  const std::string Readme = testkit::ReadFileBytes(std::string(VELLICOR_SOURCE_DIR) + "/README.md");
+TEST(ReportText, RulesDocTableIsTheRegistry) {
+  const std::string Doc = testkit::ReadFileBytes(std::string(VELLICOR_SOURCE_DIR) + "/docs/rules.md");
   const std::string Begin = "<!-- rules:begin -->\n";
-  const size_t A = Readme.find(Begin);
-  const size_t B = Readme.find("<!-- rules:end -->");
+  const size_t A = Doc.find(Begin);
+  const size_t B = Doc.find("<!-- rules:end -->");
   ASSERT_NE(A, std::string::npos);
   ASSERT_NE(B, std::string::npos);
-  EXPECT_EQ(Readme.substr(A + Begin.size(), B - A - Begin.size()), FormatRulesText())
-      << "replace the README's table with the output of: vellicor-check --list-rules";
+  EXPECT_EQ(Doc.substr(A + Begin.size(), B - A - Begin.size()), FormatRulesText())
+      << "replace the table in docs/rules.md with the output of: vellicor-check --list-rules";
 }
 
 }  // namespace

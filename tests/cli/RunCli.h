@@ -29,7 +29,7 @@ inline CliResult RunCli(const std::vector<std::string>& Args, const std::string&
   static int counter = 0;
   const std::string base = Scratch + "/run" + std::to_string(++counter);
   std::string cmd = ShellQuote(VELLICOR_CHECK_EXE);
-  for (const std::string& a : Args) cmd += " " + ShellQuote(a);
+  for (const std::string& a : Args) cmd += ' ' + ShellQuote(a);
   cmd += " </dev/null >" + ShellQuote(base + ".out") + " 2>" + ShellQuote(base + ".err");
   const int status = std::system(cmd.c_str());
   CliResult r;

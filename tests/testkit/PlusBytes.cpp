@@ -26,7 +26,7 @@ PlusBytes PlusBytes::Valid(int Records, bool Bdf) {
   H.Signals[2] = {Bdf ? "BDF Annotations" : "EDF Annotations", "", "", "-1", "1",
                   Bdf ? "-8388608" : "-32768", Bdf ? "8388607" : "32767", "", "30", ""};
   P.AnnotationSignals = {2};
-  P.Annotations = [](int r, int) { return TimeKeeping("+" + std::to_string(r)); };
+  P.Annotations = [](int r, int) { return TimeKeeping('+' + std::to_string(r)); };
   return P;
 }
 

@@ -89,7 +89,7 @@ TEST(UTokenizer, KeptTokenListsAreTheDocumentedTokens) {
     for (const TokenCase& C : kTokenCases) EXPECT_EQ(Listed(C.Format), C.Expected) << C.Format;
   for (int I = 0; I < 600; ++I) {
     const std::string Format = "dd'" + std::to_string(I) + "'";
-    ASSERT_EQ(Listed(Format), (Tokens{{tkDD, "DD"}, {tkLiteral, "'" + std::to_string(I) + "'"}})) << Format;
+    ASSERT_EQ(Listed(Format), (Tokens{{tkDD, "DD"}, {tkLiteral, '\'' + std::to_string(I) + '\''}})) << Format;
   }
 }
 

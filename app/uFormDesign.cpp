@@ -1,4 +1,4 @@
-#include "check/uFormDesign.h"
+#include "app/uFormDesign.h"
 
 #include <QApplication>
 #include <QMainWindow>

@@ -1,12 +1,12 @@
-#include "check/uFormResults.h"
+#include "app/uFormResults.h"
 
 #include <QFont>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QStringList>
 
-#include "check/uFormDesign.h"
-#include "check/uQtText.h"
+#include "app/uFormDesign.h"
+#include "app/uQtText.h"
 
 namespace {
 

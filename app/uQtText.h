@@ -1,6 +1,6 @@
 // EDF header texts and reports are 8-bit; shown in Qt, every byte is one
 // character (Latin-1), so no byte is dropped or merged with its neighbour.
-// Qt Core only: the windows and the command line share it.
+// Qt Core only, so a program without widgets can use it too.
 #pragma once
 
 #include <string>

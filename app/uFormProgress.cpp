@@ -1,6 +1,6 @@
-#include "check/uFormProgress.h"
+#include "app/uFormProgress.h"
 
-#include "check/uFormDesign.h"
+#include "app/uFormDesign.h"
 
 #include <QLabel>
 #include <QProgressBar>
