@@ -478,7 +478,8 @@ const TFinding* QualityFindingAt(const TQualityReport& Report, int Signal, int64
   // The finding behind the cell's colour: clipped before flat or constant
   // before a tail or dead stretch.
   const auto Rank = [](const std::string& Rule) {
-    return Rule == "quality.clipped" ? 0 : (Rule == "quality.flat" || Rule == "quality.constant") ? 1 : 2;
+    if (Rule == RuleOf(TQualityRule::Clipped).Id) return 0;
+    return Rule == RuleOf(TQualityRule::Flat).Id || Rule == RuleOf(TQualityRule::Constant).Id ? 1 : 2;
   };
   const TFinding* Best = nullptr;
   for (size_t i = 0; i < Report.Findings.size(); ++i) {
