@@ -156,7 +156,8 @@ std::string CalibrationReason(const TCustomEDFSignalInfo& S) {
     const std::string Reason = Faults != 0 ? Sentence(true, Field, Fault, C)
                                            : std::string(EDFSignalFields[static_cast<size_t>(Field)].Caption) + " " +
                                                  Shown(C.Raw[static_cast<size_t>(Field)]) + " cannot be read";
-    Why += (Why.empty() ? "" : "; ") + Reason;
+    // DigiMin and DigiMax in the wrong order give the same sentence twice.
+    if (Why.find(Reason) == std::string::npos) Why += (Why.empty() ? "" : "; ") + Reason;
   }
   if (!Why.empty()) return Why;
   const bool Physical = S.Physimin() == S.Physimax();
@@ -280,7 +281,7 @@ TFindings LayoutFindings(TEDFFile& F, int64_t DataBlockBytes) {
     const int64_t DataBytes = F.FileSize() - Info.HeaderBytes();
     FieldFinding(TClassicRule::NrDataRecordsUnknown, gfNrDataRecords,
                  "NrDataRecords " + Shown(Info.OriginalHeader()[gfNrDataRecords]) +
-                     ": the number of data records is unknown, where a count is expected" +
+                     ": the number of data records is unknown; a count is expected" +
                      (DataBlockBytes > 0 && DataBytes >= 0
                           ? " (the file holds " + RecordsHeld(DataBytes, DataBlockBytes) + ")"
                           : std::string()));
