@@ -78,7 +78,8 @@ std::string OtherReading(const TRepairContext& C, int64_t Declared, int64_t Data
   if (Readings.size() > 3) Listed += ", ...";
   return "NrDataRecords " + std::to_string(Declared) + " fills the " + std::to_string(Data) +
          " data bytes exactly if one signal's NrSamples were " + std::to_string(By < 0 ? -By : By) +
-         (By < 0 ? " lower" : " higher") + " (" + Listed + "): whether the count or that NrSamples is wrong cannot be told";
+         (By < 0 ? " lower" : " higher") + " (" + Listed +
+         "): whether the count or that NrSamples is wrong cannot be told";
 }
 
 TFieldFix FixRecordCount(const TFaultGroup& G, const TRepairContext& C) {
@@ -100,15 +101,8 @@ TFieldFix FixRecordCount(const TFaultGroup& G, const TRepairContext& C) {
   const std::string Held = Count(Whole, "whole record") + " of " + std::to_string(R) + " bytes";
   int64_t Declared = 0;
   const bool Readable = TryStrToInt64(G.Raw, Declared);
-  // A count set below the one declared, or bytes left out, make the copy
-  // hold less than the header promised: only done when no other reading
-  // of the bytes explains them. A count raised to the records present
-  // drops nothing.
-  if (Rest == 0) {
-    if (Readable && Declared > Whole)
-      if (const std::string Other = OtherReading(C, Declared, Data); !Other.empty()) return Refuse(Other);
-    return Change(G, std::to_string(Whole), "the data block holds exactly " + Held);
-  }
+  // A count set to the whole records present keeps every byte.
+  if (Rest == 0) return Change(G, std::to_string(Whole), "the data block holds exactly " + Held);
 
   // A recorder that stopped in the middle of a record leaves part of it; its
   // count either took the cut record in or not. Any other count, -1 among
@@ -118,6 +112,8 @@ TFieldFix FixRecordCount(const TFaultGroup& G, const TRepairContext& C) {
     return Refuse("the data block holds " + Held + " and " + std::to_string(Rest) + " bytes more, and " + Stated +
                   " counts neither " + std::to_string(Whole) + " nor " + std::to_string(Whole + 1) +
                   ": whether the last bytes are a cut record or something else cannot be told");
+  // Bytes left out of the copy are data lost: only done when no other
+  // reading of the bytes explains them, and never down to no data at all.
   if (Whole == 0)
     return Refuse("the data block of " + std::to_string(Data) + " bytes holds no whole record of " +
                   std::to_string(R) + " bytes: leaving the cut one out would leave no data at all");

@@ -185,7 +185,8 @@ std::vector<TFaultGroup> GroupFindings(const TFindings& Findings, const std::set
       G.Where = F.Where;
       G.Where.Record = -1;
       const bool Signal = F.Where.Kind == TWhereKind::SignalHeader;
-      if (F.Where.Field >= 0 && F.Where.Field < EDFFieldCount && (Signal || F.Where.Kind == TWhereKind::GeneralHeader)) {
+      const bool Header = Signal || F.Where.Kind == TWhereKind::GeneralHeader;
+      if (Header && F.Where.Field >= 0 && F.Where.Field < EDFFieldCount) {
         const TEDFFieldDesc& D = (Signal ? EDFSignalFields : EDFGeneralFields)[static_cast<size_t>(F.Where.Field)];
         const int64_t At = Signal ? EDFSignalFieldOffset(F.Where.Field, F.Where.Signal, SignalCount)
                                   : EDFGeneralFieldOffset(F.Where.Field);
