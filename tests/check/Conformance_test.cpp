@@ -209,6 +209,10 @@ const std::vector<TRow>& Rows() {
       {"ContinuousNoise", [] { return InRecord(2, TimeKeeping("+2.000000001")); }, "edfplus.time.noise", Ann(2, 0),
        "record starts at \"+2.000000001\", 0.000000001 s after the previous record ends (2 s): rounding noise far "
        "below the 0.1 s sample period, not a gap"},
+      {"ContinuousNoiseEarly", [] { return InRecord(2, TimeKeeping("+1.999999999")); }, "edfplus.time.noise",
+       Ann(2, 0),
+       "record starts at \"+1.999999999\", 0.000000001 s before the previous record ends (2 s): rounding noise far "
+       "below the 0.1 s sample period, not an overlap"},
       {"DiscontinuousOverlap",
        [] { return InRecord(2, TimeKeeping("+1.5"), General(gfReserved, "EDF+D")); }, "edfplus.time.overlap",
        Ann(2, 0)},
