@@ -1,6 +1,7 @@
 #include "check/Conformance.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cstdio>
 #include <map>
 
@@ -19,10 +20,13 @@ namespace {
 using R = TConformanceRule;
 
 constexpr uint32_t MaxExcerpt = 24;
-// Annotations that may lie after the end of the recording wait until the
-// end is known; beyond this many, later ones are judged against the end
-// known when they are met, so memory stays bounded.
+// Annotations that may lie outside the recording wait until its extent is
+// known; beyond this many, later ones are judged against the extent known
+// when they are met, so memory stays bounded.
 constexpr size_t MaxPending = 4096;
+// Bytes of a waiting annotation's onset kept for its sentence: a string this
+// short needs no heap block.
+constexpr uint32_t PendingExcerpt = 15;
 
 std::string HexByte(uint8_t C) {
   char Text[8];
@@ -30,7 +34,18 @@ std::string HexByte(uint8_t C) {
   return Text;
 }
 
-std::string Seconds(const TExactTime& T) { return T.Text() + " s"; }
+std::string Seconds(const TExactTime& T) {
+  return T.Beyond() ? (T.Seconds > 0 ? "10^18 s or more, too large to hold" : "-10^18 s or less, too large to hold")
+                    : T.Text() + " s";
+}
+
+// Six significant digits, "%.6g" as the C locale writes it: a sentence
+// reads the same under every locale, so reports from many machines merge.
+std::string ShortNumber(long double Value) {
+  char Text[48];
+  const auto [End, Error] = std::to_chars(Text, Text + sizeof Text, Value, std::chars_format::general, 6);
+  return Error == std::errc() ? std::string(Text, End) : std::string("?");
+}
 
 }  // namespace
 
@@ -185,8 +200,10 @@ public:
       if (ScanTals(FBlock, Size, *this) == 0 && FFirstSignal) NoTimeKeeping();
     }
     // A record without its stamp still lasts one record duration.
-    if (!FStamped && FEndKnown && Timed()) FEnd = FEnd + Ctx.Duration;
-    Prune();
+    if (!FStamped && FEndKnown && Timed()) {
+      FEnd = FEnd + Ctx.Duration;
+      Widen(FLo, FEnd);
+    }
   }
 
   void OnTal(const TTal& T) override {
@@ -199,7 +216,8 @@ public:
   void OnFault(TTalFault Fault, TNumberFault Detail, uint32_t At, TTalSpan Token) override {
     const R Rule = RuleOf(Fault);
     if (!Sink.Listing(Rule)) return;
-    const std::string Q = QuoteExcerpt(Excerpt(Token, At));
+    TExcerpt E = Excerpt(Token, At);
+    const std::string& Q = E.Quoted;
     std::string Message;
     switch (Fault) {
       case TTalFault::Onset:
@@ -231,22 +249,31 @@ public:
         Message = Q + " follows the 0x00 padding after the last TAL: only 0x00 may follow";
         break;
     }
-    Sink.Add(Rule, Where(), FBase + At, 1, Excerpt(Token, At), Message);
+    Sink.Add(Rule, Where(), FBase + At, 1, std::move(E.Bytes), Message);
   }
 
-  // After the pass: the annotations that still lie after the end.
+  // After the pass: the annotations that still lie outside the recording,
+  // from its earliest record start to its latest record end.
   void Outstanding(bool Cancelled) {
-    if (!Cancelled && FEndKnown && Timed()) {
-      std::sort(FPending.begin(), FPending.end(),
+    if (!Cancelled && FExtentKnown) {
+      std::vector<TPending> Outside = std::move(FBelow);
+      Outside.insert(Outside.end(), FAbove.begin(), FAbove.end());
+      std::sort(Outside.begin(), Outside.end(),
                 [](const TPending& A, const TPending& B) { return A.Offset < B.Offset; });
-      for (const TPending& P : FPending) {
+      for (const TPending& P : Outside) {
+        const bool Before = P.Onset < FLo;
+        if (!Before && (!Timed() || P.Onset <= FHi)) continue;
         if (!Sink.Listing(R::TimeOutside)) continue;
+        const std::string Onset = QuoteExcerpt(P.Raw, false, P.Cut);
         Sink.Add(R::TimeOutside, TWhere{TWhereKind::Annotation, P.Signal, P.Record, -1}, P.Offset, P.Length, P.Raw,
-                 "annotation onset " + QuoteExcerpt(P.Raw) + " lies after the recording ends (" + Seconds(FEnd) + ")");
+                 Before ? "annotation onset " + Onset + " lies before the recording starts (" + Seconds(FLo) + ")"
+                        : "annotation onset " + Onset + " lies after the recording ends (" + Seconds(FHi) + ")");
       }
       Sink.CountOnly(R::TimeOutside, FOverflow);
     }
-    FPending.clear();
+    FBelow.clear();
+    FAbove.clear();
+    FUnplaced.clear();
   }
 
 private:
@@ -256,7 +283,8 @@ private:
     int Signal = 0;
     int64_t Offset = 0;
     int64_t Length = 0;
-    std::string Raw;
+    std::string Raw;   // at most PendingExcerpt bytes of the onset
+    bool Cut = false;  // the onset is longer
   };
 
   static R RuleOf(TTalFault Fault) {
@@ -275,33 +303,40 @@ private:
 
   TWhere Where() const { return TWhere{TWhereKind::Annotation, FSignal, FRecord, -1}; }
 
-  // At most MaxExcerpt bytes of Token around At.
-  std::string Excerpt(TTalSpan Token, uint32_t At) const {
+  // At most Most bytes of Token around At, and the quote of them that marks
+  // what was left out.
+  struct TExcerpt {
+    std::string Bytes;
+    std::string Quoted;
+  };
+  TExcerpt Excerpt(TTalSpan Token, uint32_t At, uint32_t Most = MaxExcerpt) const {
     uint32_t Begin = Token.Begin;
-    if (Token.Size() > MaxExcerpt) {
-      const uint32_t Centre = std::max(At, Token.Begin + MaxExcerpt / 2) - MaxExcerpt / 2;
-      Begin = std::min(Centre, Token.End - MaxExcerpt);
+    if (Token.Size() > Most) {
+      const uint32_t Centre = std::max(At, Token.Begin + Most / 2) - Most / 2;
+      Begin = std::min(Centre, Token.End - Most);
     }
-    const uint32_t End = std::min(Token.End, Begin + MaxExcerpt);
-    return std::string(reinterpret_cast<const char*>(FBlock) + Begin, End - Begin);
+    const uint32_t End = std::min(Token.End, Begin + Most);
+    std::string Bytes(reinterpret_cast<const char*>(FBlock) + Begin, End - Begin);
+    std::string Quoted = QuoteExcerpt(Bytes, Begin > Token.Begin, End < Token.End);
+    return {std::move(Bytes), std::move(Quoted)};
   }
 
-  std::string TalExcerpt(const TTal& T, uint32_t Upto) const {
+  TExcerpt TalExcerpt(const TTal& T, uint32_t Upto) const {
     return Excerpt({T.Begin, std::min(std::max(Upto, T.Begin), FSize)}, T.Begin);
   }
 
   // A time-keeping fault at byte At, quoting the TAL up to byte Upto.
   void AddTimeKeeping(const TTal& T, uint32_t At, uint32_t Upto, const char* Prefix, const char* Fault) {
     if (!Sink.Listing(R::TimeKeeping)) return;
-    const std::string Raw = TalExcerpt(T, Upto);
-    Sink.Add(R::TimeKeeping, Where(), FBase + At, 1, Raw, Prefix + QuoteExcerpt(Raw) + Fault);
+    TExcerpt E = TalExcerpt(T, Upto);
+    Sink.Add(R::TimeKeeping, Where(), FBase + At, 1, std::move(E.Bytes), Prefix + E.Quoted + Fault);
   }
 
   void NoTimeKeeping() {
     if (!Sink.Listing(R::TimeKeeping)) return;
-    const std::string Raw(reinterpret_cast<const char*>(FBlock), std::min<uint32_t>(FSize, 8));
-    Sink.Add(R::TimeKeeping, Where(), FBase, 1, Raw,
-             "the first annotation signal holds no TAL here (" + QuoteExcerpt(Raw) +
+    TExcerpt E = Excerpt({0, FSize}, 0, 8);
+    Sink.Add(R::TimeKeeping, Where(), FBase, 1, std::move(E.Bytes),
+             "the first annotation signal holds no TAL here (" + E.Quoted +
                  "): every record starts with its time-keeping TAL, onset 0x14 0x14 0x00");
   }
 
@@ -329,77 +364,104 @@ private:
     FStamped = true;
     const TExactTime S = T.OnsetValue;
     if (FRecord == 0) {
-      FStart = S;
       if ((S < TExactTime{} || S >= TExactTime{1, 0}) && Sink.Listing(R::TimeFirst)) {
-        const std::string Onset = Excerpt(T.Onset, T.Onset.Begin);
-        Sink.Add(R::TimeFirst, Where(), FBase + T.Onset.Begin, T.Onset.Size(), Onset,
-                 "the first record's time-keeping onset " + QuoteExcerpt(Onset) + " is not in [0, 1) s");
+        TExcerpt Onset = Excerpt(T.Onset, T.Onset.Begin);
+        Sink.Add(R::TimeFirst, Where(), FBase + T.Onset.Begin, T.Onset.Size(), std::move(Onset.Bytes),
+                 "the first record's time-keeping onset " + Onset.Quoted + " is not in [0, 1) s");
       }
     } else if (FEndKnown && Timed()) {
       Continuity(T);
     }
     FEndKnown = Ctx.DurationKnown;
     FEnd = S + Ctx.Duration;
+    Widen(S, FEnd);
     return true;
   }
 
   // The record's start against the end of the one before.
   void Continuity(const TTal& T) {
-    const TExactTime Diff = T.OnsetValue - FEnd;
+    const TExactTime Onset = T.OnsetValue;
+    // Two times too large to hold cannot be compared.
+    if (Onset.Beyond() && FEnd.Beyond()) return;
+    const TExactTime Diff = Onset - FEnd;
     if (Diff.IsZero()) return;
     const bool Late = Diff > TExactTime{};
     if (Late && Ctx.Plus != TPlusKind::Continuous) return;  // gaps are allowed in EDF+D
     const bool Noise = Diff.Abs().Approx() < Ctx.NoiseBelow;
     const R Rule = Noise ? R::TimeNoise : Ctx.Plus == TPlusKind::Continuous ? R::TimeContinuous : R::TimeOverlap;
     if (!Sink.Listing(Rule)) return;
-    const std::string Onset = Excerpt(T.Onset, T.Onset.Begin);
-    std::string Message = "record starts at " + QuoteExcerpt(Onset) + ", " + Seconds(Diff.Abs()) +
-                          (Late ? " after" : " before") + " the previous record ends (" + Seconds(FEnd) + "): ";
+    TExcerpt Quote = Excerpt(T.Onset, T.Onset.Begin);
+    // A difference from a time too large to hold is no number to print.
+    const std::string By = Onset.Beyond() || FEnd.Beyond() ? "" : Seconds(Diff.Abs()) + " ";
+    std::string Message = "record starts at " + Quote.Quoted + (Onset.Beyond() ? " (" + Seconds(Onset) + ")" : "") +
+                          ", " + By + (Late ? "after" : "before") + " the previous record ends (" + Seconds(FEnd) +
+                          "): ";
     if (Noise) {
-      char Period[32];
-      std::snprintf(Period, sizeof Period, "%.6Lg", Ctx.SamplePeriod);
-      Message += std::string("rounding noise far below the ") + Period + " s sample period, not a " +
-                 (Late ? "gap" : "overlap");
+      Message += "rounding noise far below the " + ShortNumber(Ctx.SamplePeriod) + " s sample period, not " +
+                 (Late ? "a gap" : "an overlap");
     } else if (Rule == R::TimeContinuous) {
       Message += std::string("EDF+C records follow each other without ") + (Late ? "a gap" : "an overlap");
     } else {
       Message += "EDF+D records do not overlap";
     }
-    Sink.Add(Rule, Where(), FBase + T.Onset.Begin, T.Onset.Size(), Onset, Message);
+    Sink.Add(Rule, Where(), FBase + T.Onset.Begin, T.Onset.Size(), std::move(Quote.Bytes), Message);
   }
 
-  // An annotation before the start is known at once; one after the end of
-  // the records read so far waits until the end is known.
+  // The recording so far reaches from Lo to Hi; a record from Start to End
+  // widens it. It only ever widens, so an annotation inside it stays inside
+  // whatever order the stamps come in.
+  void Widen(const TExactTime& Start, const TExactTime& End) {
+    const bool First = !FExtentKnown;
+    FLo = First ? Start : std::min(FLo, Start);
+    FHi = First ? End : std::max(FHi, End);
+    FExtentKnown = true;
+    if (First) {
+      for (TPending& P : FUnplaced) Wait(std::move(P));
+      FUnplaced.clear();
+    }
+    while (!FBelow.empty() && FBelow.front().Onset >= FLo) {
+      std::pop_heap(FBelow.begin(), FBelow.end(), Earlier);
+      FBelow.pop_back();
+    }
+    while (!FAbove.empty() && FAbove.front().Onset <= FHi) {
+      std::pop_heap(FAbove.begin(), FAbove.end(), Later);
+      FAbove.pop_back();
+    }
+  }
+
+  // An annotation outside the recording known so far waits until the whole
+  // recording is known: a later record may still take it in.
   void Outside(const TTal& T) {
-    const int64_t At = FBase + T.Onset.Begin;
-    if (T.OnsetValue < FStart) {
-      if (!Sink.Listing(R::TimeOutside)) return;
-      const std::string Onset = Excerpt(T.Onset, T.Onset.Begin);
-      Sink.Add(R::TimeOutside, Where(), At, T.Onset.Size(), Onset,
-               "annotation onset " + QuoteExcerpt(Onset) + " lies before the recording starts (" + Seconds(FStart) +
-                   ")");
+    const TExactTime& On = T.OnsetValue;
+    if (FExtentKnown && On >= FLo && (!Timed() || On <= FHi)) return;
+    if (FBelow.size() + FAbove.size() + FUnplaced.size() >= MaxPending) {
+      if (FExtentKnown) ++FOverflow;
       return;
     }
-    if (!Timed() || (FEndKnown && T.OnsetValue <= FEnd)) return;
-    if (FPending.size() >= MaxPending) {
-      ++FOverflow;
-      return;
-    }
-    // At most 15 bytes of the onset: kept inside the string, no heap block.
-    const TTalSpan Short{T.Onset.Begin, T.Onset.Begin + std::min(T.Onset.Size(), 15u)};
-    FPending.push_back({T.OnsetValue, FRecord, FSignal, At, T.Onset.Size(), Excerpt(Short, Short.Begin)});
-    std::push_heap(FPending.begin(), FPending.end(), Later);
+    const TTalSpan Short{T.Onset.Begin, T.Onset.Begin + std::min(T.Onset.Size(), PendingExcerpt)};
+    TPending P{On, FRecord, FSignal, FBase + T.Onset.Begin, T.Onset.Size(),
+               std::string(reinterpret_cast<const char*>(FBlock) + Short.Begin, Short.Size()),
+               T.Onset.Size() > PendingExcerpt};
+    if (FExtentKnown)
+      Wait(std::move(P));
+    else
+      FUnplaced.push_back(std::move(P));
   }
 
+  // Into the heap of those before the recording (latest first) or after it
+  // (earliest first), so each widening drops the ones it takes in cheaply.
+  void Wait(TPending P) {
+    if (P.Onset < FLo) {
+      FBelow.push_back(std::move(P));
+      std::push_heap(FBelow.begin(), FBelow.end(), Earlier);
+    } else if (Timed() && P.Onset > FHi) {
+      FAbove.push_back(std::move(P));
+      std::push_heap(FAbove.begin(), FAbove.end(), Later);
+    }
+  }
+
+  static bool Earlier(const TPending& A, const TPending& B) { return A.Onset < B.Onset; }
   static bool Later(const TPending& A, const TPending& B) { return A.Onset > B.Onset; }
-
-  void Prune() {
-    if (!FEndKnown) return;
-    while (!FPending.empty() && FPending.front().Onset <= FEnd) {
-      std::pop_heap(FPending.begin(), FPending.end(), Later);
-      FPending.pop_back();
-    }
-  }
 
   // The record and annotation signal being scanned.
   int64_t FRecord = 0;
@@ -409,12 +471,18 @@ private:
   const uint8_t* FBlock = nullptr;
   uint32_t FSize = 0;
   bool FStamped = false;
-  // Time-keeping: the first record's start, and the end of the last record
-  // read (the start expected of the next one).
-  TExactTime FStart;
+  // Time-keeping: the end of the last record read (the start expected of
+  // the next one), and the recording's extent so far.
   bool FEndKnown = false;
   TExactTime FEnd;
-  std::vector<TPending> FPending;  // a heap, earliest onset first
+  bool FExtentKnown = false;
+  TExactTime FLo;
+  TExactTime FHi;
+  // Annotations outside the extent so far: met before any stamp, before
+  // the extent (a heap, latest first) and after it (earliest first).
+  std::vector<TPending> FUnplaced;
+  std::vector<TPending> FBelow;
+  std::vector<TPending> FAbove;
   int64_t FOverflow = 0;
 };
 

@@ -52,5 +52,6 @@ struct TConformanceContext {
 // The header layer: findings into Sink, the context for the records.
 void JudgeConformanceHeader(const TCustomEDFFile& F, TConformanceSink& Sink, TConformanceContext& Context);
 
-// A quoted, escaped excerpt for a sentence: "\"+1,5\"".
-std::string QuoteExcerpt(const std::string& Bytes);
+// A quoted, escaped excerpt for a sentence: "\"+1,5\""; "..." inside the
+// quotes where bytes of the text were left out before or after it.
+std::string QuoteExcerpt(const std::string& Bytes, bool CutBefore = false, bool CutAfter = false);

@@ -25,6 +25,8 @@ using R = TConformanceRule;
 constexpr size_t MaxExcerpt = 24;
 
 std::string Clip(std::string_view Text) { return std::string(Text.substr(0, MaxExcerpt)); }
+// The quote of Clip(Text), ending in ... when bytes were left out.
+std::string QuoteClip(std::string_view Text) { return QuoteExcerpt(Clip(Text), false, Text.size() > MaxExcerpt); }
 
 // Trailing blanks removed (only blanks: other bytes are the text's own).
 std::string_view WithoutTrailingBlanks(std::string_view Text) {
@@ -134,8 +136,9 @@ public:
     if (Ctx.Annotations.empty() && !NearMiss) {
       Add(R::HeaderNoAnnotations, General(gfReserved), EDFGeneralFieldOffset(gfReserved), 5,
           Clip(WithoutTrailingBlanks(Raw[gfReserved])),
-          "Reserved marks the file " + Prefix + "+ but no signal is labelled " + Label +
-              ": every " + Prefix + "+ file has one, it holds the records' start times");
+          "Reserved " + QuoteClip(WithoutTrailingBlanks(Raw[gfReserved])) + " marks the file " + Prefix +
+              "+ but no signal is labelled " + Label + ": every " + Prefix +
+              "+ file has one, it holds the records' start times");
     }
     for (const int s : Ctx.Annotations) AnnotationFields(s);
     Signals();
@@ -162,10 +165,11 @@ private:
     const std::string Head = UpperCaseAscii(Text.substr(0, 4));
     const int64_t Base = EDFGeneralFieldOffset(gfReserved);
     const std::string Shown = Clip(WithoutTrailingBlanks(Text));
+    const std::string Quoted = QuoteClip(WithoutTrailingBlanks(Text));
     if (Head != "EDF+" && Head != "BDF+") {
       if (Ctx.Format == TEDFFormat::BDF && WithoutTrailingBlanks(Text) != "24BIT")
         Add(R::HeaderBdfReserved, General(gfReserved), Base, 5, Shown,
-            "Reserved " + QuoteExcerpt(Shown) + " of a BDF file does not read 24BIT");
+            "Reserved " + Quoted + " of a BDF file does not read 24BIT");
       return;
     }
     const std::string Want = Prefix + "+";
@@ -173,7 +177,7 @@ private:
     Ctx.Plus = (Letter == 'C' || Letter == 'c') ? TPlusKind::Continuous : TPlusKind::Discontinuous;
     if (Head.compare(0, 3, Prefix) != 0) {
       Add(R::HeaderReserved, General(gfReserved), Base, 4, Shown,
-          "Reserved " + QuoteExcerpt(Shown) + " marks a " + Head.substr(0, 3) + "+ file, but the version byte makes it " +
+          "Reserved " + Quoted + " marks a " + Head.substr(0, 3) + "+ file, but the version byte makes it " +
               Prefix + ": it must start with " + Prefix + "+C or " + Prefix + "+D");
       return;
     }
@@ -181,7 +185,7 @@ private:
     while (At < 4 && Text[At] == Want[At]) ++At;
     if (At == 4 && (Letter == 'C' || Letter == 'D')) return;
     Add(R::HeaderReserved, General(gfReserved), Base + static_cast<int64_t>(At), 1, Shown,
-        "Reserved " + QuoteExcerpt(Shown) + " starts with " + Head + " but not with " + Prefix + "+C or " + Prefix +
+        "Reserved " + Quoted + " starts with " + Head + " but not with " + Prefix + "+C or " + Prefix +
             "+D in upper case");
   }
 
@@ -208,8 +212,9 @@ private:
     if (Ctx.Plus == TPlusKind::None) {
       for (const int s : Ctx.Annotations)
         Add(R::HeaderPlainLabel, Signal(s, sfSignalLabel), SignalOffset(s, sfSignalLabel), 16, Label,
-            "signal " + std::to_string(s + 1) + " is labelled " + Label + " but Reserved does not mark the file " +
-                Prefix + "+: readers differ on whether it holds annotations");
+            "signal " + std::to_string(s + 1) + " is labelled " + Label + " but Reserved " +
+                QuoteClip(WithoutTrailingBlanks(Raw[gfReserved])) + " does not mark the file " + Prefix +
+                "+ (" + Prefix + "+C or " + Prefix + "+D): readers differ on whether it holds annotations");
       return;
     }
     for (const int s : NearMisses) {
@@ -229,9 +234,9 @@ private:
     const std::string& Text = SignalRaw(S, Field);
     const size_t At = FirstNonBlank(Text);
     if (At == std::string::npos) return;
-    const std::string Shown = Clip(WithoutTrailingBlanks(Text).substr(At));
-    Add(Rule, Signal(S, Field), SignalOffset(S, Field) + static_cast<int64_t>(At), 1, Shown,
-        std::string(Caption) + " " + QuoteExcerpt(Shown) + " of annotation signal " + std::to_string(S + 1) +
+    const std::string_view Rest = WithoutTrailingBlanks(Text).substr(At);
+    Add(Rule, Signal(S, Field), SignalOffset(S, Field) + static_cast<int64_t>(At), 1, Clip(Rest),
+        std::string(Caption) + " " + QuoteClip(Rest) + " of annotation signal " + std::to_string(S + 1) +
             " is not blank");
   }
 
@@ -280,9 +285,9 @@ private:
       const std::string& Res = SignalRaw(s, sfReserved);
       const size_t At = FirstNonBlank(Res);
       if (At != std::string::npos) {
-        const std::string Shown = Clip(WithoutTrailingBlanks(Res).substr(At));
+        const std::string_view Rest = WithoutTrailingBlanks(Res).substr(At);
         Add(R::SignalReserved, Signal(s, sfReserved), SignalOffset(s, sfReserved) + static_cast<int64_t>(At), 1,
-            Shown, "Reserved " + QuoteExcerpt(Shown) + " of signal " + std::to_string(s + 1) + " is not blank");
+            Clip(Rest), "Reserved " + QuoteClip(Rest) + " of signal " + std::to_string(s + 1) + " is not blank");
       }
     }
   }
@@ -309,8 +314,8 @@ private:
     if (Ctx.Plus != TPlusKind::None && Ctx.DurationKnown && D.IsZero() && Ordinary > 0)
       Add(R::HeaderDuration, General(gfSampleRecDuration), EDFGeneralFieldOffset(gfSampleRecDuration), 8, Clip(Text),
           "SampleRecDuration " + QuoteExcerpt(Text) + " with " + std::to_string(Ordinary) +
-              (Ordinary == 1 ? " signal" : " signals") + " other than annotations: only annotation-only files have "
-              "records of 0 s");
+              (Ordinary == 1 ? " signal" : " signals") + " other than annotations must be above 0: only "
+              "annotation-only files have records of 0 s");
   }
 
   void Patient() {
@@ -366,7 +371,7 @@ private:
       if (!Sub[i].Text.empty()) continue;
       const std::string Name = i < Names.size() ? Names[i] : "a further subfield";
       Add(Rule, Where, Base + static_cast<int64_t>(Sub[i].Begin), 1, Clip(Text),
-          std::string(Field) + " " + QuoteExcerpt(Clip(Text)) + " has an empty subfield where " + Name +
+          std::string(Field) + " " + QuoteClip(Text) + " has an empty subfield where " + Name +
               " stands (two blanks in a row or a leading blank): subfields are separated by single blanks");
       return true;
     }
@@ -386,7 +391,7 @@ private:
       const std::string Shown = Clip(First);
       Add(R::RecordingStartdate, Where, Base + static_cast<int64_t>(At), 1, Shown,
           Text.empty() ? std::string("Recording is blank: EDF+ starts it with the word Startdate")
-                       : "Recording starts with " + QuoteExcerpt(Shown) + ", not with the word Startdate");
+                       : "Recording starts with " + QuoteClip(First) + ", not with the word Startdate");
       if (UpperCaseAscii(std::string(First)) != "STARTDATE") return;
     }
     constexpr std::array<const char*, 5> Names = {"Startdate", "the start date", "the administration code",
@@ -451,7 +456,9 @@ private:
 
 }  // namespace
 
-std::string QuoteExcerpt(const std::string& Bytes) { return '"' + EscapeBytes(Bytes) + '"'; }
+std::string QuoteExcerpt(const std::string& Bytes, bool CutBefore, bool CutAfter) {
+  return std::string(CutBefore ? "\"..." : "\"") + EscapeBytes(Bytes) + (CutAfter ? "...\"" : "\"");
+}
 
 void JudgeConformanceHeader(const TCustomEDFFile& F, TConformanceSink& Sink, TConformanceContext& Context) {
   if (F.FileInfo() == nullptr) return;  // never opened: no header to judge

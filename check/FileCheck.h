@@ -75,7 +75,7 @@ struct TCheckRequest {
   bool FailOnSamples = false;
   // The signal-quality pass, whatever the verdict, with its thresholds.
   bool Quality = false;
-  TQualityOptions QualityOptions;
+  TQualityOptions QualityOptions = {};
   // Every signal's pane (texts, tool tips, marks), as the JSON report lists
   // them; a report of the findings alone does without.
   bool SignalViews = true;

@@ -60,6 +60,15 @@ void AppendHex(std::string& Out, unsigned char C) {
   Out += Hex;
 }
 
+// The C1 controls (U+0080..U+009F: NEL, U+0085, is a line break to some
+// readers, CSI, U+009B, starts a terminal sequence to some terminals) and
+// LINE and PARAGRAPH SEPARATOR (U+2028, U+2029): readers that split on
+// Unicode line breaks would start a new line there.
+bool UnicodeControl(const unsigned char* P, size_t Len) {
+  return (Len == 2 && P[0] == 0xC2 && P[1] < 0xA0) ||
+         (Len == 3 && P[0] == 0xE2 && P[1] == 0x80 && (P[2] == 0xA8 || P[2] == 0xA9));
+}
+
 }  // namespace
 
 std::string DisplayName(const std::string& Path) {
@@ -75,7 +84,10 @@ std::string DisplayName(const std::string& Path) {
       AppendHex(Out, C);
       ++I;
     } else if (const size_t Len = Utf8SequenceLength(P + I, N - I); Len > 0) {
-      Out.append(Path, I, Len);
+      if (UnicodeControl(P + I, Len))
+        for (size_t K = 0; K < Len; ++K) AppendHex(Out, P[I + K]);
+      else
+        Out.append(Path, I, Len);
       I += Len;
     } else {
       AppendHex(Out, C);

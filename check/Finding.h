@@ -66,9 +66,10 @@ std::string EscapeBytes(const std::string& Bytes);
 // escaped ("" for an empty text, " 0" for a leading blank).
 std::string QuoteIfNeeded(const std::string& Text);
 
-// A file name as one line of text: control bytes, and bytes that are not
-// UTF-8, as \xNN, a backslash as \\, so a name can never forge a line and
-// always maps back to its bytes.
+// A file name as one line of text: control bytes (C1 controls and the
+// Unicode line and paragraph separators among them), and bytes that are not
+// UTF-8, as \xNN, a backslash as \\, so a name can never forge a line nor
+// drive a terminal, and always maps back to its bytes.
 std::string DisplayName(const std::string& Path);
 
 // True when some finding has severity Error.

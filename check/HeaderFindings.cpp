@@ -80,7 +80,8 @@ std::string Sentence(bool SignalField, int Field, TEDFFieldFault Fault, const TC
     case ffHeaderSize:
       return Head + " must be " + std::to_string(EDFHeaderBytes(C.NrSignals)) + " for " +
              std::to_string(C.NrSignals) + " signals (256 x (NrSignals + 1))";
-    case ffNoSignalCount: return Head + " cannot be checked while NrSignals is invalid";
+    case ffNoSignalCount:
+      return Head + " cannot be checked while NrSignals is invalid: it must be 256 x (NrSignals + 1)";
     case ffDigitalOrder:
       return "DigiMin " + Shown(C.Raw[sfDigimin]) + " must be below DigiMax " + Shown(C.Raw[sfDigimax]);
     case ffSeparators: return Head + " is read with other separators than \".\"";
@@ -142,17 +143,29 @@ void AddFieldFindings(TFindings& Out, bool SignalField, int Field, TEDFFieldFaul
   }
 }
 
-// Why a signal is not calibrated, for the sentence.
+// Why a signal is not calibrated, for the sentence: each unusable limit as
+// found and what it must be, or the two equal limits.
 std::string CalibrationReason(const TCustomEDFSignalInfo& S) {
-  std::string Unusable;
+  const TContext C{S.RawHeader(), 0, S.Format()};
+  std::string Why;
   for (int Field : {sfPhysimin, sfPhysimax, sfDigimin, sfDigimax}) {
     if (S.GetFieldValid(Field)) continue;
-    if (!Unusable.empty()) Unusable += ", ";
-    Unusable += EDFSignalFields[static_cast<size_t>(Field)].Caption;
+    const TEDFFieldFaults Faults = S.FieldFaults(Field);
+    // The first fault says it; a field refused without one is still named.
+    const auto Fault = static_cast<TEDFFieldFault>(Faults & -Faults);
+    const std::string Reason = Faults != 0 ? Sentence(true, Field, Fault, C)
+                                           : std::string(EDFSignalFields[static_cast<size_t>(Field)].Caption) + " " +
+                                                 Shown(C.Raw[static_cast<size_t>(Field)]) + " cannot be read";
+    // DigiMin and DigiMax in the wrong order give the same sentence twice.
+    if (Why.find(Reason) == std::string::npos) Why += (Why.empty() ? "" : "; ") + Reason;
   }
-  if (!Unusable.empty()) return Unusable + " unusable";
-  if (S.Physimin() == S.Physimax()) return "PhysiMin equals PhysiMax";
-  return "DigiMin equals DigiMax";
+  if (!Why.empty()) return Why;
+  const bool Physical = S.Physimin() == S.Physimax();
+  const int Min = Physical ? sfPhysimin : sfDigimin;
+  const int Max = Physical ? sfPhysimax : sfDigimax;
+  return std::string(EDFSignalFields[static_cast<size_t>(Min)].Caption) + " " + Shown(C.Raw[static_cast<size_t>(Min)]) +
+         " equals " + EDFSignalFields[static_cast<size_t>(Max)].Caption + " " + Shown(C.Raw[static_cast<size_t>(Max)]) +
+         ": the two must differ";
 }
 
 // "9.5 records" when the fraction is short and exact, else whole records and
@@ -265,9 +278,13 @@ TFindings LayoutFindings(TEDFFile& F, int64_t DataBlockBytes) {
   }
   // An unknown count cannot be compared with the file size.
   if (Errors.Contains(heRecordCountUnknown)) {
+    const int64_t DataBytes = F.FileSize() - Info.HeaderBytes();
     FieldFinding(TClassicRule::NrDataRecordsUnknown, gfNrDataRecords,
                  "NrDataRecords " + Shown(Info.OriginalHeader()[gfNrDataRecords]) +
-                     ": the number of data records is unknown");
+                     ": the number of data records is unknown; a count is expected" +
+                     (DataBlockBytes > 0 && DataBytes >= 0
+                          ? " (the file holds " + RecordsHeld(DataBytes, DataBlockBytes) + ")"
+                          : std::string()));
   } else if (Errors.Contains(heFileSizeMismatch)) {
     const int64_t DataBytes = F.FileSize() - Info.HeaderBytes();
     std::string Held = DataBlockBytes <= 0 ? std::to_string(DataBytes) + " data bytes"
@@ -275,7 +292,7 @@ TFindings LayoutFindings(TEDFFile& F, int64_t DataBlockBytes) {
                                              " bytes before the end of its header"
                                            : RecordsHeld(DataBytes, DataBlockBytes);
     FieldFinding(TClassicRule::FileSize, gfNrDataRecords,
-                 "file holds " + Held + ", header says " + Trim(Info.OriginalHeader()[gfNrDataRecords]));
+                 "file holds " + Held + ", header says " + Shown(Info.OriginalHeader()[gfNrDataRecords]));
   }
   return Out;
 }

@@ -36,7 +36,14 @@ enum class TRepairWay : uint8_t {
   Version,        // "0" followed by junk becomes "0"
   Separators,     // a date or time with other separators gets '.'
   DecimalComma,   // a physical limit with a decimal comma gets '.'
-  BlankReserved   // junk in a plain EDF file's reserved field becomes blanks
+  BlankReserved,  // junk in a plain EDF file's reserved field becomes blanks
+  Blank,          // a field that must be blank (an annotation signal's
+                  // TransducerType, PhysiDim, PreFilter; a signal's Reserved)
+                  // becomes blanks
+  StartdateCase,  // the recording field's first word, Startdate in other
+                  // letter case, becomes Startdate
+  MonthCase,      // an EDF+ date's month in lower case becomes upper case
+  BdfMark         // a plain BDF file's blank Reserved becomes 24BIT
 };
 
 struct TRule {

@@ -21,33 +21,51 @@ TNumberFault Classify(uint8_t C) {
   return TNumberFault::NotDigit;
 }
 
+constexpr TExactTime BeyondAbove{TExactTime::MaxSeconds + 1, 0};
+constexpr TExactTime BeyondBelow{-TExactTime::MaxSeconds - 1, 0};
+
+// Seconds and Atto as summed or subtracted (|Seconds| below 3 x 10^18, so
+// no overflow), carried into range and saturated at Beyond.
+TExactTime Normal(int64_t Seconds, int64_t Atto) {
+  if (Atto >= TExactTime::AttoPerSecond) {
+    Atto -= TExactTime::AttoPerSecond;
+    ++Seconds;
+  } else if (Atto < 0) {
+    Atto += TExactTime::AttoPerSecond;
+    --Seconds;
+  }
+  const TExactTime R{Seconds, Atto};
+  if (R.Seconds > TExactTime::MaxSeconds) return BeyondAbove;
+  if (R.Seconds < -TExactTime::MaxSeconds) return BeyondBelow;
+  return R;
+}
+
 }  // namespace
 
 TExactTime TExactTime::operator+(const TExactTime& Other) const {
-  TExactTime R{Seconds + Other.Seconds, Atto + Other.Atto};
-  if (R.Atto >= AttoPerSecond) {
-    R.Atto -= AttoPerSecond;
-    ++R.Seconds;
+  if (Beyond() || Other.Beyond()) {
+    const bool Up = Beyond() ? Seconds > 0 : Other.Seconds > 0;
+    return Up ? BeyondAbove : BeyondBelow;
   }
-  return R;
+  return Normal(Seconds + Other.Seconds, Atto + Other.Atto);
 }
 
 TExactTime TExactTime::operator-(const TExactTime& Other) const {
-  TExactTime R{Seconds - Other.Seconds, Atto - Other.Atto};
-  if (R.Atto < 0) {
-    R.Atto += AttoPerSecond;
-    --R.Seconds;
-  }
-  return R;
+  if (Other.Beyond()) return Other.Seconds > 0 ? BeyondBelow : BeyondAbove;
+  return *this + Normal(-Other.Seconds - (Other.Atto != 0 ? 1 : 0), Other.Atto != 0 ? AttoPerSecond - Other.Atto : 0);
 }
 
-TExactTime TExactTime::Abs() const { return Seconds < 0 ? TExactTime{} - *this : *this; }
+TExactTime TExactTime::Abs() const {
+  if (Beyond()) return BeyondAbove;
+  return Seconds < 0 ? TExactTime{} - *this : *this;
+}
 
 long double TExactTime::Approx() const {
   return static_cast<long double>(Seconds) + static_cast<long double>(Atto) / 1e18L;
 }
 
 std::string TExactTime::Text() const {
+  if (Beyond()) return Seconds > 0 ? "10^18 or more" : "-10^18 or less";
   if (Seconds < 0) return '-' + Abs().Text();
   std::string Out = std::to_string(Seconds);
   if (Atto != 0) {
@@ -79,7 +97,7 @@ TNumberCheck ParseTalNumber(const uint8_t* Text, uint32_t Size, bool Signed, TEx
     if (IntDigits <= MaxIntegerDigits) Whole = Whole * 10 + (Text[i] - '0');
   }
   const bool AnyIntDigit = i > (Signed ? 1u : 0u);
-  if (IntDigits > MaxIntegerDigits) Whole = TExactTime::AttoPerSecond - 1;
+  const bool TooLarge = IntDigits > MaxIntegerDigits;
   int64_t Atto = 0;
   if (i < Size && Text[i] == '.') {
     if (!AnyIntDigit) return {TNumberFault::NoIntegerDigits, i};
@@ -93,7 +111,7 @@ TNumberCheck ParseTalNumber(const uint8_t* Text, uint32_t Size, bool Signed, TEx
   }
   if (i < Size) return {Classify(Text[i]), i};
   if (!AnyIntDigit) return {TNumberFault::NoDigits, i};
-  Value = TExactTime{Whole, Atto};
+  Value = TooLarge ? BeyondAbove : TExactTime{Whole, Atto};
   if (Negative) Value = TExactTime{} - Value;
   return {};
 }

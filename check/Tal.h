@@ -16,19 +16,27 @@
 // compared for equality ("+12.000000000" is 12, "+12.000000001" is not), so
 // binary floating point is out. Value = Seconds + Atto / 10^18, Atto in
 // [0, 10^18); fraction digits beyond the 18th are dropped, far below any
-// sample period.
+// sample period. Times of 10^18 s or more are not held: they are Beyond,
+// kept as +-10^18 exactly, and sums and differences that reach them stay
+// there, so a time beyond is never printed as a false number.
 struct TExactTime {
   static constexpr int64_t AttoPerSecond = 1000000000000000000;
+  static constexpr int64_t MaxSeconds = AttoPerSecond - 1;
   int64_t Seconds = 0;
   int64_t Atto = 0;
 
   auto operator<=>(const TExactTime&) const = default;
+  // Saturate at Beyond; a Beyond operand makes the result Beyond. The
+  // difference of two times Beyond is not known: callers look first.
   TExactTime operator+(const TExactTime& Other) const;
   TExactTime operator-(const TExactTime& Other) const;
   TExactTime Abs() const;
   bool IsZero() const { return Seconds == 0 && Atto == 0; }
+  // 10^18 s or more either way: too large to hold.
+  bool Beyond() const { return Seconds > MaxSeconds || Seconds < -MaxSeconds; }
   long double Approx() const;
-  // Shortest exact decimal: "12", "-0.5", "0.000000001".
+  // Shortest exact decimal: "12", "-0.5", "0.000000001"; a time Beyond reads
+  // "10^18 or more" ("-10^18 or less").
   std::string Text() const;
 };
 
@@ -54,7 +62,7 @@ struct TNumberCheck {
 
 // Reads an onset (Signed: + or - first) or a duration (unsigned: digits
 // first) from Size bytes. Value is set when the text is well formed; integer
-// parts beyond 18 digits saturate.
+// parts beyond 18 digits are Beyond.
 TNumberCheck ParseTalNumber(const uint8_t* Text, uint32_t Size, bool Signed, TExactTime& Value);
 
 // What a fault of that kind breaks, for a finding's sentence: "holds a

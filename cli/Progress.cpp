@@ -8,6 +8,8 @@
 #include <atomic>
 #include <cstdio>
 
+#include "check/Finding.h"
+
 namespace {
 
 constexpr int kBarCells = 30;
@@ -35,6 +37,17 @@ void WipeAndDie(int Signal) {
 }
 
 void NoteResize(int) { TerminalResized.store(true); }
+
+// The length of the piece of a DisplayName text at I: an escape (\\ or
+// \xNN) or one UTF-8 character, so that a cut never splits either.
+size_t PieceLength(const std::string& Shown, size_t I) {
+  const auto C = static_cast<unsigned char>(Shown[I]);
+  if (C == '\\') return I + 1 < Shown.size() && Shown[I + 1] == 'x' ? 4 : 2;
+  if (C >= 0xF0) return 4;
+  if (C >= 0xE0) return 3;
+  if (C >= 0xC0) return 2;
+  return 1;
+}
 
 void InstallHandlers() {
   struct sigaction Action {};
@@ -69,13 +82,19 @@ std::string TProgress::BarText(const std::string& FileName, int Percent, int Wid
   char pct[8];
   std::snprintf(pct, sizeof pct, "%3d%% ", Percent);
   text += pct;
-  // The name is cut from the left: the end of a path tells files apart.
+  // The name is shown as the report shows it (escape sequences in a name
+  // would drive the terminal), and cut from the left: the end of a path
+  // tells files apart.
+  const std::string Shown = DisplayName(FileName);
   const int room = Width - 1 - static_cast<int>(text.size());
   if (room > 3) {
-    if (static_cast<int>(FileName.size()) <= room) {
-      text += FileName;
+    if (static_cast<int>(Shown.size()) <= room) {
+      text += Shown;
     } else {
-      text += "..." + FileName.substr(FileName.size() - static_cast<size_t>(room - 3));
+      const size_t Keep = Shown.size() - static_cast<size_t>(room - 3);
+      size_t From = 0;
+      while (From < Keep) From += PieceLength(Shown, From);
+      text += "..." + Shown.substr(std::min(From, Shown.size()));
     }
   }
   return text;

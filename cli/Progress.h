@@ -30,7 +30,9 @@ public:
   // (a full disk, a closed output, a reader gone). Thread-safe.
   bool Print(std::FILE* Out, const std::string& Text);
 
-  // The bar's text, without the leading carriage return; public for tests.
+  // The bar's text, without the leading carriage return; the name escaped as
+  // the report escapes it (DisplayName) and cut from the left; public for
+  // tests.
   static std::string BarText(const std::string& FileName, int Percent, int Width);
 
 private:

@@ -1,5 +1,7 @@
 #include "repair/RepairFixes.h"
 
+#include <algorithm>
+#include <array>
 #include <string_view>
 #include <vector>
 
@@ -54,6 +56,32 @@ TFieldFix Change(const TFaultGroup& G, const std::string& Text, std::string Why)
   return Fix;
 }
 
+// Another reading of the data block: NrDataRecords as declared, and one
+// signal's NrSamples changed so that the records fill the block exactly.
+// "" when no single NrSamples can do that.
+std::string OtherReading(const TRepairContext& C, int64_t Declared, int64_t Data) {
+  if (Declared < 1 || Data % Declared != 0 || C.SampleBytes < 1) return "";
+  const int64_t Delta = Data / Declared - C.RecordBytes;
+  if (Delta == 0 || Delta % C.SampleBytes != 0) return "";
+  const int64_t By = Delta / C.SampleBytes;
+  std::vector<std::string> Readings;
+  for (size_t s = 0; s < C.NrSamples.size(); ++s) {
+    const int64_t N = C.NrSamples[s] + By;
+    if (N < 1 || N > 99999999) continue;  // a count the 8-byte field can hold
+    Readings.push_back("signal " + std::to_string(s + 1) + ": " + std::to_string(N) + " for " +
+                       std::to_string(C.NrSamples[s]));
+  }
+  if (Readings.empty()) return "";
+  std::string Listed;
+  for (size_t i = 0; i < std::min<size_t>(Readings.size(), 3); ++i)
+    Listed += (i == 0 ? "" : i + 1 == Readings.size() ? ", or " : ", ") + Readings[i];
+  if (Readings.size() > 3) Listed += ", ...";
+  return "NrDataRecords " + std::to_string(Declared) + " fills the " + std::to_string(Data) +
+         " data bytes exactly if one signal's NrSamples were " + std::to_string(By < 0 ? -By : By) +
+         (By < 0 ? " lower" : " higher") + " (" + Listed +
+         "): whether the count or that NrSamples is wrong cannot be told";
+}
+
 TFieldFix FixRecordCount(const TFaultGroup& G, const TRepairContext& C) {
   // The data block starts where HeaderBytes says; while that is wrong, the
   // count waits for its repair.
@@ -71,18 +99,26 @@ TFieldFix FixRecordCount(const TFaultGroup& G, const TRepairContext& C) {
   const int64_t Rest = Data % R;
   if (Whole > 99999999) return Refuse("the count of whole records does not fit the 8 bytes of the field");
   const std::string Held = Count(Whole, "whole record") + " of " + std::to_string(R) + " bytes";
+  int64_t Declared = 0;
+  const bool Readable = TryStrToInt64(G.Raw, Declared);
+  // A count set to the whole records present keeps every byte.
   if (Rest == 0) return Change(G, std::to_string(Whole), "the data block holds exactly " + Held);
 
   // A recorder that stopped in the middle of a record leaves part of it; its
   // count either took the cut record in or not. Any other count, -1 among
   // them, says nothing about what the last bytes are.
-  int64_t Declared = 0;
-  const bool Readable = TryStrToInt64(G.Raw, Declared);
   const std::string Stated = "NrDataRecords " + Shown(G.Raw);
   if (!Readable || (Declared != Whole + 1 && Declared != Whole))
     return Refuse("the data block holds " + Held + " and " + std::to_string(Rest) + " bytes more, and " + Stated +
                   " counts neither " + std::to_string(Whole) + " nor " + std::to_string(Whole + 1) +
                   ": whether the last bytes are a cut record or something else cannot be told");
+  // Bytes left out of the copy are data lost: only done when no other
+  // reading of the bytes explains them, and never down to no data at all.
+  if (Whole == 0)
+    return Refuse("the data block of " + std::to_string(Data) + " bytes holds no whole record of " +
+                  std::to_string(R) + " bytes: leaving the cut one out would leave no data at all");
+  if (const std::string Other = OtherReading(C, Declared, Data); !Other.empty())
+    return Refuse(Other + ", and leaving " + std::to_string(Rest) + " bytes out on a guess would lose them");
   TFieldFix Fix = Change(G, std::to_string(Whole),
                          "the data block holds " + Held + " and " + std::to_string(Rest) +
                              " bytes of one more, cut short; " + Stated +
@@ -106,6 +142,30 @@ TFieldFix FixHeaderSize(const TFaultGroup& G, const TRepairContext& C) {
   return Change(G, std::to_string(Bytes),
                 "a header is 256 bytes and 256 more per signal: NrSignals " + std::to_string(C.NrSignals) +
                     " makes " + std::to_string(Bytes) + ", and the file holds all " + Headers);
+}
+
+// The date subfield of an EDF+ identification (the patient's birthdate,
+// the recording's start date) whose month is an English month with some
+// letter in lower case: [Begin, Begin + 11) of Text, or npos.
+size_t LowerCaseMonth(const std::string& Text, size_t Subfield) {
+  size_t Begin = 0;
+  for (size_t k = 0; k < Subfield; ++k) {
+    Begin = Text.find(' ', Begin);
+    if (Begin == std::string::npos) return std::string::npos;
+    ++Begin;
+  }
+  const size_t End = std::min(Text.find(' ', Begin), Text.size());
+  if (End - Begin != 11) return std::string::npos;
+  const std::string Date = Text.substr(Begin, 11);
+  for (size_t i : {0u, 1u, 7u, 8u, 9u, 10u})
+    if (!IsDigit(Date[i])) return std::string::npos;
+  if (Date[2] != '-' || Date[6] != '-') return std::string::npos;
+  static constexpr std::array<std::string_view, 12> Months = {"JAN", "FEB", "MAR", "APR", "MAY", "JUN",
+                                                              "JUL", "AUG", "SEP", "OCT", "NOV", "DEC"};
+  const std::string Month = Date.substr(3, 3);
+  const std::string Upper = UpperCaseAscii(Month);
+  if (Upper == Month || std::find(Months.begin(), Months.end(), Upper) == Months.end()) return std::string::npos;
+  return Begin;
 }
 
 // "0" followed by junk, not by what could continue a number.
@@ -152,12 +212,20 @@ TFieldFix FixField(const TFaultGroup& G, const TRepairContext& C) {
   if (G.Where.Field < 0 || G.Width <= 0) return LeftAsFound();
 
   TWays Ways = 0;
+  const TFinding* Unanswered = nullptr;
   for (const TFinding& F : G.Findings) {
     if (!Actionable(F)) continue;
     const TRepairWay Way = WayOf(F);
-    if (Way == TRepairWay::None) return Refuse(RefusalReason(F));
+    if (Way == TRepairWay::None && !Unanswered) Unanswered = &F;
     Ways |= Bit(Way);
   }
+  // A field that must be blank is mended whatever else its text breaks.
+  if (Ways & Bit(TRepairWay::Blank))
+    return Change(G, "", G.Where.Field == sfReserved
+                             ? "a signal's Reserved field is kept blank for later use"
+                             : "an annotation signal's TransducerType, PhysiDim and PreFilter are blank: it holds "
+                               "text, not a transducer's samples");
+  if (Unanswered) return Refuse(RefusalReason(*Unanswered));
   if (IsGeneral(G.Where, gfVersion) && C.Format == TEDFFormat::BDF) {
     if (!FirstFault) return TFieldFix{};
     return Refuse("a BDF file's version (byte 0xFF, then BIOSEMI) is never rewritten");
@@ -186,6 +254,28 @@ TFieldFix FixField(const TFaultGroup& G, const TRepairContext& C) {
       return Refuse("the reserved field marks the file's type (EDF+, BDF): which of its bytes are junk cannot be told");
     Text.clear();
     Why = {"a plain EDF file's reserved field holds nothing, so its junk becomes blanks"};
+  }
+  if (Ways & Bit(TRepairWay::BdfMark)) {
+    if (C.Format != TEDFFormat::BDF || Text.find_first_not_of(' ') != std::string::npos || C.AnnotationLabel)
+      return Refuse(RefusalReason(AnsweredBy(G, TRepairWay::BdfMark)));
+    Text = "24BIT";
+    Why.push_back("a plain BDF file's Reserved reads 24BIT, and this one was blank with no signal labelled as "
+                  "annotations");
+  }
+  if (Ways & Bit(TRepairWay::StartdateCase)) {
+    const std::string First = Text.substr(0, Text.find(' '));
+    if (UpperCaseAscii(First) != "STARTDATE") return Refuse(RefusalReason(AnsweredBy(G, TRepairWay::StartdateCase)));
+    Text.replace(0, First.size(), "Startdate");
+    Why.push_back("the first word reads Startdate in another letter case; only its case changes");
+  }
+  if (Ways & Bit(TRepairWay::MonthCase)) {
+    // The birthdate is the patient field's third subfield, the start date
+    // the recording field's second.
+    const size_t At = LowerCaseMonth(Text, IsGeneral(G.Where, gfPatient) ? 2 : 1);
+    if (At == std::string::npos) return Refuse(RefusalReason(AnsweredBy(G, TRepairWay::MonthCase)));
+    for (size_t i = At + 3; i < At + 6; ++i) Text[i] = UpperCaseAscii(std::string(1, Text[i]))[0];
+    Why.push_back(std::string(IsGeneral(G.Where, gfPatient) ? "the birthdate's" : "the start date's") +
+                  " month is an English month in lower case; only its case changes");
   }
   if (Ways & Bit(TRepairWay::Version)) {
     if (!VersionWithJunk(Text))
@@ -237,6 +327,13 @@ TFieldFix FixField(const TFaultGroup& G, const TRepairContext& C) {
   if (Fix.New == G.Raw) return LeftAsFound();
   for (const std::string& W : Why) Fix.Why += (Fix.Why.empty() ? "" : "; ") + W;
   return Fix;
+}
+
+bool AnnotationLikeLabel(const std::string& Label) {
+  std::string Key;
+  for (const char Ch : Label)
+    if (Ch != ' ' && Ch != '_' && Ch != '-') Key += static_cast<char>(Ch >= 'A' && Ch <= 'Z' ? Ch - 'A' + 'a' : Ch);
+  return Key == "edfannotations" || Key == "edfannotation" || Key == "bdfannotations" || Key == "bdfannotation";
 }
 
 std::string RefusalReason(const TFinding& F) {

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "check/Finding.h"
 #include "edf/uEDFLayout.h"
@@ -15,7 +16,12 @@ struct TRepairContext {
   int64_t FileSize = 0;
   int32_t NrSignals = -1;         // -1 when it cannot be read
   int64_t RecordBytes = -1;       // -1 unless every signal's NrSamples can be read
+  int SampleBytes = 2;            // of the record layout: 2 in EDF, 3 in BDF
+  std::vector<int64_t> NrSamples;  // each signal's, as RecordBytes counts them
   bool HeaderBytesSound = false;  // HeaderBytes has no fault
+  // Some signal's label reads like an annotation label (any letter case,
+  // blanks or not, EDF or BDF): the file may be meant as EDF+ or BDF+.
+  bool AnnotationLabel = false;
 };
 
 // The faults and notes found at one place: a header field (Offset, Width and
@@ -50,6 +56,10 @@ bool Actionable(const TFinding& F);
 
 // The repair of one place's findings.
 TFieldFix FixField(const TFaultGroup& Group, const TRepairContext& Context);
+
+// True for a label that reads like "EDF Annotations" or "BDF Annotations" in
+// any letter case, with or without blanks, '_' or '-', or without the s.
+bool AnnotationLikeLabel(const std::string& Label);
 
 // Why a finding is left as found when no fix said more.
 std::string RefusalReason(const TFinding& F);

@@ -12,6 +12,7 @@
 #include <stdexcept>
 #include <tuple>
 
+#include "check/Conformance.h"
 #include "check/HeaderJudgement.h"
 #include "check/RecordScan.h"
 #include "check/Rules.h"
@@ -61,9 +62,12 @@ bool InData(const TFinding& F) {
 struct TJudged {
   bool Failed = false;
   std::string Error;
+  // The header judgement's findings, then the conformance check's: its
+  // header layer, and its record layer when the records were read.
   TFindings Findings;
   TRepairContext Context;
   std::vector<std::string> Labels;
+  int SignalCount = 0;  // signal headers read
   bool LayoutJudged = false;
 };
 
@@ -73,22 +77,51 @@ bool HasFault(const TFindings& Findings, const TKey& Key) {
   });
 }
 
-// The header judgement of the file at Path, as the window makes it, and
-// what the fixes need to know of the file besides.
-TJudged Judge(const std::string& Path) {
+// The conformance check of F, its data records read from the file at
+// RecordsPath (F's own, or the original's under a repaired header). A read
+// that stops where the file ends is the record count's fault, which the
+// header judgement names; a read error or a change of size is no judgement.
+TFindings JudgeConformance(const TEDFFile& F, const std::string& RecordsPath) {
+  if (RecordsPath.empty()) return CheckConformanceHeader(F).Findings;
+  TConformanceCheck Check(F);
+  TScanOutcome Outcome;
+  if (Check.WantsRecords()) {
+    const TFileStream Records(RecordsPath, TFileStreamMode::fmOpenRead);
+    TRecordVisitor* Visitors[] = {&Check};
+    Outcome = ScanRecords(Records, Check.Layout(), Visitors);
+    if (Outcome.FileChanged())
+      throw std::runtime_error("the file changed while it was read: " + std::to_string(Outcome.SizeAtStart) +
+                               " bytes at the start, " + std::to_string(Outcome.SizeAtEnd) + " at the end");
+    if (Outcome.ReadFailed && Outcome.FailedOffset < Outcome.SizeAtStart)
+      throw std::runtime_error(std::string(ReadErrorText) + ": " + Outcome.Error);
+  }
+  TFindings Found = Check.Finish(TScanOutcome{Outcome.RecordsScanned, false, false, -1, -1, "",
+                                              Outcome.SizeAtStart, Outcome.SizeAtStart})
+                        .Findings;
+  return Found;
+}
+
+// The header judgement of the file at Path, as the window makes it, with
+// the conformance check's header layer (and its record layer, the records
+// read from RecordsPath, when that is given), and what the fixes need to
+// know of the file besides.
+TJudged Judge(const std::string& Path, const std::string& RecordsPath = "") {
   TJudged J;
   TEDFFile F;
   THeaderJudgement H;
   try {
     F.SetFileName(Path);
     JudgeOpenFile(F, H);
+    J.Findings = H.Findings;
+    const TFindings Conformance = JudgeConformance(F, RecordsPath);
+    J.Findings.insert(J.Findings.end(), Conformance.begin(), Conformance.end());
   } catch (const std::exception& e) {
     J.Failed = true;
     J.Error = e.what();
     return J;
   }
-  J.Findings = H.Findings;
   J.LayoutJudged = H.DataBlockBytes.has_value();
+  J.SignalCount = F.SignalCount();
   const TEDFRawFileHeader& Raw = F.FileInfo()->OriginalHeader();
   TRepairContext& C = J.Context;
   C.Format = EDFFormatOf(Raw[gfVersion]);
@@ -100,11 +133,17 @@ TJudged Judge(const std::string& Path) {
   for (int i = 0; i < F.SignalCount(); ++i) {
     const TEDFRawSignalHeader& S = F.GetSignal(i)->RawHeader();
     J.Labels.push_back(Trim(S[sfSignalLabel]));
+    C.AnnotationLabel = C.AnnotationLabel || AnnotationLikeLabel(S[sfSignalLabel]);
     int32_t N = 0;
     SamplesRead = SamplesRead && Int32Field(S[sfNrSamples], N) == ffNone && N > 0;
+    C.NrSamples.push_back(N);
   }
   // The record size from the layout the scans use, which knows each format's sample width.
-  if (SamplesRead) C.RecordBytes = RecordLayoutOf(F).RecordBytes;
+  if (SamplesRead) {
+    const TRecordLayout Layout = RecordLayoutOf(F);
+    C.RecordBytes = Layout.RecordBytes;
+    C.SampleBytes = Layout.SampleBytes;
+  }
   return J;
 }
 
@@ -118,8 +157,9 @@ struct TFd {
 
 // Judges the image as a file of its size. The file is anonymous and lives
 // in memory; past the header it is a hole, which costs nothing even for a
-// file of gigabytes, and the header judgement never reads it.
-TJudged JudgeImage(const TImage& Img) {
+// file of gigabytes, and the header judgement never reads it. With
+// RecordsPath the data records are read from there instead.
+TJudged JudgeImage(const TImage& Img, const std::string& RecordsPath = "") {
   TFd Mem{::memfd_create("vellicor-repair", MFD_CLOEXEC)};
   if (Mem.Fd < 0) throw std::runtime_error(std::string("cannot judge the repaired header: ") + std::strerror(errno));
   for (size_t Done = 0; Done < Img.Head.size();) {
@@ -130,11 +170,13 @@ TJudged JudgeImage(const TImage& Img) {
   }
   if (::ftruncate(Mem.Fd, Img.Size) != 0)
     throw std::runtime_error(std::string("cannot judge the repaired header: ") + std::strerror(errno));
-  return Judge("/proc/self/fd/" + std::to_string(Mem.Fd));
+  return Judge("/proc/self/fd/" + std::to_string(Mem.Fd), RecordsPath);
 }
 
-// The findings of one place.
-std::vector<TFaultGroup> GroupFindings(const TFindings& Findings, const std::set<TKey>& Decided) {
+// The findings of one place, each header field's with its bytes in Img
+// (a finding may point at one byte inside the field).
+std::vector<TFaultGroup> GroupFindings(const TFindings& Findings, const std::set<TKey>& Decided, const TImage& Img,
+                                       int SignalCount) {
   std::map<TKey, TFaultGroup> Groups;
   for (const TFinding& F : Findings) {
     if (!Actionable(F) || InData(F) || Decided.count(KeyOf(F.Where))) continue;
@@ -142,10 +184,17 @@ std::vector<TFaultGroup> GroupFindings(const TFindings& Findings, const std::set
     if (G.Findings.empty()) {
       G.Where = F.Where;
       G.Where.Record = -1;
-      if (F.Where.Field >= 0) {
-        G.Offset = F.Offset;
-        G.Width = static_cast<int>(F.Length);
-        G.Raw = F.Raw;
+      const bool Signal = F.Where.Kind == TWhereKind::SignalHeader;
+      const bool Header = Signal || F.Where.Kind == TWhereKind::GeneralHeader;
+      if (Header && F.Where.Field >= 0 && F.Where.Field < EDFFieldCount) {
+        const TEDFFieldDesc& D = (Signal ? EDFSignalFields : EDFGeneralFields)[static_cast<size_t>(F.Where.Field)];
+        const int64_t At = Signal ? EDFSignalFieldOffset(F.Where.Field, F.Where.Signal, SignalCount)
+                                  : EDFGeneralFieldOffset(F.Where.Field);
+        if (At >= 0 && At + D.Width <= static_cast<int64_t>(Img.Head.size())) {
+          G.Offset = At;
+          G.Width = D.Width;
+          G.Raw = Img.Head.substr(static_cast<size_t>(At), static_cast<size_t>(D.Width));
+        }
       }
     }
     G.Findings.push_back(F);
@@ -186,16 +235,14 @@ TRepairPlan PlanRepair(const std::string& Path) {
 
   // The first judgement is of the file itself; those after it of the header
   // as repaired so far, which can show faults the first hid (a wrong
-  // HeaderBytes keeps the record count from being judged at all).
+  // HeaderBytes keeps the record count from being judged at all). These
+  // judge the headers alone; the data records are read once, at the end.
   TJudged J = Judge(Path);
   if (J.Failed) {
     Plan.Refusals.push_back({RuleOf(TClassicRule::FileRead).Id, TWhere{}, -1,
                              std::string(ReadErrorText) + ": " + J.Error, "a file that cannot be judged cannot be repaired"});
     return Plan;
   }
-  TFindings DataFindings;
-  for (const TFinding& F : J.Findings)
-    if (InData(F) && F.Severity != TSeverity::Note) DataFindings.push_back(F);
 
   std::set<TKey> Decided;  // every place is fixed or refused once
   std::map<TKey, std::string> Reasons;
@@ -226,7 +273,7 @@ TRepairPlan PlanRepair(const std::string& Path) {
     Pending.clear();
     if (TakenBack) continue;
 
-    for (const TFaultGroup& G : GroupFindings(J.Findings, Decided)) {
+    for (const TFaultGroup& G : GroupFindings(J.Findings, Decided, Img, J.SignalCount)) {
       const TFieldFix Fix = FixField(G, J.Context);
       if (Fix.Outcome == TFixOutcome::Defer) continue;
       const TKey Key = KeyOf(G.Where);
@@ -278,15 +325,16 @@ TRepairPlan PlanRepair(const std::string& Path) {
   std::sort(Plan.Changes.begin(), Plan.Changes.end(),
             [](const TRepairChange& A, const TRepairChange& B) { return A.Offset < B.Offset; });
   Plan.OutputSize = Img.Size;
-  Plan.SignalLabels = J.Labels;
-  Plan.LayoutJudged = J.LayoutJudged;
 
-  // What the repaired header is still faulted for, and the data findings of
-  // the file itself, are left as found.
-  TFindings Left = DataFindings;
-  for (const TFinding& F : J.Findings)
-    if (F.Severity != TSeverity::Note && !InData(F)) Left.push_back(F);
-  for (const TFinding& F : Left) {
+  // The copy as it will be: the repaired header over the original's data
+  // records, which are read in one pass for the conformance check's record
+  // layer. What it is still faulted for is left as found.
+  const TJudged Final = JudgeImage(Img, Path);
+  if (Final.Failed) throw std::runtime_error(Final.Error);
+  Plan.SignalLabels = Final.Labels;
+  Plan.LayoutJudged = Final.LayoutJudged;
+  for (const TFinding& F : Final.Findings) {
+    if (F.Severity == TSeverity::Note) continue;
     const auto Reason = Reasons.find(KeyOf(F.Where));
     Plan.Refusals.push_back({F.Rule, F.Where, F.Offset, F.Message,
                              Reason != Reasons.end() ? Reason->second : RefusalReason(F)});
@@ -309,18 +357,18 @@ void ApplyFieldChanges(const TRepairPlan& Plan, int64_t Offset, std::string& Byt
 }
 
 std::string CheckCopy(const TRepairPlan& Plan, const std::string& CopyPath) {
-  const TJudged J = Judge(CopyPath);
+  const TJudged J = Judge(CopyPath, CopyPath);
   if (J.Failed) return "the copy cannot be judged: " + J.Error;
-  std::multiset<std::pair<std::string, TKey>> Expected;
-  std::multiset<std::pair<std::string, TKey>> Found;
-  for (const TRepairRefusal& R : Plan.Refusals)
-    if (R.Where.Kind != TWhereKind::DataRecord && R.Where.Kind != TWhereKind::Annotation)
-      Expected.insert({R.Rule, KeyOf(R.Where)});
+  // Every fault, with its record for those inside the data records.
+  using TPlace = std::tuple<std::string, TKey, int64_t>;
+  std::multiset<TPlace> Expected;
+  std::multiset<TPlace> Found;
+  for (const TRepairRefusal& R : Plan.Refusals) Expected.insert({R.Rule, KeyOf(R.Where), R.Where.Record});
   for (const TFinding& F : J.Findings)
-    if (F.Severity != TSeverity::Note && !InData(F)) Found.insert({F.Rule, KeyOf(F.Where)});
+    if (F.Severity != TSeverity::Note) Found.insert({F.Rule, KeyOf(F.Where), F.Where.Record});
   if (Found == Expected) return "";
   std::string Unexpected;
-  for (const auto& [Rule, Key] : Found)
-    if (!Expected.count({Rule, Key})) Unexpected += (Unexpected.empty() ? "" : ", ") + Rule;
+  for (const auto& [Rule, Key, Record] : Found)
+    if (!Expected.count({Rule, Key, Record})) Unexpected += (Unexpected.empty() ? "" : ", ") + Rule;
   return "the copy is not judged as planned" + (Unexpected.empty() ? std::string() : ": it has " + Unexpected);
 }

@@ -5,9 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include <clocale>
+#include <cstdlib>
 #include <functional>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "check/Rules.h"
 #include "edf/uEDF.h"
@@ -206,13 +209,25 @@ const std::vector<TRow>& Rows() {
       {"ContinuousNoise", [] { return InRecord(2, TimeKeeping("+2.000000001")); }, "edfplus.time.noise", Ann(2, 0),
        "record starts at \"+2.000000001\", 0.000000001 s after the previous record ends (2 s): rounding noise far "
        "below the 0.1 s sample period, not a gap"},
+      {"ContinuousNoiseEarly", [] { return InRecord(2, TimeKeeping("+1.999999999")); }, "edfplus.time.noise",
+       Ann(2, 0),
+       "record starts at \"+1.999999999\", 0.000000001 s before the previous record ends (2 s): rounding noise far "
+       "below the 0.1 s sample period, not an overlap"},
       {"DiscontinuousOverlap",
        [] { return InRecord(2, TimeKeeping("+1.5"), General(gfReserved, "EDF+D")); }, "edfplus.time.overlap",
        Ann(2, 0)},
       {"AnnotationAfterEnd", [] { return InRecord(1, Tk1() + Tal("+100", {"Late"})); }, "edfplus.time.outside",
        Ann(1, 5), "annotation onset \"+100\" lies after the recording ends (3 s)"},
       {"AnnotationBeforeStart", [] { return InRecord(1, Tk1() + Tal("-1", {"Early"})); }, "edfplus.time.outside",
-       Ann(1, 5)},
+       Ann(1, 5), "annotation onset \"-1\" lies before the recording starts (0 s)"},
+      // A quote cut short says so; a time too large to hold is never a number.
+      {"LongOnsetAfterEnd", [] { return InRecord(1, Tk1() + Tal("+12345678901234567890", {"Late"})); },
+       "edfplus.time.outside", Ann(1, 5),
+       "annotation onset \"+12345678901234...\" lies after the recording ends (3 s)"},
+      {"StampTooLargeToHold", [] { return InRecord(2, TimeKeeping("+100000000000000000000")); },
+       "edfplus.time.continuous", Ann(2, 0),
+       "record starts at \"+100000000000000000000\" (10^18 s or more, too large to hold), after the previous "
+       "record ends (2 s): EDF+C records follow each other without a gap"},
       // BDF+ records: 3 bytes per annotation "sample".
       {"BdfOnsetComma", [] { return InRecord(1, Tk1() + Tal("+1,5", {"Beep"}), PlusBytes::Valid(3, true)); },
        "edfplus.tal.onset", Ann(1, 5 + 2)},
@@ -237,6 +252,8 @@ TEST_P(ConformanceRow, OneFaultGivesItsRuleAtTheOffendingByte) {
   if (*Row.Message != '\0') {
     EXPECT_EQ(F.Message, Row.Message);
   }
+  // The sentence quotes what was found.
+  EXPECT_NE(F.Message.find(EscapeBytes(F.Raw)), std::string::npos) << F.Message;
   EXPECT_EQ(R.TotalOf(Row.Rule), 1);
 }
 
@@ -288,6 +305,64 @@ TEST(Conformance, LegalTrapsGiveNoFinding) {
     EXPECT_TRUE(R.Findings.empty()) << Trap.Name << "\n" << Describe(R);
     EXPECT_NE(R.Plus, TPlusKind::None) << Trap.Name;
   }
+}
+
+// The recording reaches from its earliest record start to its latest record
+// end, whatever order the stamps come in: the same annotations lie outside.
+TEST(Conformance, OutsideTheRecordingDoesNotDependOnTheOrderOfStamps) {
+  for (const std::vector<int>& Starts : {std::vector<int>{0, 10, 20}, {0, 20, 10}, {10, 20, 0}}) {
+    PlusBytes P = General(gfReserved, "EDF+D");
+    P.Annotations = [Starts](int r, int) {
+      const std::string Stamp = TimeKeeping("+" + std::to_string(Starts[static_cast<size_t>(r)]));
+      if (r == 1) return Stamp + Tal("+50", {"late"}) + Tal("+5", {"in"});
+      if (r == 2) return Stamp + Tal("-1", {"early"}) + Tal("+20.5", {"in"});
+      return Stamp;
+    };
+    const TConformanceReport R = Check(P);
+    std::vector<std::string> Outside;
+    for (const TFinding& F : R.Findings)
+      if (F.Rule == "edfplus.time.outside") Outside.push_back(F.Raw);
+    EXPECT_EQ(Outside, (std::vector<std::string>{"+50", "-1"})) << Starts[1] << "\n" << Describe(R);
+  }
+}
+
+// A locale with a decimal comma, made with localedef where the system has
+// none (LOCPATH then points into Dir); "" when none can be had.
+std::string CommaLocale(const testkit::TempDir& Dir) {
+  const std::string Before = setlocale(LC_NUMERIC, nullptr);
+  for (int Attempt = 0; Attempt < 2; ++Attempt) {
+    if (setlocale(LC_NUMERIC, "de_DE.UTF-8") != nullptr) {
+      const bool Comma = *localeconv()->decimal_point == ',';
+      setlocale(LC_NUMERIC, Before.c_str());
+      if (Comma) return "de_DE.UTF-8";
+    }
+    if (Attempt == 0 &&
+        std::system(("localedef -i de_DE -f UTF-8 " + Dir.File("de_DE.UTF-8") + " >/dev/null 2>&1").c_str()) == 0)
+      setenv("LOCPATH", Dir.Path().c_str(), 1);
+  }
+  return "";
+}
+
+// Numbers in sentences read the same under every locale, so that reports
+// merged from many machines agree.
+TEST(Conformance, NumbersInSentencesFollowNoLocale) {
+  testkit::TempDir Dir;
+  const char* Path = getenv("LOCPATH");
+  const std::string OldPath = Path ? Path : "";
+  const std::string Locale = CommaLocale(Dir);
+  if (Locale.empty()) GTEST_SKIP() << "no locale with a decimal comma could be had";
+  const std::string Before = setlocale(LC_ALL, nullptr);
+  setlocale(LC_ALL, Locale.c_str());
+  const TConformanceReport R = Check(InRecord(2, TimeKeeping("+2.0000000015")));
+  setlocale(LC_ALL, Before.c_str());
+  if (Path)
+    setenv("LOCPATH", OldPath.c_str(), 1);
+  else
+    unsetenv("LOCPATH");
+  ASSERT_EQ(R.Findings.size(), 1u) << Describe(R);
+  EXPECT_EQ(R.Findings[0].Message,
+            "record starts at \"+2.0000000015\", 0.0000000015 s after the previous record ends (2 s): rounding noise "
+            "far below the 0.1 s sample period, not a gap");
 }
 
 TEST(Conformance, AFileCutMidRecordEndsWithTheReadFinding) {

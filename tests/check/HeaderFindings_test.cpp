@@ -2,6 +2,7 @@
 // severity, the place and the sentence that the judgement must report.
 #include "check/HeaderFindings.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -70,7 +71,8 @@ const std::vector<TRow>& Rows() {
       {"HeaderBytesNegative", [] { return General(gfHeaderBytes, "-1"); }, "header.headerbytes.minimum", E, 184, ""},
       {"HeaderBytesWrong", [] { return General(gfHeaderBytes, "512"); }, "header.headerbytes.size", E, 184,
        "HeaderBytes 512 must be 768 for 2 signals (256 x (NrSignals + 1))"},
-      {"HeaderBytesWithBadCount", [] { return General(gfNrSignals, "two"); }, "header.headerbytes.nrsignals", E, 184, ""},
+      {"HeaderBytesWithBadCount", [] { return General(gfNrSignals, "two"); }, "header.headerbytes.nrsignals", E, 184,
+       "HeaderBytes 768 cannot be checked while NrSignals is invalid: it must be 256 x (NrSignals + 1)"},
       {"HeaderBytesLeadingBlank", [] { return General(gfHeaderBytes, " 768"); }, "text.justified", N, 184, ""},
       {"HeaderBytesInHex", [] { return General(gfHeaderBytes, "$300"); }, "text.number", N, 184, ""},
       {"ReservedByte255", [] { return General(gfReserved, "EDF+C\xFF"); }, "header.reserved.printable", E, 192, ""},
@@ -78,7 +80,9 @@ const std::vector<TRow>& Rows() {
       {"NrDataRecordsWord", [] { return General(gfNrDataRecords, "three"); }, "header.nrdatarecords.integer", E, 236, ""},
       {"NrDataRecordsMinusTwo", [] { return General(gfNrDataRecords, "-2"); }, "header.nrdatarecords.minimum", E, 236, ""},
       {"NrDataRecordsLeadingBlank", [] { return General(gfNrDataRecords, " 3"); }, "header.nrdatarecords.justified", E, 236, ""},
-      {"NrDataRecordsUnknown", [] { return General(gfNrDataRecords, "-1"); }, "layout.nrdatarecords.unknown", E, 236, ""},
+      {"NrDataRecordsUnknown", [] { return General(gfNrDataRecords, "-1"); }, "layout.nrdatarecords.unknown", E, 236,
+       "NrDataRecords -1: the number of data records is unknown; a count is expected (the file holds 3 records of "
+       "800 bytes)"},
       {"DurationZero", [] { return General(gfSampleRecDuration, "0"); }, "header.samplerecduration.minimum", E, 244,
        "SampleRecDuration 0 must be above 0"},
       {"DurationWord", [] { return General(gfSampleRecDuration, "one"); }, "header.samplerecduration.number", E, 244, ""},
@@ -108,7 +112,7 @@ const std::vector<TRow>& Rows() {
       {"PhysiMaxHuge", [] { return Signal(1, sfPhysimax, "1e999"); }, "signal.physimax.range", W, S(sfPhysimax, 1), ""},
       {"PhysiMaxLeadingBlank", [] { return Signal(0, sfPhysimax, " 500"); }, "signal.physimax.justified", W, S(sfPhysimax, 0), ""},
       {"PhysicalEqual", [] { return Signal(0, sfPhysimax, "-500"); }, "signal.calibration", W, S(sfPhysimin, 0),
-       "Signal is not calibrated: PhysiMin equals PhysiMax"},
+       "Signal is not calibrated: PhysiMin -500 equals PhysiMax -500: the two must differ"},
       {"DigiMin24Bit", [] { return Signal(0, sfDigimin, "-8388608"); }, "signal.digimin.range", E, S(sfDigimin, 0),
        "DigiMin -8388608 is outside -32768..32767"},
       {"DigiMinFraction", [] { return Signal(1, sfDigimin, "-2048.5"); }, "signal.digimin.integer", E, S(sfDigimin, 1), ""},
@@ -190,6 +194,11 @@ TEST_P(HeaderFindingsRow, GivesExactlyTheRuleAtItsPlace) {
   EXPECT_EQ(Hit->Offset, Row.Offset);
   if (*Row.Message) {
     EXPECT_EQ(Hit->Message, Row.Message);
+  }
+  // The sentence names what was found: the field's text as a sentence shows it.
+  const size_t Text = Hit->Raw.find_last_not_of(' ');
+  if (Text != std::string::npos) {
+    EXPECT_THAT(Hit->Message, testing::HasSubstr(QuoteIfNeeded(Hit->Raw.substr(0, Text + 1))));
   }
   // Every other finding is about the same field, or what that field drags
   // along: the signal's calibration, the partner of a crossed digital range,

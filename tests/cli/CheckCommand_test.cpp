@@ -83,7 +83,7 @@ const std::vector<FaultCase>& FaultCases() {
        {"  error [signal.signallabel.printable] signal 2 (Sig\\xC8), byte 272: SignalLabel \"Sig\\xC8\" holds bytes outside printable ASCII"}},
       {"PhysiMinNotANumberIsOnlyAWarning", [] { return WithSignal(0, 3, "abc"); }, 0,
        {"  warning [signal.physimin.number] signal 1 (Signal 1), byte 464: PhysiMin abc is not a decimal number",
-        "  warning [signal.calibration] signal 1 (Signal 1), byte 464: Signal is not calibrated: PhysiMin unusable"}},
+        "  warning [signal.calibration] signal 1 (Signal 1), byte 464: Signal is not calibrated: PhysiMin abc is not a decimal number"}},
       {"QuoteAndBackslashEscaped", [] { return WithSignal(0, 1, " a\"b\\"); }, 1,
        {"  error [signal.transducertype.justified] signal 1 (Signal 1), byte 288: TransducerType \" a\\\"b\\\\\" is not left-justified"}},
       {"RecordTooLarge", [] { return EdfBytes::Valid(1, 30721, 1); }, 1,

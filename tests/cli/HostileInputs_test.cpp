@@ -20,6 +20,7 @@
 #include "cli/CheckCommand.h"
 #include "cli/Progress.h"
 #include "testkit/EdfBytes.h"
+#include "testkit/PlusBytes.h"
 
 using clitest::ShellQuote;
 using testing::HasSubstr;
@@ -97,6 +98,21 @@ const std::vector<TRow>& Rows() {
                                  With(EdfBytes::Valid(1, 10, 1), [](EdfBytes& E) { E.General[0] = "1"; }).Bytes());
        },
        "$V $D/x*", 1, "", "x\\x0Ax.edf: File has a valid EDF fileheader.: File is not a valid EDF file\n"},
+      {"UnicodeLineBreaksInANameCannotForgeALine",
+       [](const TempDir& Dir) {
+         testkit::WriteFileBytes(Dir.File("a\xC2\x85" "b\xE2\x80\xA8" "c\xE2\x80\xA9" "d.edf"),
+                                 EdfBytes::Valid(1, 10, 1).Bytes());
+       },
+       "cd $D && $V *.edf", 0, "", "a\\xC2\\x85b\\xE2\\x80\\xA8c\\xE2\\x80\\xA9d.edf: File has a valid EDF fileheader.\n"},
+      // On a terminal (script gives the program one) the progress line shows
+      // the name escaped: its escape sequences set no title, clear no screen.
+      {"EscapeSequencesInANameOnTheProgressLine",
+       [](const TempDir& Dir) {
+         testkit::WriteFileBytes(Dir.File("\x1B]0;owned\x07\x1B[2J.edf"), EdfBytes::Valid(1, 10, 3).Bytes());
+       },
+       "cd $D && script -qec \"$V --minmax -- *.edf\" /dev/null >$D/tty.txt; "
+       "grep -qF '% \\x1B]0;owned\\x07\\x1B[2J.edf' $D/tty.txt && echo escaped; grep -c $'\\x1B]' $D/tty.txt; true",
+       0, "", "escaped\n0\n"},
       {"NameThatIsNotUtf8InJson",
        [](const TempDir& Dir) { testkit::WriteFileBytes(Dir.File("n\xFFx.edf"), EdfBytes::Valid(1, 10, 1).Bytes()); },
        "cd $D && $V --json n*.edf", 0, "", "\"file\":\"n\\\\xFFx.edf\",\"fileEscaped\":true,"},
@@ -124,6 +140,24 @@ TEST_P(HostileInputs, EndsWithTheRightStatusAndMessage) {
 
 INSTANTIATE_TEST_SUITE_P(Table, HostileInputs, testing::ValuesIn(Rows()),
                          [](const auto& Info) { return std::string(Info.param.Name); });
+
+// Numbers in messages do not follow the locale: under one with a decimal
+// comma (made with localedef where the system has none) the report reads as
+// under C, so reports merged from many machines agree.
+TEST(HostileInputs, NumbersInMessagesFollowNoLocale) {
+  TempDir Dir;
+  testkit::PlusBytes P = testkit::PlusBytes::Valid();
+  P.Annotations = [](int r, int) { return testkit::TimeKeeping(r == 2 ? "+2.0000000015" : "+" + std::to_string(r)); };
+  P.Write(Dir.File("noise.edf"));
+  const std::string Locale = "LOCPATH=$D LC_ALL=de_DE.UTF-8 ";
+  if (Shell("localedef -i de_DE -f UTF-8 $D/de_DE.UTF-8 >/dev/null 2>&1; " + Locale + "/usr/bin/printf %.1f 1.5", Dir)
+          .Out != "1,5")
+    GTEST_SKIP() << "no locale with a decimal comma could be had";
+  const TShellResult R = Shell(Locale + "$V --conformance $D/noise.edf", Dir);
+  EXPECT_EQ(R.Exit, 0) << R.Err;
+  EXPECT_THAT(R.Out, HasSubstr(", 0.0000000015 s after the previous record ends (2 s): rounding noise far below the "
+                               "0.1 s sample period, not a gap\n"));
+}
 
 TEST(HostileInputs, ThreadsThatCannotStartLeaveTheRunToTheOnesThatDid) {
   TempDir Dir;

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 namespace {
 
 TEST(Progress, BarFillsWithThePercentAndCutsLongNamesFromTheLeft) {
@@ -15,6 +18,27 @@ TEST(Progress, BarFillsWithThePercentAndCutsLongNamesFromTheLeft) {
   EXPECT_EQ(cut.size(), 59u);  // one column free, so the terminal never wraps
   EXPECT_EQ(cut.substr(cut.size() - 8), "/end.edf");
   EXPECT_NE(cut.find("..."), std::string::npos);
+}
+
+// A name is shown as the report shows it, so escape sequences in it cannot
+// drive the terminal, and a cut never splits an escape.
+TEST(Progress, NamesAreEscapedAsTheReportEscapesThem) {
+  struct TRow {
+    std::string Name;
+    int Width;
+    std::string Shown;  // the bar's text after the percentage
+  };
+  const std::vector<TRow> Rows = {
+      {"\x1B]0;title\x07\x1B[2J.edf", 80, "\\x1B]0;title\\x07\\x1B[2J.edf"},
+      {"a\xE2\x80\xA8" "b\xC2\x85" "c.edf", 80, "a\\xE2\\x80\\xA8b\\xC2\\x85c.edf"},
+      {std::string(40, 'y') + "\x1B" "z.edf", 50, "...z.edf"},
+      {std::string(40, 'y') + "\xC3\xA9z.edf", 48, "...z.edf"},
+  };
+  for (const TRow& R : Rows) {
+    const std::string Bar = TProgress::BarText(R.Name, 7, R.Width);
+    EXPECT_EQ(Bar.substr(Bar.find("% ") + 2), R.Shown) << R.Shown;
+    EXPECT_LT(Bar.size(), static_cast<size_t>(R.Width));
+  }
 }
 
 }  // namespace
