@@ -152,7 +152,7 @@ void WriteQualityRecording(const QString& Path) {
         double V = 900 * std::sin(6.2832 * (s + 1) * 0.37 * T) + static_cast<double>(Noise >> 24) - 128;
         if (s == 4) V = 97 + ((r / 40) % 4 == 0 ? 3 : (r / 40) % 3);
         const bool Dead = (T >= 6000 && T < 6180) || T >= Seconds - 20;
-        if (s == 0 && T >= 2280 && T < 2640 && std::fmod(T, 45) < 0.3) V = 2047;
+        if (s == 0 && T >= 2280 && T < 2400 && std::fmod(T, 45) < 0.3) V = 2047;
         if (s == 1 && T >= 3300 && T < 4800) V = 0;
         if (s == 2 && ((r == 2000 && i == 40) || (r == 5200 && i == 71))) V = -2100;
         if (s < 4 && Dead) V = 0;
