@@ -117,6 +117,8 @@ public:
   void Checkdigitalminmaxvalues1Click();
   // Tools / Check EDF+ conformance: a second report beside the verdict.
   void CheckEDFconformance1Click();
+  // Tools / Check signal quality: the findings and the quality map.
+  void Checksignalquality1Click();
   void About1Click();
   void RzButton1Click();
   void RzButton2Click();
@@ -133,6 +135,8 @@ protected:
   virtual bool MinMaxRecordLoaded(TFormProgress& Progress, int Percent);
   // The same for each block of records the conformance check reads.
   virtual bool ConformanceBlockRead(TFormProgress& Progress, int Percent);
+  // The same for each block of records the signal-quality check reads.
+  virtual bool QualityBlockRead(TFormProgress& Progress, int Percent);
 
 private:
   void BuildMenus();
@@ -161,6 +165,7 @@ private:
   QMenu* Tools1 = nullptr;
   QAction* Checkdigitalminmaxvalues1 = nullptr;
   QAction* CheckEDFconformance1 = nullptr;
+  QAction* Checksignalquality1 = nullptr;
   QMenu* Help1 = nullptr;
   QAction* About1 = nullptr;
 

@@ -177,6 +177,8 @@ void TForm1::BuildMenus() {
   Checkdigitalminmaxvalues1->setObjectName(QStringLiteral("Checkdigitalminmaxvalues1"));
   CheckEDFconformance1 = Tools1->addAction(QStringLiteral("Check EDF+ conformance"));
   CheckEDFconformance1->setObjectName(QStringLiteral("CheckEDFconformance1"));
+  Checksignalquality1 = Tools1->addAction(QStringLiteral("Check signal quality"));
+  Checksignalquality1->setObjectName(QStringLiteral("Checksignalquality1"));
   SetToolsEnabled(false);
 
   Help1 = menuBar()->addMenu(QStringLiteral("&Help"));
@@ -191,6 +193,7 @@ void TForm1::BuildMenus() {
   connect(Checkdigitalminmaxvalues1, &QAction::triggered, this,
           &TForm1::Checkdigitalminmaxvalues1Click);
   connect(CheckEDFconformance1, &QAction::triggered, this, &TForm1::CheckEDFconformance1Click);
+  connect(Checksignalquality1, &QAction::triggered, this, &TForm1::Checksignalquality1Click);
   connect(About1, &QAction::triggered, this, &TForm1::About1Click);
 }
 

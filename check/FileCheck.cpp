@@ -113,7 +113,9 @@ TFileOutcome OutcomeOf(const TFileReport& R, const TCheckRequest& Request) {
   const bool SamplesFail = Request.FailOnSamples && std::any_of(R.Findings.begin(), R.Findings.end(), [](const TFinding& F) {
                              return RuleOf(F).Sample;
                            });
-  return ClassicFails || ConformanceFails || SamplesFail ? TFileOutcome::Invalid : TFileOutcome::Valid;
+  // Every quality rule that found something has a total, listed or not.
+  const bool QualityFails = Request.FailOnQuality && R.QualityRun && !R.Quality.Totals.empty();
+  return ClassicFails || ConformanceFails || SamplesFail || QualityFails ? TFileOutcome::Invalid : TFileOutcome::Valid;
 }
 
 TFileReport Check(const std::string& Path, const TCheckRequest& Request, const TCheckProgress& Progress) {

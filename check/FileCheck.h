@@ -76,6 +76,8 @@ struct TCheckRequest {
   // The signal-quality pass, whatever the verdict, with its thresholds.
   bool Quality = false;
   TQualityOptions QualityOptions = {};
+  // Any quality finding (all are warnings) makes the outcome Invalid.
+  bool FailOnQuality = false;
   // Every signal's pane (texts, tool tips, marks), as the JSON report lists
   // them; a report of the findings alone does without.
   bool SignalViews = true;

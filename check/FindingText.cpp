@@ -32,9 +32,11 @@ std::string FindingText(const TFinding& F, const std::vector<std::string>& Label
   return Line + ": " + F.Message;
 }
 
-std::vector<std::string> ConformanceTotalLines(const TConformanceReport& C) {
+std::vector<std::string> ConformanceTotalLines(const TConformanceReport& C) { return RuleTotalLines(C.Totals); }
+
+std::vector<std::string> RuleTotalLines(const std::vector<TRuleTotal>& Totals) {
   std::vector<std::string> Lines;
-  for (const TRuleTotal& T : C.Totals)
+  for (const TRuleTotal& T : Totals)
     if (T.Total > T.Listed)
       Lines.push_back("[" + T.Rule + "] " + std::to_string(T.Total) + " findings in all, " + std::to_string(T.Listed) +
                       " listed");

@@ -19,6 +19,7 @@ std::string FindingText(const TFinding& F, const std::vector<std::string>& Label
 
 // "[rule.id] N findings in all, M listed" for each rule that found more than
 // the report lists, in registry order.
+std::vector<std::string> RuleTotalLines(const std::vector<TRuleTotal>& Totals);
 std::vector<std::string> ConformanceTotalLines(const TConformanceReport& C);
 
 // What the conformance check covered: "EDF+C, 698 data records checked",

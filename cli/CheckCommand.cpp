@@ -9,7 +9,10 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
+#include <cmath>
 #include <cstring>
+#include <optional>
 #include <system_error>
 #include <atomic>
 #include <cstdio>
@@ -75,6 +78,9 @@ TOutput CheckEntry(const TFileListEntry& E, const TCheckOptions& O, TProgress& P
   Request.Conformance = O.Conformance || O.ConformanceOnly;
   Request.ConformanceOnly = O.ConformanceOnly;
   Request.FailOnSamples = O.FailOnSamples;
+  Request.Quality = O.Quality;
+  Request.QualityOptions = O.QualityOptions;
+  Request.FailOnQuality = O.FailOnQuality;
   // The text form names the signals by their labels alone; the JSON line,
   // which the page is built from, lists their fields.
   Request.SignalViews = O.Json || !O.Html.empty();
@@ -85,6 +91,7 @@ TOutput CheckEntry(const TFileListEntry& E, const TCheckOptions& O, TProgress& P
   Out.Verdict = R.Valid() ? TFileStatus::Valid : TFileStatus::Invalid;
   for (const TFinding& F : R.Findings) ++Out.Rules[F.Rule];
   for (const TRuleTotal& T : R.Conformance.Totals) Out.Rules[T.Rule] += T.Total - T.Listed;
+  for (const TRuleTotal& T : R.Quality.Totals) Out.Rules[T.Rule] += T.Total - T.Listed;
   Out.Status = ExitStatusOf(R.Outcome);
   return Out;
 }
@@ -123,6 +130,75 @@ bool PageTargetOk(const std::string& Path, const std::vector<std::string>& Input
   return false;
 }
 
+// --quality and its thresholds: added to the parser, then read into the
+// options, each threshold a positive number and only with --quality.
+class TQualityArguments {
+public:
+  void AddTo(QCommandLineParser& Parser) const {
+    Parser.addOptions({FQuality, FFlatSeconds, FClipSamples, FTailSeconds, FDeadSeconds, FEpoch, FFailOnQuality});
+  }
+  // The usage error, or "".
+  std::string ReadInto(const QCommandLineParser& Parser, TCheckOptions& O) const {
+    O.Quality = Parser.isSet(FQuality);
+    O.FailOnQuality = Parser.isSet(FFailOnQuality);
+    const std::pair<const QCommandLineOption*, double*> Seconds[] = {{&FFlatSeconds, &O.QualityOptions.FlatSeconds},
+                                                                     {&FTailSeconds, &O.QualityOptions.TailSeconds},
+                                                                     {&FDeadSeconds, &O.QualityOptions.DeadSeconds},
+                                                                     {&FEpoch, &O.QualityOptions.EpochSeconds}};
+    for (const auto& [Option, Value] : Seconds) {
+      if (!Parser.isSet(*Option)) continue;
+      const std::string Name = "--" + Option->names().first().toStdString();
+      if (!O.Quality) return Name + " needs --quality";
+      const std::optional<double> V = NumberOf(Parser.value(*Option));
+      if (!V || *V <= 0)
+        return "invalid number of seconds for " + Name + ": '" + Parser.value(*Option).toStdString() + "'";
+      *Value = *V;
+    }
+    if (Parser.isSet(FClipSamples)) {
+      if (!O.Quality) return "--clip-samples needs --quality";
+      const std::optional<double> V = NumberOf(Parser.value(FClipSamples));
+      if (!V || *V < 1 || *V != std::floor(*V) || *V > 1e15)
+        return "invalid number of samples for --clip-samples: '" + Parser.value(FClipSamples).toStdString() + "'";
+      O.QualityOptions.ClipSamples = static_cast<int64_t>(*V);
+    }
+    if (O.FailOnQuality && !O.Quality) return "--fail-on-quality needs --quality";
+    return "";
+  }
+
+private:
+  // The whole text as a number: "10", "0.5"; not "", "1s", "nan".
+  static std::optional<double> NumberOf(const QString& Text) {
+    const std::string T = Text.toStdString();
+    double V = 0;
+    const auto [End, Error] = std::from_chars(T.data(), T.data() + T.size(), V);
+    if (T.empty() || Error != std::errc() || End != T.data() + T.size() || !std::isfinite(V)) return std::nullopt;
+    return V;
+  }
+  static QString Default(double V) { return " (default " + QString::number(V) + ")."; }
+
+  const TQualityOptions FDefaults;
+  const QCommandLineOption FQuality{
+      "quality",
+      "Also judge the recording itself: flat lines, clipped runs and constant signals, padded tails and dead "
+      "stretches (warnings, each with its place in time and bytes), and per signal the usable share of epochs and an "
+      "epoch map."};
+  const QCommandLineOption FFlatSeconds{
+      "flat-seconds", "With --quality, a flat line lasts at least S seconds" + Default(FDefaults.FlatSeconds), "S"};
+  const QCommandLineOption FClipSamples{"clip-samples",
+                                        "With --quality, a clipped run holds at least N samples at a digital limit" +
+                                            Default(static_cast<double>(FDefaults.ClipSamples)),
+                                        "N"};
+  const QCommandLineOption FTailSeconds{
+      "tail-seconds", "With --quality, a padded tail lasts at least S seconds" + Default(FDefaults.TailSeconds), "S"};
+  const QCommandLineOption FDeadSeconds{
+      "dead-seconds", "With --quality, a dead stretch lasts at least S seconds" + Default(FDefaults.DeadSeconds), "S"};
+  const QCommandLineOption FEpoch{
+      "epoch",
+      "With --quality, the epoch of the usable share and the map, in seconds" + Default(FDefaults.EpochSeconds), "S"};
+  const QCommandLineOption FFailOnQuality{"fail-on-quality",
+                                          "With --quality, quality warnings also make the exit status 1."};
+};
+
 bool StartStdThread(std::vector<std::thread>& Threads, std::function<void()> Work) {
   try {
     Threads.emplace_back(std::move(Work));
@@ -141,7 +217,7 @@ int RunChecks(const TCheckOptions& O) {
   if (!PageTargetOk(O.Html, Inputs)) return ExitCannotRead;
   TReportPage Page;
   // Only the data record scans take long enough to need a bar.
-  TProgress Progress((O.MinMax || O.Conformance || O.ConformanceOnly) && TProgress::StderrIsTerminal());
+  TProgress Progress((O.MinMax || O.Conformance || O.ConformanceOnly || O.Quality) && TProgress::StderrIsTerminal());
 
   // Results are printed in list order as soon as all earlier ones are out,
   // so the output of N workers equals that of one.
@@ -286,8 +362,10 @@ int RunCheckCommand(int argc, char** argv) {
       "FILE");
   const QCommandLineOption ListRules("list-rules", "Print every rule with its severity and what it expects.");
   const QCommandLineOption Jobs({"j", "jobs"}, "Check N files at once (default 1).", "N", "1");
-  Parser.addOptions({Help, Version, Recursive, MinMax, FailOnSamples, Conformance, ConformanceOnly, Json, Summary,
-                     Summarize, Html, ListRules, Jobs});
+  Parser.addOptions({Help, Version, Recursive, MinMax, FailOnSamples, Conformance, ConformanceOnly});
+  const TQualityArguments QualityArguments;
+  QualityArguments.AddTo(Parser);
+  Parser.addOptions({Json, Summary, Summarize, Html, ListRules, Jobs});
 
   // Latin-1 keeps every byte of a path as one character, so a file name that
   // is not valid UTF-8 is still opened by its exact bytes.
@@ -316,6 +394,7 @@ int RunCheckCommand(int argc, char** argv) {
   for (const QString& P : Parser.positionalArguments()) O.Paths.push_back(P.toLatin1().toStdString());
   if (O.Paths.empty()) return UsageError("no PATH given");
   if (O.FailOnSamples && !O.MinMax) return UsageError("--fail-on-samples needs --minmax");
+  if (const std::string Error = QualityArguments.ReadInto(Parser, O); !Error.empty()) return UsageError(Error);
   if (Parser.isSet(Summarize)) return RunSummarize(O.Paths, O.Json, O.Html);
   return RunChecks(O);
 }

@@ -58,6 +58,7 @@ public:
     std::memcpy(FBuffer.Push(FScratch.size()), FScratch.data(), FScratch.size());
   }
   void Int(int64_t V) { FWriter.Int64(V); }
+  void Double(double V) { FWriter.Double(V); }
   void Bool(bool V) { FWriter.Bool(V); }
   void Null() { FWriter.Null(); }
   std::string Line() {
@@ -191,6 +192,24 @@ void Findings(TJsonOut& J, const TFindings& Findings) {
   J.EndArray();
 }
 
+// Per rule {"listed", "total"}: the findings counted beyond those listed.
+void Totals(TJsonOut& J, const std::vector<TRuleTotal>& Totals) {
+  // Registry order in the report, key order in the line.
+  std::map<std::string_view, const TRuleTotal*> Sorted;
+  for (const TRuleTotal& T : Totals) Sorted[T.Rule] = &T;
+  J.Begin();
+  for (const auto& [Rule, T] : Sorted) {
+    J.DataKey(Rule);
+    J.Begin();
+    J.Key("listed");
+    J.Int(T->Listed);
+    J.Key("total");
+    J.Int(T->Total);
+    J.End();
+  }
+  J.End();
+}
+
 void Conformance(TJsonOut& J, const TConformanceReport& C) {
   J.Begin();
   J.Key("cancelled");
@@ -209,20 +228,41 @@ void Conformance(TJsonOut& J, const TConformanceReport& C) {
   J.Key("scope");
   J.Text(ConformanceScope(C));
   J.Key("totals");
-  // Registry order in the report, key order in the line.
-  std::map<std::string_view, const TRuleTotal*> Sorted;
-  for (const TRuleTotal& T : C.Totals) Sorted[T.Rule] = &T;
+  Totals(J, C.Totals);
+  J.End();
+}
+
+// One object per signal of the file, annotation signals included, so that
+// signal k is at index k - 1 as in "signals".
+void Quality(TJsonOut& J, const TQualityReport& Q) {
   J.Begin();
-  for (const auto& [Rule, T] : Sorted) {
-    J.DataKey(Rule);
+  J.Key("epochSeconds");
+  J.Double(Q.EpochSeconds);
+  J.Key("signals");
+  J.BeginArray();
+  for (const TQualitySignal& S : Q.Signals) {
     J.Begin();
-    J.Key("listed");
-    J.Int(T->Listed);
-    J.Key("total");
-    J.Int(T->Total);
+    J.Key("clippedSamples");
+    J.Int(S.ClippedSamples);
+    J.Key("flatSeconds");
+    J.Double(S.FlatSeconds);
+    J.Key("index");
+    J.Int(S.Index + 1);
+    J.Key("judged");
+    J.Bool(S.Judged());
+    J.Key("label");
+    J.Bytes(S.Label);
+    J.Key("map");
+    J.Text(S.Map);
+    J.Key("samples");
+    J.Int(S.Samples);
+    J.Key("usableShare");
+    J.Double(S.UsableShare);
     J.End();
   }
-  J.End();
+  J.EndArray();
+  J.Key("totals");
+  Totals(J, Q.Totals);
   J.End();
 }
 
@@ -267,6 +307,10 @@ std::string FormatReportJson(const TFileReport& R) {
   if (R.MinMaxFailed) {
     J.Key("minmaxError");
     J.Text(std::string(MinMaxErrorText) + " " + R.MinMaxError);
+  }
+  if (R.QualityRun) {
+    J.Key("quality");
+    Quality(J, R.Quality);
   }
   J.Key("remarks");
   J.Begin();

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "check/FindingText.h"
+#include "check/QualityText.h"
 #include "check/Rules.h"
 #include "cli/Summary.h"
 #include "util/udStr.h"
@@ -32,6 +33,24 @@ std::string ConformanceLines(const TConformanceReport& C) {
   return Out;
 }
 
+// The rules with more findings than listed, each signal's summary that has
+// something to say, then one line on the pass.
+std::string QualityLines(const TQualityReport& Q) {
+  std::string Out;
+  for (const std::string& Line : RuleTotalLines(Q.Totals)) Out += "  " + Line + "\n";
+  for (const TQualitySignal& S : Q.Signals)
+    if (QualitySummaryWanted(S)) Out += "  " + QualitySummaryLine(S) + "\n";
+  if (!Q.Ran)
+    return Out + "  quality: not checked: " + (Q.WhyNot.empty() ? "no data record was read" : Q.WhyNot) + "\n";
+  int64_t Warnings = 0;
+  for (const TRuleTotal& T : Q.Totals) Warnings += T.Total;
+  const auto Judged =
+      std::count_if(Q.Signals.begin(), Q.Signals.end(), [](const TQualitySignal& S) { return S.Judged(); });
+  return Out + "  quality: " + std::to_string(Q.RecordsScanned) + " data records checked" +
+         (Q.Complete ? "" : " (stopped early)") + ", " + std::to_string(Judged) + " of " + std::to_string(Q.Signals.size()) +
+         " signals judged: " + std::to_string(Warnings) + (Warnings == 1 ? " warning\n" : " warnings\n");
+}
+
 }  // namespace
 
 std::string VerdictLine(const TFileReport& R) {
@@ -52,6 +71,7 @@ std::string FormatReportText(const TFileReport& R) {
   if (!R.Judgement.DataBlockLine.empty()) Out += "  " + R.Judgement.DataBlockLine + "\n";
   if (R.MinMaxRun) Out += "  digital min/max: " + MinMaxHeading(R.MinMaxLines) + "\n";
   if (R.ConformanceRun) Out += ConformanceLines(R.Conformance);
+  if (R.QualityRun) Out += QualityLines(R.Quality);
   return Out;
 }
 

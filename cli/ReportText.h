@@ -16,8 +16,9 @@ std::string VerdictLine(const TFileReport& R);
 std::string FindingLine(const TFileReport& R, const TFinding& F);
 
 // "PATH: verdict", the format ("  format: EDF+") once the header was read,
-// then one line per finding, the data block line and the min/max heading
-// ("digital min/max: No errors found"). Ends with a line feed.
+// then one line per finding, the data block line, the min/max heading
+// ("digital min/max: No errors found"), the conformance line and the
+// quality summary of each signal that has one. Ends with a line feed.
 std::string FormatReportText(const TFileReport& R);
 
 // The summary of a run: the files by verdict, then each rule with its

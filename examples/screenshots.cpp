@@ -1,9 +1,13 @@
 // Takes the screenshots of the documentation: the main window on a valid
-// file, on a file with faults, and the results window of the min/max check.
-// The files are written with the library's own writer; the faults are then
-// typed into the header as another program might have left them.
+// file, on a file with faults, the results window of the min/max check, and
+// the results window of the signal-quality check with its map. The files are
+// written with the library's own writer; the faults are then typed into the
+// header as another program might have left them.
 //
-//   vellicor-screenshots OUTPUT_FOLDER     writes valid.png, faulty.png, results.png
+//   vellicor-screenshots OUTPUT_FOLDER [QUALITY_EDF]
+//       writes valid.png, faulty.png, results.png, quality.png; with
+//       QUALITY_EDF also keeps the two-hour recording of quality.png there,
+//       for the archive page's screenshot.
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -97,6 +101,69 @@ void WriteRecording(const QString& Path, bool Overshoot) {
   F.SetActive(false);
 }
 
+// Two hours of a night from 23:15 with what goes wrong in one: bursts driven
+// into the EEG amplifier's rail, an electrode that came off for 25 minutes,
+// two EOG samples beyond the converter's range, three minutes where every
+// channel was filled with zeros after the data were lost, and a last record
+// padded with zeros. The SpO2 channel is a percentage: never judged.
+void WriteQualityRecording(const QString& Path) {
+  using namespace std::chrono;
+  struct TDesign {
+    const char* Label;
+    const char* Dimension;
+    double PhysiMin, PhysiMax;
+    int Samples;
+  };
+  static constexpr TDesign Design[] = {{"EEG Fpz-Cz", "uV", -500, 500, 100},
+                                       {"EEG Pz-Oz", "uV", -500, 500, 100},
+                                       {"EOG horizontal", "uV", -1000, 1000, 100},
+                                       {"Resp oro-nasal", "mV", -1, 1, 10},
+                                       {"SpO2", "%", 0, 100, 1}};
+  constexpr int Seconds = 2 * 3600;
+  TEDFFile F;
+  F.SetFileName(QFile::encodeName(Path).toStdString());
+  F.CreateNew(static_cast<int>(std::size(Design)), true);
+  TCustomEDFFileInfo& Info = *F.FileInfo();
+  Info.SetPatient("MCH-0234567 F 02-MAY-1951 Haagse_Harry");
+  Info.SetRecording("Startdate 02-MAR-2002 PSG-1234/2002 NN Telemetry03");
+  Info.SetStartDateTime(DaysSince1899(2002y / March / 2, 23.25));
+  Info.SetSampleRecDuration(1);
+  for (int s = 0; s < static_cast<int>(std::size(Design)); ++s) {
+    TCustomEDFSignalInfo& S = *F.GetSignal(s);
+    S.SetSignalLabel(Design[s].Label);
+    S.SetTransducertype(s == 4 ? "Finger probe" : "AgAgCl cup electrode");
+    S.SetPhysidim(Design[s].Dimension);
+    S.SetPhysimin(Design[s].PhysiMin);
+    S.SetPhysimax(Design[s].PhysiMax);
+    S.SetDigimin(s == 4 ? 0 : -2048);
+    S.SetDigimax(s == 4 ? 100 : 2047);
+    S.SetNrSamples(Design[s].Samples);
+  }
+  F.WriteHeaders();
+  if (!F.Active()) throw std::runtime_error("the quality recording's header was not accepted");
+  uint32_t Noise = 12345;
+  for (int r = 0; r < Seconds; ++r) {
+    TDynSmallIntArray& Buffer = *F.GetBuffer();
+    for (int s = 0; s < static_cast<int>(std::size(Design)); ++s) {
+      const TCustomEDFSignalInfo& S = *F.GetSignal(s);
+      for (int i = 0; i < S.NrSamples(); ++i) {
+        const double T = r + static_cast<double>(i) / S.NrSamples();
+        Noise = Noise * 1664525u + 1013904223u;
+        double V = 900 * std::sin(6.2832 * (s + 1) * 0.37 * T) + static_cast<double>(Noise >> 24) - 128;
+        if (s == 4) V = 97 + ((r / 40) % 4 == 0 ? 3 : (r / 40) % 3);
+        const bool Dead = (T >= 6000 && T < 6180) || T >= Seconds - 20;
+        if (s == 0 && T >= 2280 && T < 2400 && std::fmod(T, 45) < 0.3) V = 2047;
+        if (s == 1 && T >= 3300 && T < 4800) V = 0;
+        if (s == 2 && ((r == 2000 && i == 40) || (r == 5200 && i == 71))) V = -2100;
+        if (s < 4 && Dead) V = 0;
+        Buffer[static_cast<size_t>(S.BufferOffset() + i)] = static_cast<int16_t>(std::lround(V));
+      }
+    }
+    F.WriteDataRecord(F.FileInfo()->NrDataRecords());
+  }
+  F.SetActive(false);
+}
+
 void TypeInto(const QString& Path, qint64 Offset, const QByteArray& Text) {
   QFile File(Path);
   if (!File.open(QIODevice::ReadWrite) || !File.seek(Offset) || File.write(Text) != Text.size())
@@ -118,7 +185,8 @@ void SpoilRecording(const QString& Path) {
 // would be on show, and a message box means that something went wrong.
 class TCamera final : public IDialogs {
 public:
-  explicit TCamera(QString ResultsPng) : FResultsPng(std::move(ResultsPng)) {}
+  // The picture of the next window shown.
+  QString ResultsPng;
   void ShowMessage(const QString& Text, const QString&, TMsgIcon) override {
     Failure = Text.toStdString();
   }
@@ -126,7 +194,7 @@ public:
   int ExecModal(QDialog& Dialog) override {
     Dialog.show();
     QCoreApplication::processEvents();
-    Saved = Dialog.grab().save(FResultsPng, "PNG");
+    Saved = Dialog.grab().save(ResultsPng, "PNG");
     Dialog.hide();
     return QDialog::Accepted;
   }
@@ -134,9 +202,6 @@ public:
 
   std::string Failure;
   bool Saved = false;
-
-private:
-  QString FResultsPng;
 };
 
 void Settle() {
@@ -152,8 +217,8 @@ bool Photograph(TForm1& Form, const QString& File, const QString& Png) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: vellicor-screenshots OUTPUT_FOLDER\n");
+  if (argc != 2 && argc != 3) {
+    std::fprintf(stderr, "usage: vellicor-screenshots OUTPUT_FOLDER [QUALITY_EDF]\n");
     return 2;
   }
   // Screenshots need no screen.
@@ -173,8 +238,12 @@ int main(int argc, char** argv) {
     WriteRecording(Faulty, false);
     SpoilRecording(Faulty);
     WriteRecording(Overshoot, true);
+    const QString Night =
+        argc == 3 ? QString::fromLocal8Bit(argv[2]) : Work.filePath(QStringLiteral("PSG-1234-2002-night.edf"));
+    WriteQualityRecording(Night);
 
-    TCamera Camera(Out.filePath(QStringLiteral("results.png")));
+    TCamera Camera;
+    Camera.ResultsPng = Out.filePath(QStringLiteral("results.png"));
     IDialogs* const Previous = SetDialogsForTesting(&Camera);
     {
       TForm1 Form{QStringList()};
@@ -186,10 +255,16 @@ int main(int argc, char** argv) {
       Form.OpenFile(Overshoot);
       Settle();
       Form.Checkdigitalminmaxvalues1Click();
+      if (!Camera.Saved) throw std::runtime_error("the results window did not show");
+      Camera.Saved = false;
+      Camera.ResultsPng = Out.filePath(QStringLiteral("quality.png"));
+      Form.OpenFile(Night);
+      Settle();
+      Form.Checksignalquality1Click();
     }
     SetDialogsForTesting(Previous);
     if (!Camera.Failure.empty()) throw std::runtime_error("the window said: " + Camera.Failure);
-    if (!Camera.Saved) throw std::runtime_error("the results window did not show");
+    if (!Camera.Saved) throw std::runtime_error("the quality window did not show");
   } catch (const std::exception& Error) {
     std::fprintf(stderr, "vellicor-screenshots: %s\n", Error.what());
     ExitCode = 1;

@@ -8,6 +8,9 @@
 // when the verdict is valid every record-level check runs over it. Only the
 // EDataFile family may come out. A file built without any fault must be
 // judged valid, and its scan must find exactly the extremes that were written.
+// The signal-quality pass runs on every file it can lay out: its extremes
+// must be the fold's, and the vector and portable run detection must give the
+// same masks on the records' bytes.
 #include <fuzzer/FuzzedDataProvider.h>
 #include <sys/mman.h>
 #include <unistd.h>
@@ -23,6 +26,9 @@
 #include "check/FileCheck.h"
 #include "check/HeaderJudgement.h"
 #include "check/MinMaxScan.h"
+#include "check/QualityCheck.h"
+#include "check/QualityRuns.h"
+#include "check/RecordScan.h"
 #include "check/Rules.h"
 #include "edf/uDataFileErrors.h"
 #include "edf/uEDF.h"
@@ -39,6 +45,7 @@ struct TPlan {
   TEDFRawFileHeader General;
   std::vector<TEDFRawSignalHeader> Signals;
   std::vector<int> Samples;  // per signal, as the data is laid out
+  std::vector<std::pair<int32_t, int32_t>> Limits;  // per signal, DigiMin and DigiMax as written
   int Records = 0;
   std::string Data;          // the records, then any tail
   // Nothing was bent: the file obeys every header rule.
@@ -66,6 +73,7 @@ void BuildHeader(FuzzedDataProvider& In, TPlan& P) {
   const bool Plus = Rarely(In, 4);
   const bool Annotations = Plus && Rarely(In, 6);
   P.Samples.resize(static_cast<size_t>(Ns));
+  P.Limits.resize(static_cast<size_t>(Ns));
   P.Signals.resize(static_cast<size_t>(Ns));
   for (int s = 0; s < Ns; ++s) {
     const int n = Rarely(In) ? In.ConsumeIntegralInRange<int>(1, 4096)
@@ -80,6 +88,7 @@ void BuildHeader(FuzzedDataProvider& In, TPlan& P) {
       else
         --DigiMin;
     }
+    P.Limits[static_cast<size_t>(s)] = {DigiMin, DigiMax};
     std::string PhysMin = Pick(In, {"-500", "-3276.8", "0", "-1", "-1E3", "-0.5", "-100000"});
     std::string PhysMax = Pick(In, {"500", "3276.7", "1", "100", "1E3", "0.5", "100000"});
     const bool Annotation = Annotations && s == Ns - 1;
@@ -223,11 +232,57 @@ TMinMaxResult RunRecordChecks(TEDFFile& F, const std::string& Path) {
   TCheckRequest Request;
   Request.MinMax = true;
   Request.Conformance = true;
+  Request.Quality = true;
   const TFileReport Cli = CheckFile(Path, Request);
   if (Cli.MinMaxRun && Cli.MinMaxLines != Window) Finding("the block scan and the window's scan disagree");
   for (const TFinding& Fi : Cli.Findings)
     if (Fi.Rule == RuleOf(TClassicRule::FieldInvalid).Id) Finding("a header fault without a rule of its own");
   return Result;
+}
+
+// The quality pass alone, beside the min/max fold over the same records: the
+// extremes it gives on the way must be the fold's.
+void RunQualityPass(const TEDFFile& F) {
+  TQualityCheck Quality(F);
+  if (!Quality.WantsRecords()) return;
+  TMinMaxFold Fold(Quality.Layout());
+  TRecordVisitor* const Visitors[] = {&Quality, &Fold};
+  const TScanOutcome Outcome = ScanRecords(*F.Stream(), Quality.Layout(), Visitors);
+  const TMinMaxResult Runs = Quality.MinMax();
+  const TMinMaxResult& Folded = Fold.Result();
+  if (Runs.FoundMin != Folded.FoundMin || Runs.FoundMax != Folded.FoundMax || Runs.MinRecord != Folded.MinRecord ||
+      Runs.MaxRecord != Folded.MaxRecord)
+    Finding("the quality pass's extremes differ from the fold's");
+  (void)Quality.Finish(Outcome);
+}
+
+// Every run detection this processor has against the portable one, on each
+// signal's samples in the written records: with its own limits, with limits
+// the samples meet (so that limit and outside bits are set), and on the same
+// bytes read as 3-byte samples.
+void CompareRunMasks(const TPlan& P) {
+  int64_t RecordBytes = 0;
+  for (int n : P.Samples) RecordBytes += 2 * n;
+  const auto Records = static_cast<int64_t>(P.Data.size()) / RecordBytes;
+  if (Records == 0) return;
+  const auto* Data = reinterpret_cast<const uint8_t*>(P.Data.data());
+  const auto Sample = [](const uint8_t* B) { return static_cast<int16_t>(static_cast<uint16_t>(B[0] | B[1] << 8)); };
+  int64_t At = 0;
+  for (size_t s = 0; s < P.Samples.size(); ++s) {
+    const uint8_t* First = Data + At;
+    const int32_t A = Sample(First), B = P.Samples[s] > 1 ? Sample(First + 2) : A;
+    const auto [Lo, Hi] = P.Limits[s];
+    if (!RunMaskPathsAgree(First, P.Samples[s], 2, Records, RecordBytes, A, Lo, Hi) ||
+        !RunMaskPathsAgree(First, P.Samples[s], 2, Records, RecordBytes, B, std::min(A, B), std::max(A, B)))
+      Finding("the vector and portable run detection disagree on 2-byte samples");
+    At += 2 * P.Samples[s];
+  }
+  if (RecordBytes >= 3) {
+    const int32_t A = static_cast<int32_t>(static_cast<uint32_t>(Data[0] | Data[1] << 8 | Data[2] << 16) << 8) >> 8;
+    if (!RunMaskPathsAgree(Data, RecordBytes / 3, 3, Records, RecordBytes, A, std::min(A, 0), std::max(A, 0)) ||
+        !RunMaskPathsAgree(Data, RecordBytes / 3, 3, Records, RecordBytes, 0, -8388608, 8388607))
+      Finding("the vector and portable run detection disagree on 3-byte samples");
+  }
 }
 
 // The scratch file: in memory, reached by a name as the library wants one.
@@ -260,6 +315,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
   Mutate(In, P);
   BuildData(In, P);
   Scratch.Write(Bytes(P));
+  CompareRunMasks(P);
 
   try {
     TEDFFile F;
@@ -280,10 +336,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
         Finding("the shortcut and the lenient re-read judge differently");
     }
     if (P.Clean && !J.Verdict) Finding("a fault-free file was judged invalid");
+    RunQualityPass(F);
     if (!J.Verdict) {
-      // Conformance is checked whatever the verdict.
+      // Conformance and quality are checked whatever the verdict.
       TCheckRequest Request;
       Request.Conformance = true;
+      Request.Quality = true;
       (void)CheckFile(Scratch.Path(), Request);
       return 0;
     }

@@ -230,8 +230,10 @@ TEST_F(UMain, MenusCarryTheirCaptionsInOrder) {
   EXPECT_EQ(Action(Form, "Open1")->text(), QStringLiteral("&Open..."));
   EXPECT_EQ(Action(Form, "Exit1")->text(), QStringLiteral("E&xit"));
   EXPECT_EQ(Menu(Form, "Tools1")->actions(),
-            QList<QAction*>({Action(Form, "Checkdigitalminmaxvalues1"), Action(Form, "CheckEDFconformance1")}));
+            QList<QAction*>({Action(Form, "Checkdigitalminmaxvalues1"), Action(Form, "CheckEDFconformance1"),
+                             Action(Form, "Checksignalquality1")}));
   EXPECT_EQ(Action(Form, "CheckEDFconformance1")->text(), QStringLiteral("Check EDF+ conformance"));
+  EXPECT_EQ(Action(Form, "Checksignalquality1")->text(), QStringLiteral("Check signal quality"));
   EXPECT_EQ(Action(Form, "Checkdigitalminmaxvalues1")->text(), QStringLiteral("Check digital min/max values"));
   EXPECT_EQ(Menu(Form, "Help1")->actions(), QList<QAction*>{Action(Form, "About1")});
   EXPECT_EQ(Action(Form, "About1")->text(), QStringLiteral("&About"));

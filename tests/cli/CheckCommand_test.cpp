@@ -212,7 +212,8 @@ TEST(CheckCommand, TwoJobsPrintExactlyWhatOneJobPrints) {
   files.insert(files.begin() + 5, dir.File("gone.edf"));
   for (const std::vector<std::string>& mode : {std::vector<std::string>{},
                                                std::vector<std::string>{"--minmax"},
-                                               std::vector<std::string>{"--json", "--minmax"}}) {
+                                               std::vector<std::string>{"--json", "--minmax"},
+                                               std::vector<std::string>{"--json", "--quality", "--minmax"}}) {
     std::vector<std::string> one = mode, two = mode;
     one.insert(one.end(), {"-j", "1"});
     two.insert(two.end(), {"-j", "2"});

@@ -19,6 +19,7 @@
 #include "cli/RunCli.h"
 #include "report/QualityStates.h"
 #include "report/ReportPage.h"
+#include "testkit/PlantedRuns.h"
 
 using clitest::RunCli;
 using clitest::SplitLines;
@@ -209,6 +210,27 @@ TEST(ReportBrowser, QualityMapIsDrawnInTheStatesColours) {
     // A map cell is a 1/32 of the map's width and 16 pixels high.
     EXPECT_GT(pixels[colour], 100) << Letter << " " << FindQualityState(Letter)->Colour;
   }
+}
+
+// The page draws the map of the program's own line: one rectangle per run of
+// equal epochs, as the line's map strings say, and the usable share beside
+// each label.
+TEST(ReportBrowser, TheMapOfAQualityRunIsDrawnFromItsOwnLine) {
+  START_BROWSER(Browser);
+  TempDir dir;
+  // Signal 1 flat from 10 s to 20 s, signal 3 a percentage (not judged);
+  // with 5 s epochs the maps are "..ff..", "......", "------".
+  testkit::EdfBytes E =
+      testkit::With(testkit::EdfBytes::Valid(3, 200, 30), [](testkit::EdfBytes& F) { F.Signals[2][2] = "%"; });
+  E.Sample = testkit::PlantedSamples(E, {{0, 2000, 4000, 0}});
+  testkit::WriteFileBytes(dir.File("q.edf"), E.Bytes());
+  ASSERT_EQ(RunCli({"--quality", "--epoch", "5", dir.File("q.edf"), "--html", dir.File("q.html")}, dir.Path()).Exit, 0);
+  Browser.Open(FileUrl(dir.File("q.html")) + "#file=" + dir.File("q.edf"));
+  EXPECT_EQ(Strings(Browser.Eval("JSON.stringify([...document.querySelectorAll('.qmap svg.cells')].map(s => "
+                                 "[...s.querySelectorAll('rect')].map(r => r.dataset.state + r.getAttribute('width'))"
+                                 ".join(' ')))")),
+            (std::vector<std::string>{".2 f2 .2", ".6", "-6"}));
+  EXPECT_EQ(Browser.Eval("document.querySelector('.qlabel').textContent"), "1 Signal 1 \u00b7 66 %");
 }
 
 TEST(ReportBrowser, TenThousandFilesLoadAndFilter) {
