@@ -8,6 +8,8 @@
 #include <thread>
 #include <vector>
 
+#include "check/PrivacyTokens.h"
+
 // Exit statuses; "cannot read" wins over "invalid".
 inline constexpr int ExitAllValid = 0;
 inline constexpr int ExitSomeInvalid = 1;
@@ -20,6 +22,10 @@ struct TCheckOptions {
   bool FailOnSamples = false;  // out-of-range samples make the exit status 1
   bool Conformance = false;    // the EDF+ / BDF+ conformance check; its errors make the exit status 1
   bool ConformanceOnly = false;  // judge by conformance alone
+  // The privacy audit; the reports then withhold every identifying text.
+  bool Privacy = false;
+  bool RequireDeidentified = false;  // its findings are errors and make the exit status 1
+  TPrivacyTokens PhiWords;           // the user's words and phrases, also looked for
   bool Json = false;
   bool Summary = false;
   std::string Html;  // also write the archive page there (built from each file's JSON line)

@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "check/FindingText.h"
+#include "check/PrivacyMask.h"
 #include "check/Rules.h"
 #include "cli/ReportText.h"
 #include "report/JsonString.h"
@@ -105,23 +106,37 @@ const char* MarkName(TFieldMark Mark) {
 }
 
 // Every field is listed, faulty or not, so a reader finds field k at index k.
-void Fields(TJsonOut& J, const std::array<TFieldView, EDFFieldCount>& Views) {
+// With Withhold (a --privacy report), Patient, Recording and StartDate give
+// the lengths of their texts in their place: "rawLength" and "shownLength".
+void Fields(TJsonOut& J, const std::array<TFieldView, EDFFieldCount>& Views, bool Withhold = false) {
   J.BeginArray();
-  for (const TFieldView& V : Views) {
+  for (size_t k = 0; k < Views.size(); ++k) {
+    const TFieldView& V = Views[k];
+    const bool Lengths = Withhold && IdentifyingGeneralField(static_cast<int>(k));
     // One value of fixed keys, written whole: fields are most of a line.
     std::string& T = J.Raw();
     T += "{\"mark\":";
     AppendJsonUtf8(T, MarkName(V.Mark));
     T += ",\"name\":";
     AppendJsonUtf8(T, V.Caption);
-    T += ",\"raw\":";
-    AppendJsonLatin1(T, V.Raw);
+    if (Lengths) {
+      T += ",\"rawLength\":";
+      T += std::to_string(V.Raw.size());
+    } else {
+      T += ",\"raw\":";
+      AppendJsonLatin1(T, V.Raw);
+    }
     T += ",\"reason\":";
     AppendJsonUtf8(T, V.Reason);
     T += ",\"severity\":";
     AppendJsonUtf8(T, V.Severity ? SeverityName(*V.Severity) : "none");
-    T += ",\"shown\":";
-    AppendJsonLatin1(T, V.Shown);
+    if (Lengths) {
+      T += ",\"shownLength\":";
+      T += std::to_string(V.Shown.size());
+    } else {
+      T += ",\"shown\":";
+      AppendJsonLatin1(T, V.Shown);
+    }
     T += '}';
     J.PlaceRaw(rapidjson::kObjectType);
   }
@@ -191,6 +206,36 @@ void Findings(TJsonOut& J, const TFindings& Findings) {
   J.EndArray();
 }
 
+// Per rule {"listed", "total"}, in key order.
+void Totals(TJsonOut& J, const std::vector<TRuleTotal>& Totals) {
+  std::map<std::string_view, const TRuleTotal*> Sorted;
+  for (const TRuleTotal& T : Totals) Sorted[T.Rule] = &T;
+  J.Begin();
+  for (const auto& [Rule, T] : Sorted) {
+    J.DataKey(Rule);
+    J.Begin();
+    J.Key("listed");
+    J.Int(T->Listed);
+    J.Key("total");
+    J.Int(T->Total);
+    J.End();
+  }
+  J.End();
+}
+
+void Privacy(TJsonOut& J, const TPrivacyReport& P) {
+  J.Begin();
+  J.Key("annotationsAudited");
+  J.Bool(P.AnnotationsAudited);
+  J.Key("recordsScanned");
+  J.Int(P.RecordsScanned);
+  J.Key("scope");
+  J.Text(PrivacyScope(P));
+  J.Key("totals");
+  Totals(J, P.Totals);
+  J.End();
+}
+
 void Conformance(TJsonOut& J, const TConformanceReport& C) {
   J.Begin();
   J.Key("cancelled");
@@ -209,20 +254,7 @@ void Conformance(TJsonOut& J, const TConformanceReport& C) {
   J.Key("scope");
   J.Text(ConformanceScope(C));
   J.Key("totals");
-  // Registry order in the report, key order in the line.
-  std::map<std::string_view, const TRuleTotal*> Sorted;
-  for (const TRuleTotal& T : C.Totals) Sorted[T.Rule] = &T;
-  J.Begin();
-  for (const auto& [Rule, T] : Sorted) {
-    J.DataKey(Rule);
-    J.Begin();
-    J.Key("listed");
-    J.Int(T->Listed);
-    J.Key("total");
-    J.Int(T->Total);
-    J.End();
-  }
-  J.End();
+  Totals(J, C.Totals);
   J.End();
 }
 
@@ -257,7 +289,7 @@ std::string FormatReportJson(const TFileReport& R) {
   else
     J.Text(Jd.FormatName);
   J.Key("general");
-  Fields(J, Jd.General);
+  Fields(J, Jd.General, R.WithholdIdentifying);
   if (R.MinMaxRun) {
     J.Key("minmax");
     J.BeginArray();
@@ -267,6 +299,10 @@ std::string FormatReportJson(const TFileReport& R) {
   if (R.MinMaxFailed) {
     J.Key("minmaxError");
     J.Text(std::string(MinMaxErrorText) + " " + R.MinMaxError);
+  }
+  if (R.PrivacyRun) {
+    J.Key("privacy");
+    Privacy(J, R.Privacy);
   }
   J.Key("remarks");
   J.Begin();

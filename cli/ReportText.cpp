@@ -32,7 +32,29 @@ std::string ConformanceLines(const TConformanceReport& C) {
   return Out;
 }
 
+// The rules with more findings than listed, then what the audit covered
+// and what it found.
+std::string PrivacyLines(const TPrivacyReport& P) {
+  std::string Out;
+  int64_t Found = 0;
+  for (const TRuleTotal& T : P.Totals) {
+    Found += T.Total;
+    if (T.Total > T.Listed)
+      Out += "  [" + T.Rule + "] " + std::to_string(T.Total) + " findings in all, " + std::to_string(T.Listed) +
+             " listed\n";
+  }
+  Out += "  privacy: " + PrivacyScope(P) + ": " + std::to_string(Found) + (Found == 1 ? " finding\n" : " findings\n");
+  return Out;
+}
+
 }  // namespace
+
+std::string PrivacyScope(const TPrivacyReport& P) {
+  if (!P.Plus) return "header and file name";
+  if (!P.AnnotationsAudited) return "header and file name; annotation texts not searched";
+  const std::string Records = std::to_string(P.RecordsScanned) + (P.RecordsScanned == 1 ? " data record" : " data records");
+  return "header, file name and the annotation texts of " + Records;
+}
 
 std::string VerdictLine(const TFileReport& R) {
   const std::string& Text = R.OpenFailed || R.Judgement.VerdictText.empty()
@@ -52,6 +74,7 @@ std::string FormatReportText(const TFileReport& R) {
   if (!R.Judgement.DataBlockLine.empty()) Out += "  " + R.Judgement.DataBlockLine + "\n";
   if (R.MinMaxRun) Out += "  digital min/max: " + MinMaxHeading(R.MinMaxLines) + "\n";
   if (R.ConformanceRun) Out += ConformanceLines(R.Conformance);
+  if (R.PrivacyRun) Out += PrivacyLines(R.Privacy);
   return Out;
 }
 
