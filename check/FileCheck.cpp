@@ -128,8 +128,7 @@ TFileOutcome OutcomeOf(const TFileReport& R, const TCheckRequest& Request) {
                            });
   // Made errors by the request, the audit's findings fail the file.
   const bool PrivacyFails = R.PrivacyRun && Request.RequireDeidentified && HasErrors(R.Privacy.Findings);
-  return ClassicFails || ConformanceFails || SamplesFail || PrivacyFails ? TFileOutcome::Invalid
-                                                                         : TFileOutcome::Valid;
+  return ClassicFails || ConformanceFails || SamplesFail || PrivacyFails ? TFileOutcome::Invalid : TFileOutcome::Valid;
 }
 
 TFileReport Check(const std::string& Path, const TCheckRequest& Request, const TCheckProgress& Progress) {

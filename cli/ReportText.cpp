@@ -50,9 +50,12 @@ std::string PrivacyLines(const TPrivacyReport& P) {
 }  // namespace
 
 std::string PrivacyScope(const TPrivacyReport& P) {
-  if (!P.Plus) return "header and file name";
-  if (!P.AnnotationsAudited) return "header and file name; annotation texts not searched";
-  const std::string Records = std::to_string(P.RecordsScanned) + (P.RecordsScanned == 1 ? " data record" : " data records");
+  if (P.Plus && !P.AnnotationsAudited) return "header and file name; annotation texts not searched";
+  // A plain file's annotation bytes are samples; an EDF+ file without
+  // annotations, or with nothing to look for in them, needs no pass.
+  if (P.RecordsScanned == 0) return "header and file name";
+  const std::string Records =
+      std::to_string(P.RecordsScanned) + (P.RecordsScanned == 1 ? " data record" : " data records");
   return "header, file name and the annotation texts of " + Records;
 }
 
