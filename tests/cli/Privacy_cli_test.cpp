@@ -27,7 +27,7 @@ namespace {
 
 // Everything that names or dates the person in the file below, the word
 // list's word included.
-const std::vector<std::string> kIdentifying = {"MCH-0234567", "02-MAY-1951", "Haagse", "Harry", "EMR99",
+const std::vector<std::string> kIdentifying = {"MCH-0234567", "02-MAY-1951", "Haagse",      "Harry",    "EMR99",
                                                "J.Kay",       "Alice4",      "02-MAR-2002", "02.03.02", "Zebedee"};
 
 // An EDF+ night of Harry Haagse, named in record 2's annotation beside a
@@ -59,21 +59,38 @@ TEST(PrivacyCli, FindingsByPlaceAndLengthAndNoIdentifyingTextInAnyOutput) {
     int Exit;
     std::vector<std::string> Expected;  // substrings of the output
   } Rows[] = {
-      {"text", false, {"--privacy"}, 0,
+      {"text",
+       false,
+       {"--privacy"},
+       0,
        {"  warning [privacy.patient.name] general header, byte 34: patient name, 12 bytes, is not X",
         "  note [privacy.patient.sex] general header, byte 20",
         "  warning [privacy.startdate] general header, byte 168: StartDate, 8 bytes, is a real day",
         "  warning [privacy.annotation] annotation, data record 2, signal 3 (EDF Annotations), byte " +
-            std::to_string(Night(false).At(1, 2) + 10) + ": annotation text holds a part of the patient's name, 5 bytes",
+            std::to_string(Night(false).At(1, 2) + 10) +
+            ": annotation text holds a part of the patient's name, 5 bytes",
         "  privacy: header, file name and the annotation texts of 3 data records: 9 findings"}},
-      {"required", false, {"--require-deidentified"}, 1,
+      {"required",
+       false,
+       {"--require-deidentified"},
+       1,
        {"  error [privacy.patient.name]", "  note [privacy.patient.sex]", "  error [privacy.annotation]"}},
-      {"words", false, {"--phi-words", Words}, 0,
-       {"byte " + std::to_string(Night(false).At(1, 2) + 20) + ": annotation text holds a word of the user's list, 7 bytes",
+      {"words",
+       false,
+       {"--phi-words", Words},
+       0,
+       {"byte " + std::to_string(Night(false).At(1, 2) + 20) +
+            ": annotation text holds a word of the user's list, 7 bytes",
         ": 10 findings"}},
-      {"faults quoted elsewhere are withheld", true, {"--privacy", "--conformance", "--minmax"}, 1,
+      {"faults quoted elsewhere are withheld",
+       true,
+       {"--privacy", "--conformance", "--minmax"},
+       1,
        {"  error [header.startdate.layout] general header, byte 168: ", "is withheld)", "[edfplus.tal.control]"}},
-      {"json, summary and page", true, {"--privacy", "--conformance", "--json", "--summary", "--html", Page}, 1,
+      {"json, summary and page",
+       true,
+       {"--privacy", "--conformance", "--json", "--summary", "--html", Page},
+       1,
        {"\"rawLength\":80,", "\"shownLength\":38}", "\"privacy\":{\"annotationsAudited\":true,\"recordsScanned\":3,",
         "\"privacy.patient.code\":{\"files\":1,\"findings\":1}"}},
   };
@@ -96,8 +113,7 @@ TEST(PrivacyCli, TheJsonEchoGivesLengthsForTheIdentifyingFieldsOnly) {
   const std::string Path = Dir.File("night.edf");
   Night(false).Write(Path);
   const auto Run = RunCli({"--privacy", "--json", Path}, Dir.Path());
-  const QJsonArray General =
-      QJsonDocument::fromJson(QByteArray::fromStdString(Run.Out)).object()["general"].toArray();
+  const QJsonArray General = QJsonDocument::fromJson(QByteArray::fromStdString(Run.Out)).object()["general"].toArray();
   ASSERT_EQ(General.size(), EDFFieldCount);
   for (int k = 0; k < EDFFieldCount; ++k) {
     const QJsonObject F = General[k].toObject();
@@ -121,8 +137,8 @@ TEST(PrivacyCli, AWordListThatCannotBeUsedIsAUsageErrorNamingTheLineOnly) {
     std::string Message;
   } Rows[] = {
       {Bad, "vellicor-check: the word list '" + Bad + "': line 2 is not UTF-8\n"},
-      {Dir.File("none.txt"), "vellicor-check: the word list '" + Dir.File("none.txt") +
-                                 "': cannot be read: No such file or directory\n"},
+      {Dir.File("none.txt"),
+       "vellicor-check: the word list '" + Dir.File("none.txt") + "': cannot be read: No such file or directory\n"},
   };
   for (const auto& R : Rows) {
     const auto Run = RunCli({"--phi-words", R.File, Path}, Dir.Path());
