@@ -62,8 +62,8 @@ struct TFileReport {
   // face shows the identifying fields by their length alone.
   bool WithholdIdentifying = false;
   // The header findings, then those of a failed open, of the conformance
-  // check, of the scan and of the privacy audit. Each field view's Severity is the worst of these
-  // about its field.
+  // check, of the scan and of the privacy audit. Each field view's Severity
+  // is the worst of these about its field.
   TFindings Findings;
   // What it all comes to under the request it was checked with.
   TFileOutcome Outcome = TFileOutcome::CannotRead;
