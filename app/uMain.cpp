@@ -86,6 +86,7 @@ TForm1::TForm1(QStringList Arguments, QWidget* Parent)
   setMinimumHeight(489);
   move(243, 258);
   BuildMenus();
+  BuildPrivacyMenus();
   BuildPanes();
   setAcceptDrops(true);
   FormCreate();

@@ -28,6 +28,7 @@ class QStatusBar;
 class TEDFFile;
 class TFormProgress;
 struct TFieldView;
+struct TFinding;
 struct THeaderJudgement;
 struct TSignalView;
 
@@ -113,12 +114,25 @@ public:
   // The item is on while the open file has something with one right repair;
   // judged afresh each time the File menu opens.
   void UpdateRepairEnabled();
+  // File / Save de-identified copy...: the options asked, the new file's
+  // name, the copy written and judged again, what changed shown (never an
+  // identifying text), and the copy opened. On while a file is open.
+  void Savedeidentifiedcopy1Click();
+  void UpdateDeidentifyEnabled();
   void Exit1Click();
   void Checkdigitalminmaxvalues1Click();
   // Tools / Check EDF+ conformance: a second report beside the verdict.
   void CheckEDFconformance1Click();
   // Tools / Check signal quality: the findings and the quality map.
   void Checksignalquality1Click();
+  // Tools / Check for identifying data: the privacy audit's findings, each
+  // by place, byte and length; a double-click on one selects its bytes in
+  // the field's box.
+  void Checkforidentifyingdata1Click();
+  // Shows the box of F's header field (its signal's pane for a signal
+  // field or an annotation) with F's bytes selected; false when F has no
+  // place in the boxes (the file name).
+  bool HighlightFinding(const TFinding& F);
   void About1Click();
   void RzButton1Click();
   void RzButton2Click();
@@ -140,6 +154,8 @@ protected:
 
 private:
   void BuildMenus();
+  // The two items of identifying data, in the File and Tools menus.
+  void BuildPrivacyMenus();
   void BuildPanes();
   void SetToolsEnabled(bool Enabled);
   void ClearRemarks();
@@ -160,12 +176,14 @@ private:
   QMenu* File1 = nullptr;
   QAction* Open1 = nullptr;
   QAction* Saverepairedcopy1 = nullptr;
+  QAction* Savedeidentifiedcopy1 = nullptr;
   QAction* N1 = nullptr;
   QAction* Exit1 = nullptr;
   QMenu* Tools1 = nullptr;
   QAction* Checkdigitalminmaxvalues1 = nullptr;
   QAction* CheckEDFconformance1 = nullptr;
   QAction* Checksignalquality1 = nullptr;
+  QAction* Checkforidentifyingdata1 = nullptr;
   QMenu* Help1 = nullptr;
   QAction* About1 = nullptr;
 

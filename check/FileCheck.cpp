@@ -7,6 +7,7 @@
 
 #include "check/HeaderFindings.h"
 #include "check/MinMaxScan.h"
+#include "check/PrivacyMask.h"
 #include "check/RecordScan.h"
 #include "check/Rules.h"
 #include "edf/uEDF.h"
@@ -32,20 +33,26 @@ void CheckData(TEDFFile& F, TFileReport& R, const TCheckRequest& Request, const 
   std::unique_ptr<TQualityCheck> Quality;
   if (Request.Quality) Quality = std::make_unique<TQualityCheck>(F, Request.QualityOptions);
   const bool QualityReads = Quality && Quality->WantsRecords();
+  std::unique_ptr<TPrivacyAudit> Privacy;
+  if (Request.Privacy) Privacy = std::make_unique<TPrivacyAudit>(F, TPrivacyRequest{Request.PhiWords});
+  const bool PrivacyReads = Privacy && Privacy->WantsRecords();
 
   TScanOutcome Outcome;
   // The conformance layout is the header's; for a file whose verdict is
-  // valid it is the layout the min/max fold expects. The quality layout lies
-  // the same way, with the records the file holds.
+  // valid it is the layout the min/max fold expects. The audit lays the
+  // records out as the conformance check does; the quality layout lies the
+  // same way, with the records the file holds.
   const TRecordLayout Layout = ConformanceReads ? Conformance->Layout()
+                               : PrivacyReads   ? Privacy->Layout()
                                : QualityReads   ? Quality->Layout()
                                                 : RecordLayoutOf(F);
   TMinMaxFold Fold(Layout);
   // The quality pass meets every sample and gives the extremes on the way.
   const bool FoldInQuality = MinMax && QualityReads;
-  if (MinMax || ConformanceReads || QualityReads) {
+  if (MinMax || ConformanceReads || QualityReads || PrivacyReads) {
     std::vector<TRecordVisitor*> Visitors;
     if (ConformanceReads) Visitors.push_back(Conformance.get());
+    if (PrivacyReads) Visitors.push_back(Privacy.get());
     if (MinMax && !FoldInQuality) Visitors.push_back(&Fold);
     if (QualityReads) Visitors.push_back(Quality.get());
     const auto Told = [&](int64_t Done, int64_t N) {
@@ -71,6 +78,12 @@ void CheckData(TEDFFile& F, TFileReport& R, const TCheckRequest& Request, const 
     R.Quality = Quality->Finish(Outcome);
     R.QualityRun = true;
     R.Findings.insert(R.Findings.end(), R.Quality.Findings.begin(), R.Quality.Findings.end());
+  }
+  if (Privacy) {
+    R.Privacy = Privacy->Finish(Outcome);
+    R.PrivacyRun = true;
+    if (Request.RequireDeidentified) RequireDeidentified(R.Privacy.Findings);
+    R.Findings.insert(R.Findings.end(), R.Privacy.Findings.begin(), R.Privacy.Findings.end());
   }
   if (!MinMax) return;
   if (Outcome.ReadFailed) {
@@ -115,7 +128,10 @@ TFileOutcome OutcomeOf(const TFileReport& R, const TCheckRequest& Request) {
                            });
   // Every quality rule that found something has a total, listed or not.
   const bool QualityFails = Request.FailOnQuality && R.QualityRun && !R.Quality.Totals.empty();
-  return ClassicFails || ConformanceFails || SamplesFail || QualityFails ? TFileOutcome::Invalid : TFileOutcome::Valid;
+  // Made errors by the request, the audit's findings fail the file.
+  const bool PrivacyFails = R.PrivacyRun && Request.RequireDeidentified && HasErrors(R.Privacy.Findings);
+  return ClassicFails || ConformanceFails || SamplesFail || QualityFails || PrivacyFails ? TFileOutcome::Invalid
+                                                                                          : TFileOutcome::Valid;
 }
 
 TFileReport Check(const std::string& Path, const TCheckRequest& Request, const TCheckProgress& Progress) {
@@ -148,7 +164,8 @@ TFileReport Check(const std::string& Path, const TCheckRequest& Request, const T
       RecordError(R, e.what());
       return R;
     }
-    if ((Request.MinMax && R.Valid()) || Request.Conformance || Request.Quality) CheckData(F, R, Request, Progress);
+    if ((Request.MinMax && R.Valid()) || Request.Conformance || Request.Quality || Request.Privacy)
+      CheckData(F, R, Request, Progress);
   } catch (const std::exception& e) {
     RecordError(R, e.what());
   } catch (...) {
@@ -178,6 +195,12 @@ TFindings ScanFindings(const TScanOutcome& Outcome) {
 
 TFileReport CheckFile(const std::string& Path, const TCheckRequest& Request, const TCheckProgress& Progress) {
   TFileReport R = Check(Path, Request, Progress);
+  // Whatever found them, the findings at the identifying places stop
+  // quoting them; those of a failed open too.
+  if (Request.Privacy) {
+    R.WithholdIdentifying = true;
+    for (TFinding& F : R.Findings) F = WithoutIdentifyingText(F);
+  }
   SetFieldSeverities(R);
   R.Outcome = OutcomeOf(R, Request);
   return R;

@@ -13,6 +13,7 @@
 #include "check/Conformance.h"
 #include "check/Finding.h"
 #include "check/HeaderJudgement.h"
+#include "check/PrivacyAudit.h"
 #include "check/QualityCheck.h"
 #include "check/RecordScan.h"
 
@@ -54,9 +55,15 @@ struct TFileReport {
   // The signal-quality pass ran (asked for, the file open).
   bool QualityRun = false;
   TQualityReport Quality;
+  // The privacy audit ran (asked for, the file open).
+  bool PrivacyRun = false;
+  TPrivacyReport Privacy;
+  // The audit was asked for: the findings quote no identifying text, and a
+  // face shows the identifying fields by their length alone.
+  bool WithholdIdentifying = false;
   // The header findings, then those of a failed open, of the conformance
-  // check and of the scan. Each field view's Severity is the worst of these
-  // about its field.
+  // check, of the scan and of the privacy audit. Each field view's Severity
+  // is the worst of these about its field.
   TFindings Findings;
   // What it all comes to under the request it was checked with.
   TFileOutcome Outcome = TFileOutcome::CannotRead;
@@ -78,6 +85,12 @@ struct TCheckRequest {
   TQualityOptions QualityOptions = {};
   // Any quality finding (all are warnings) makes the outcome Invalid.
   bool FailOnQuality = false;
+  // The privacy audit, with the user's words (--phi-words). Reports are
+  // copied around: asking for it also withholds every identifying text.
+  bool Privacy = false;
+  TPrivacyTokens PhiWords;
+  // The audit's warnings are errors and make the outcome Invalid.
+  bool RequireDeidentified = false;
   // Every signal's pane (texts, tool tips, marks), as the JSON report lists
   // them; a report of the findings alone does without.
   bool SignalViews = true;

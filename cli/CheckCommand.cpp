@@ -81,6 +81,9 @@ TOutput CheckEntry(const TFileListEntry& E, const TCheckOptions& O, TProgress& P
   Request.Quality = O.Quality;
   Request.QualityOptions = O.QualityOptions;
   Request.FailOnQuality = O.FailOnQuality;
+  Request.Privacy = O.Privacy;
+  Request.RequireDeidentified = O.RequireDeidentified;
+  Request.PhiWords = O.PhiWords;
   // The text form names the signals by their labels alone; the JSON line,
   // which the page is built from, lists their fields.
   Request.SignalViews = O.Json || !O.Html.empty();
@@ -92,6 +95,7 @@ TOutput CheckEntry(const TFileListEntry& E, const TCheckOptions& O, TProgress& P
   for (const TFinding& F : R.Findings) ++Out.Rules[F.Rule];
   for (const TRuleTotal& T : R.Conformance.Totals) Out.Rules[T.Rule] += T.Total - T.Listed;
   for (const TRuleTotal& T : R.Quality.Totals) Out.Rules[T.Rule] += T.Total - T.Listed;
+  for (const TRuleTotal& T : R.Privacy.Totals) Out.Rules[T.Rule] += T.Total - T.Listed;
   Out.Status = ExitStatusOf(R.Outcome);
   return Out;
 }
@@ -217,7 +221,8 @@ int RunChecks(const TCheckOptions& O) {
   if (!PageTargetOk(O.Html, Inputs)) return ExitCannotRead;
   TReportPage Page;
   // Only the data record scans take long enough to need a bar.
-  TProgress Progress((O.MinMax || O.Conformance || O.ConformanceOnly || O.Quality) && TProgress::StderrIsTerminal());
+  TProgress Progress((O.MinMax || O.Conformance || O.ConformanceOnly || O.Quality || O.Privacy) &&
+                     TProgress::StderrIsTerminal());
 
   // Results are printed in list order as soon as all earlier ones are out,
   // so the output of N workers equals that of one.
@@ -351,6 +356,19 @@ int RunCheckCommand(int argc, char** argv) {
       "conformance-only",
       "Check conformance and judge the exit status by its findings alone; the classic rules' faults are shown as "
       "warnings.");
+  // The privacy audit: its options, and their reading below.
+  const QCommandLineOption Privacy(
+      "privacy",
+      "Also look for identifying data (patient and recording identification, the day of the recording, EDF+ "
+      "annotation texts, the file name): warnings that give place, byte and length, never the text. No output then "
+      "holds the Patient, Recording or StartDate texts or annotation excerpts.");
+  const QCommandLineOption RequireDeidentified(
+      "require-deidentified", "Make the findings of --privacy (implied) errors: they make the exit status 1.");
+  const QCommandLineOption PhiWords(
+      "phi-words",
+      "With --privacy (implied), also look for the words and phrases of FILE in annotation texts and file names "
+      "(UTF-8, one a line).",
+      "FILE");
   const QCommandLineOption Json("json", "Print one JSON object per file per line (JSON Lines).");
   const QCommandLineOption Summary("summary", "End with the number of files per verdict and of findings per rule.");
   const QCommandLineOption Summarize(
@@ -365,7 +383,7 @@ int RunCheckCommand(int argc, char** argv) {
   Parser.addOptions({Help, Version, Recursive, MinMax, FailOnSamples, Conformance, ConformanceOnly});
   const TQualityArguments QualityArguments;
   QualityArguments.AddTo(Parser);
-  Parser.addOptions({Json, Summary, Summarize, Html, ListRules, Jobs});
+  Parser.addOptions({Privacy, RequireDeidentified, PhiWords, Json, Summary, Summarize, Html, ListRules, Jobs});
 
   // Latin-1 keeps every byte of a path as one character, so a file name that
   // is not valid UTF-8 is still opened by its exact bytes.
@@ -384,6 +402,17 @@ int RunCheckCommand(int argc, char** argv) {
   O.FailOnSamples = Parser.isSet(FailOnSamples);
   O.Conformance = Parser.isSet(Conformance);
   O.ConformanceOnly = Parser.isSet(ConformanceOnly);
+  O.RequireDeidentified = Parser.isSet(RequireDeidentified);
+  O.Privacy = Parser.isSet(Privacy) || O.RequireDeidentified || Parser.isSet(PhiWords);
+  if (Parser.isSet(PhiWords)) {
+    const std::string File = Parser.value(PhiWords).toLatin1().toStdString();
+    std::vector<std::string> Words;
+    std::string Error;
+    if (File.empty()) return UsageError("--phi-words needs a file of words");
+    // The error names the line, never its text: the words are what must not leak.
+    if (!ReadPhiWords(File, Words, Error)) return UsageError("the word list '" + DisplayName(File) + "': " + Error);
+    for (const std::string& W : Words) O.PhiWords.Add(W, TTokenKind::UserWord);
+  }
   O.Json = Parser.isSet(Json);
   O.Summary = Parser.isSet(Summary);
   O.Html = Parser.value(Html).toLatin1().toStdString();

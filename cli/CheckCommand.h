@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "check/QualityCheck.h"
+#include "check/PrivacyTokens.h"
 
 // Exit statuses; "cannot read" wins over "invalid".
 inline constexpr int ExitAllValid = 0;
@@ -27,6 +28,10 @@ struct TCheckOptions {
   bool Quality = false;
   TQualityOptions QualityOptions;
   bool FailOnQuality = false;
+  // The privacy audit; the reports then withhold every identifying text.
+  bool Privacy = false;
+  bool RequireDeidentified = false;  // its findings are errors and make the exit status 1
+  TPrivacyTokens PhiWords;           // the user's words and phrases, also looked for
   bool Json = false;
   bool Summary = false;
   std::string Html;  // also write the archive page there (built from each file's JSON line)

@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "check/FindingText.h"
+#include "check/PrivacyMask.h"
 #include "check/Rules.h"
 #include "cli/ReportText.h"
 #include "report/JsonString.h"
@@ -106,23 +107,37 @@ const char* MarkName(TFieldMark Mark) {
 }
 
 // Every field is listed, faulty or not, so a reader finds field k at index k.
-void Fields(TJsonOut& J, const std::array<TFieldView, EDFFieldCount>& Views) {
+// With Withhold (a --privacy report), Patient, Recording and StartDate give
+// the lengths of their texts in their place: "rawLength" and "shownLength".
+void Fields(TJsonOut& J, const std::array<TFieldView, EDFFieldCount>& Views, bool Withhold = false) {
   J.BeginArray();
-  for (const TFieldView& V : Views) {
+  for (size_t k = 0; k < Views.size(); ++k) {
+    const TFieldView& V = Views[k];
+    const bool Lengths = Withhold && IdentifyingGeneralField(static_cast<int>(k));
     // One value of fixed keys, written whole: fields are most of a line.
     std::string& T = J.Raw();
     T += "{\"mark\":";
     AppendJsonUtf8(T, MarkName(V.Mark));
     T += ",\"name\":";
     AppendJsonUtf8(T, V.Caption);
-    T += ",\"raw\":";
-    AppendJsonLatin1(T, V.Raw);
+    if (Lengths) {
+      T += ",\"rawLength\":";
+      T += std::to_string(V.Raw.size());
+    } else {
+      T += ",\"raw\":";
+      AppendJsonLatin1(T, V.Raw);
+    }
     T += ",\"reason\":";
     AppendJsonUtf8(T, V.Reason);
     T += ",\"severity\":";
     AppendJsonUtf8(T, V.Severity ? SeverityName(*V.Severity) : "none");
-    T += ",\"shown\":";
-    AppendJsonLatin1(T, V.Shown);
+    if (Lengths) {
+      T += ",\"shownLength\":";
+      T += std::to_string(V.Shown.size());
+    } else {
+      T += ",\"shown\":";
+      AppendJsonLatin1(T, V.Shown);
+    }
     T += '}';
     J.PlaceRaw(rapidjson::kObjectType);
   }
@@ -207,6 +222,19 @@ void Totals(TJsonOut& J, const std::vector<TRuleTotal>& Totals) {
     J.Int(T->Total);
     J.End();
   }
+  J.End();
+}
+
+void Privacy(TJsonOut& J, const TPrivacyReport& P) {
+  J.Begin();
+  J.Key("annotationsAudited");
+  J.Bool(P.AnnotationsAudited);
+  J.Key("recordsScanned");
+  J.Int(P.RecordsScanned);
+  J.Key("scope");
+  J.Text(PrivacyScope(P));
+  J.Key("totals");
+  Totals(J, P.Totals);
   J.End();
 }
 
@@ -297,7 +325,7 @@ std::string FormatReportJson(const TFileReport& R) {
   else
     J.Text(Jd.FormatName);
   J.Key("general");
-  Fields(J, Jd.General);
+  Fields(J, Jd.General, R.WithholdIdentifying);
   if (R.MinMaxRun) {
     J.Key("minmax");
     J.BeginArray();
@@ -307,6 +335,10 @@ std::string FormatReportJson(const TFileReport& R) {
   if (R.MinMaxFailed) {
     J.Key("minmaxError");
     J.Text(std::string(MinMaxErrorText) + " " + R.MinMaxError);
+  }
+  if (R.PrivacyRun) {
+    J.Key("privacy");
+    Privacy(J, R.Privacy);
   }
   if (R.QualityRun) {
     J.Key("quality");

@@ -51,7 +51,28 @@ std::string QualityLines(const TQualityReport& Q) {
          " signals judged: " + std::to_string(Warnings) + (Warnings == 1 ? " warning\n" : " warnings\n");
 }
 
+// The rules with more findings than listed, then what the audit covered
+// and what it found.
+std::string PrivacyLines(const TPrivacyReport& P) {
+  std::string Out;
+  for (const std::string& Line : RuleTotalLines(P.Totals)) Out += "  " + Line + "\n";
+  int64_t Found = 0;
+  for (const TRuleTotal& T : P.Totals) Found += T.Total;
+  Out += "  privacy: " + PrivacyScope(P) + ": " + std::to_string(Found) + (Found == 1 ? " finding\n" : " findings\n");
+  return Out;
+}
+
 }  // namespace
+
+std::string PrivacyScope(const TPrivacyReport& P) {
+  if (P.Plus && !P.AnnotationsAudited) return "header and file name; annotation texts not searched";
+  // A plain file's annotation bytes are samples; an EDF+ file without
+  // annotations, or with nothing to look for in them, needs no pass.
+  if (P.RecordsScanned == 0) return "header and file name";
+  const std::string Records =
+      std::to_string(P.RecordsScanned) + (P.RecordsScanned == 1 ? " data record" : " data records");
+  return "header, file name and the annotation texts of " + Records;
+}
 
 std::string VerdictLine(const TFileReport& R) {
   const std::string& Text = R.OpenFailed || R.Judgement.VerdictText.empty()
@@ -71,6 +92,7 @@ std::string FormatReportText(const TFileReport& R) {
   if (!R.Judgement.DataBlockLine.empty()) Out += "  " + R.Judgement.DataBlockLine + "\n";
   if (R.MinMaxRun) Out += "  digital min/max: " + MinMaxHeading(R.MinMaxLines) + "\n";
   if (R.ConformanceRun) Out += ConformanceLines(R.Conformance);
+  if (R.PrivacyRun) Out += PrivacyLines(R.Privacy);
   if (R.QualityRun) Out += QualityLines(R.Quality);
   return Out;
 }

@@ -15,6 +15,12 @@ std::string VerdictLine(const TFileReport& R);
 // One finding: "  error [rule.id] where, byte N: sentence".
 std::string FindingLine(const TFileReport& R, const TFinding& F);
 
+// What the privacy audit searched: "header and file name" (plain files, and
+// EDF+ files with no annotation text to search or nothing to search for),
+// "header, file name and the annotation texts of 3 data records", or that
+// the annotation texts were not searched.
+std::string PrivacyScope(const TPrivacyReport& P);
+
 // "PATH: verdict", the format ("  format: EDF+") once the header was read,
 // then one line per finding, the data block line, the min/max heading
 // ("digital min/max: No errors found"), the conformance line and the

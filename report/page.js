@@ -183,9 +183,13 @@
       }
     }
   }
+  // A field withheld by --privacy holds its length in the text's place.
   function fieldCell(field) {
-    const td = el('td', field.shown);
-    if (field.mark === 'error' || field.mark === 'warning') td.className = 'mark-' + field.mark;
+    const n = field.shownLength;
+    const td = field.shown === undefined && typeof n === 'number'
+      ? el('td', '(' + n + (n === 1 ? ' byte' : ' bytes') + ' withheld)', 'withheld')
+      : el('td', field.shown);
+    if (field.mark === 'error' || field.mark === 'warning') td.classList.add('mark-' + field.mark);
     if (field.reason) td.title = field.reason;
     return td;
   }
@@ -315,6 +319,7 @@
     if (f.verdict) box.append(el('p', f.verdict + (f.format ? ' (' + f.format + ')' : '')));
     if (f.valid !== undefined) findingsPart(f, box);
     if (f.conformance && f.conformance.scope) box.append(el('p', 'conformance: ' + f.conformance.scope));
+    if (f.privacy && f.privacy.scope) box.append(el('p', 'privacy: ' + f.privacy.scope));
     minmaxPart(f, box);
     qualityPart(f, box);
     headerPart(f, box);

@@ -223,15 +223,18 @@ TEST_F(UMain, MenusCarryTheirCaptionsInOrder) {
   EXPECT_EQ(Menu(Form, "Tools1")->title(), QStringLiteral("&Tools"));
   EXPECT_EQ(Menu(Form, "Help1")->title(), QStringLiteral("&Help"));
   EXPECT_EQ(Menu(Form, "File1")->actions(),
-            QList<QAction*>({Action(Form, "Open1"), Action(Form, "Saverepairedcopy1"), Action(Form, "N1"),
-                             Action(Form, "Exit1")}));
+            QList<QAction*>({Action(Form, "Open1"), Action(Form, "Saverepairedcopy1"),
+                             Action(Form, "Savedeidentifiedcopy1"), Action(Form, "N1"), Action(Form, "Exit1")}));
   EXPECT_EQ(Action(Form, "Saverepairedcopy1")->text(), QStringLiteral("Save &repaired copy..."));
+  EXPECT_EQ(Action(Form, "Savedeidentifiedcopy1")->text(), QStringLiteral("Save &de-identified copy..."));
   EXPECT_TRUE(Action(Form, "N1")->isSeparator());
   EXPECT_EQ(Action(Form, "Open1")->text(), QStringLiteral("&Open..."));
   EXPECT_EQ(Action(Form, "Exit1")->text(), QStringLiteral("E&xit"));
   EXPECT_EQ(Menu(Form, "Tools1")->actions(),
             QList<QAction*>({Action(Form, "Checkdigitalminmaxvalues1"), Action(Form, "CheckEDFconformance1"),
-                             Action(Form, "Checksignalquality1")}));
+                             Action(Form, "Checksignalquality1"),
+                             Action(Form, "Checkforidentifyingdata1")}));
+  EXPECT_EQ(Action(Form, "Checkforidentifyingdata1")->text(), QStringLiteral("Check for identifying data"));
   EXPECT_EQ(Action(Form, "CheckEDFconformance1")->text(), QStringLiteral("Check EDF+ conformance"));
   EXPECT_EQ(Action(Form, "Checksignalquality1")->text(), QStringLiteral("Check signal quality"));
   EXPECT_EQ(Action(Form, "Checkdigitalminmaxvalues1")->text(), QStringLiteral("Check digital min/max values"));

@@ -24,7 +24,9 @@ TEST(RepairPlan, RealFilesGetNoChangeTheyDoNotNeed) {
   if (Dir.empty()) GTEST_SKIP() << "the real test files are not there";
   for (const testkit::RealFile& F : testkit::RealFiles()) {
     const std::string Path = Dir + "/" + F.Name;
-    const TFileReport Report = CheckFile(Path, TCheckRequest{.Conformance = true});
+    TCheckRequest Request;
+    Request.Conformance = true;
+    const TFileReport Report = CheckFile(Path, Request);
     const bool Faulted = std::any_of(Report.Findings.begin(), Report.Findings.end(),
                                      [](const TFinding& Found) { return Found.Severity != TSeverity::Note; });
     const TRepairPlan Plan = PlanRepair(Path);

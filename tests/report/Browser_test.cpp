@@ -20,6 +20,7 @@
 #include "report/QualityStates.h"
 #include "report/ReportPage.h"
 #include "testkit/PlantedRuns.h"
+#include "testkit/PlusBytes.h"
 
 using clitest::RunCli;
 using clitest::SplitLines;
@@ -185,6 +186,32 @@ TEST(ReportBrowser, HostileNamesAndFieldsAppearAsTextAndRunNoScript) {
                                  ".textContent, document.querySelector('.qlabel').textContent, "
                                  "document.querySelector('tr.detail:last-child .error').textContent])")),
             (std::vector<std::string>{Field, "1 <svg onload=x> \u00b7 50 %", "<b>&amp;</b>"}));
+}
+
+TEST(ReportBrowser, APrivacyLineShowsLengthsAndNoIdentifyingText) {
+  START_BROWSER(Browser);
+  TempDir dir;
+  testkit::PlusBytes P = testkit::PlusBytes::Valid(2);
+  P.Header.General[1] = "MCH-0234567 M 02-MAY-1951 Haagse_Harry";
+  P.Header.General[2] = "Startdate 02-MAR-2002 EMR99 J.Kay Alice4";
+  P.Header.General[3] = "02-03-02";  // a fault whose finding would quote it
+  P.Annotations = [](int R, int) {
+    return testkit::TimeKeeping("+" + std::to_string(R)) + testkit::Tal("+0.5", {"Harry"});
+  };
+  P.Write(dir.File("night.edf"));
+  ASSERT_EQ(
+      RunCli({"--privacy", "--conformance", "--html", dir.File("page.html"), dir.File("night.edf")}, dir.Path()).Exit,
+      1);
+  Browser.Open(FileUrl(dir.File("page.html")));
+  EXPECT_EQ(Strings(Browser.Eval(Step("document.querySelector('button.toggle').click(); await frames();"
+                                      "return JSON.stringify([...document.querySelectorAll('table.general tr')]"
+                                      ".slice(1, 4).map(r => r.cells[1].textContent));"))),
+            (std::vector<std::string>{"(38 bytes withheld)", "(40 bytes withheld)", "(8 bytes withheld)"}));
+  const std::string Dom = Browser.Eval("document.documentElement.outerHTML");
+  EXPECT_NE(Dom.find("privacy.annotation"), std::string::npos);
+  for (const char* W :
+       {"MCH-0234567", "02-MAY-1951", "Haagse", "Harry", "EMR99", "J.Kay", "Alice4", "02-MAR-2002", "02-03-02"})
+    EXPECT_EQ(Dom.find(W), std::string::npos) << W;
 }
 
 TEST(ReportBrowser, QualityMapIsDrawnInTheStatesColours) {
