@@ -142,7 +142,8 @@ public:
   TPrivacyReport Finish(const TScanOutcome& Outcome) {
     TPrivacyReport Report;
     Report.Plus = Plus;
-    Report.RecordsScanned = Outcome.RecordsScanned;
+    // Records read for another pass were not searched unless this one asked.
+    Report.RecordsScanned = Wants ? Outcome.RecordsScanned : 0;
     if (Wants && Outcome.Cancelled) {
       Report.Cancelled = true;
       Audited = false;
