@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string_view>
 
 #include "check/Rules.h"
 
@@ -28,3 +29,6 @@ inline constexpr size_t PrivacyRuleCount = static_cast<size_t>(TPrivacyRule::Cou
 
 // The registry's rule: "privacy.patient.name", its severity and reason.
 const TRule& RuleOf(TPrivacyRule Rule);
+// True when Id names a rule of this family: a line's findings tell that the
+// audit ran.
+bool IsPrivacyRule(std::string_view Id);

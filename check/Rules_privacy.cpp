@@ -1,6 +1,7 @@
 // The rules of the privacy audit: where a recording names or dates the
 // person. Warnings by default (a file may be meant for the clinic that made
 // it); a face that requires de-identified files turns them into errors.
+#include <algorithm>
 #include <array>
 #include <vector>
 
@@ -57,5 +58,9 @@ const std::vector<TRule>& All() {
 }  // namespace
 
 const TRule& RuleOf(TPrivacyRule Rule) { return All()[static_cast<size_t>(Rule)]; }
+
+bool IsPrivacyRule(std::string_view Id) {
+  return std::any_of(All().begin(), All().end(), [&](const TRule& R) { return R.Id == Id; });
+}
 
 void AddPrivacyRules(std::vector<TRule>& Out) { Out.insert(Out.end(), All().begin(), All().end()); }

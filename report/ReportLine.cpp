@@ -7,6 +7,7 @@
 #include <string_view>
 #include <utility>
 
+#include "check/PrivacyRules.h"
 #include "check/Rules.h"
 #include "report/JsonLines.h"
 
@@ -172,7 +173,7 @@ private:
   void EndFinding() {
     if (!FHasRule) return;
     // The audit's findings show that it ran, whatever else its lines hold.
-    if (FRule.starts_with("privacy.")) FOut.Checks |= crPrivacy;
+    if (IsPrivacyRule(FRule)) FOut.Checks |= crPrivacy;
     ++FOut.Rules[FRule];
     Count(FSeverity, 1);
     FOut.Severities.try_emplace(FRule, FSeverity);
