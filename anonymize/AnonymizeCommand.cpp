@@ -96,7 +96,9 @@ public:
   }
   void Clear() {
     if (FWidth == 0) return;
-    WriteText(stderr, "\r" + std::string(FWidth, ' ') + "\r");
+    std::string Wipe(FWidth + 2, ' ');
+    Wipe.front() = Wipe.back() = '\r';
+    WriteText(stderr, Wipe);
     FWidth = 0;
     FPercent = -1;
   }

@@ -197,8 +197,11 @@ std::string AnonymizeOutcomeLine(const TAnonymizePlan& Plan, TAnonymizeOutcome O
 
 std::string FormatAnonymizeJson(const TAnonymizePlan& Plan, TAnonymizeOutcome Outcome, const std::string& Out,
                                 const std::string& Error) {
-  std::string O = "{" + JsonFileName("file", Plan.Path) + ",\"outcome\":" + JsonString(AnonymizeOutcomeName(Outcome));
-  if (Outcome == TAnonymizeOutcome::Written) O += "," + JsonFileName("output", Out);
+  std::string O(1, '{');
+  O += JsonFileName("file", Plan.Path);
+  O += ",\"outcome\":";
+  O += JsonString(AnonymizeOutcomeName(Outcome));
+  if (Outcome == TAnonymizeOutcome::Written) O += ',' + JsonFileName("output", Out);
   if (!Error.empty()) O += ",\"error\":" + JsonString(Error);
   return O + FormatAnonymizeJsonKeys(Plan) + "}\n";
 }
@@ -245,5 +248,7 @@ std::string FormatAnonymizeJsonKeys(const TAnonymizePlan& Plan) {
   W.EndArray();
   W.EndObject();
   // The object's keys without its braces, each led by a comma.
-  return "," + std::string(Buffer.GetString() + 1, Buffer.GetSize() - 2);
+  std::string Keys(1, ',');
+  Keys.append(Buffer.GetString() + 1, Buffer.GetSize() - 2);
+  return Keys;
 }

@@ -141,7 +141,7 @@ int main(int argc, char** argv) {
   const fs::path Batch = Dir / "batch";
   fs::create_directory(Batch);
   for (long i = 0; i < Files; ++i)
-    fs::copy_file(VELLICOR_SAMPLE_EDF, Batch / ("f" + std::to_string(i) + ".edf"));
+    fs::copy_file(VELLICOR_SAMPLE_EDF, Batch / ('f' + std::to_string(i) + ".edf"));
 
   const std::string Folder = Batch.string(), Page = (Dir / "page.html").string();
   const std::vector<TRun> T = BestOfThree({{Program, "-r", Folder},

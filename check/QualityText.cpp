@@ -30,13 +30,15 @@ std::string Samples(int64_t N) { return QualityCount(N) + (N == 1 ? " sample" : 
 std::string QualityCount(int64_t N) {
   const uint64_t Magnitude = N < 0 ? 0 - static_cast<uint64_t>(N) : static_cast<uint64_t>(N);
   std::string Digits = std::to_string(Magnitude);
-  for (int i = static_cast<int>(Digits.size()) - 3; i > 0; i -= 3) Digits.insert(static_cast<size_t>(i), ",");
-  return N < 0 ? "-" + Digits : Digits;
+  for (int i = static_cast<int>(Digits.size()) - 3; i > 0; i -= 3) Digits.insert(static_cast<size_t>(i), 1, ',');
+  return N < 0 ? '-' + Digits : Digits;
 }
 
 std::string QualitySeconds(double Seconds) {
   const int64_t Milli = static_cast<int64_t>(std::llround(std::fabs(Seconds) * 1000.0));
-  return (Seconds < 0 && Milli != 0 ? "-" : "") + Decimal(Milli) + " s";
+  std::string Out = Seconds < 0 && Milli != 0 ? "-" : "";
+  Out += Decimal(Milli);
+  return Out + " s";
 }
 
 std::string QualityDuration(double Seconds) {
@@ -45,10 +47,14 @@ std::string QualityDuration(double Seconds) {
   const int64_t Whole = Milli / 1000;
   if (Whole < 3600) {
     const int64_t S = Whole % 60;
-    return std::to_string(Whole / 60) + " min" + (S != 0 ? " " + std::to_string(S) + " s" : "");
+    std::string Out = std::to_string(Whole / 60) + " min";
+    if (S != 0) Out += ' ' + std::to_string(S) + " s";
+    return Out;
   }
   const int64_t M = Whole % 3600 / 60;
-  return QualityCount(Whole / 3600) + " h" + (M != 0 ? " " + std::to_string(M) + " min" : "");
+  std::string Out = QualityCount(Whole / 3600) + " h";
+  if (M != 0) Out += ' ' + std::to_string(M) + " min";
+  return Out;
 }
 
 std::string QualityClock(double SecondsOfDay) {

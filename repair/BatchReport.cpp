@@ -47,8 +47,12 @@ std::string FormatBatchText(const TBatchRecord& R) {
 }
 
 std::string FormatBatchJson(const TBatchRecord& R) {
-  std::string O = "{" + JsonFileName("file", R.In) + "," + JsonFileName("output", R.Out) +
-                  ",\"outcome\":" + JsonString(OutcomeName(R.Outcome));
+  std::string O(1, '{');
+  O += JsonFileName("file", R.In);
+  O += ',';
+  O += JsonFileName("output", R.Out);
+  O += ",\"outcome\":";
+  O += JsonString(OutcomeName(R.Outcome));
   if (!R.Error.empty()) O += ",\"error\":" + JsonString(R.Error);
   return O + R.JsonKeys + "}\n";
 }
@@ -66,7 +70,7 @@ std::string TBatchSummary::Text() const {
     if (static_cast<TBatchOutcome>(i) == TBatchOutcome::Error && FCounts[i] > 1) Parts += "s";
   }
   return "summary: " + std::to_string(Files) + (Files == 1 ? " file" : " files") +
-         (Parts.empty() ? "" : ":" + Parts.substr(1)) + "\n";
+         (Parts.empty() ? std::string() : ':' + Parts.substr(1)) + "\n";
 }
 
 std::string TBatchSummary::Json() const {

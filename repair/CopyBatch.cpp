@@ -19,7 +19,7 @@
 
 namespace {
 
-std::string Quoted(const std::string& Path) { return "'" + DisplayName(Path) + "'"; }
+std::string Quoted(const std::string& Path) { return '\'' + DisplayName(Path) + '\''; }
 
 // A report written to a file under IN_DIR (">> IN_DIR/log") would change
 // the tree this run promises only to read.

@@ -18,7 +18,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string Quoted(const std::string& Path) { return "'" + DisplayName(Path) + "'"; }
+std::string Quoted(const std::string& Path) { return '\'' + DisplayName(Path) + '\''; }
 
 std::string WithoutTrailingSlashes(std::string Path) {
   while (Path.size() > 1 && Path.back() == '/') Path.pop_back();
@@ -35,8 +35,9 @@ std::vector<struct stat> FoldersUpFrom(const std::string& Path) {
   char* Real = nullptr;
   while ((Real = ::realpath(Existing.c_str(), nullptr)) == nullptr) {
     const size_t Slash = Existing.find_last_of('/');
-    if (Slash == std::string::npos) Existing = ".";
-    else Existing = Slash == 0 ? "/" : Existing.substr(0, Slash);
+    if (Slash == std::string::npos) Existing.assign(1, '.');
+    else if (Slash == 0) Existing.assign(1, '/');
+    else Existing.resize(Slash);
     if (Existing == "." || Existing == "/") {
       Real = ::realpath(Existing.c_str(), nullptr);
       break;

@@ -44,7 +44,9 @@ std::string Name(const char* Key, const std::string& Path) {
   bool Utf8 = true;
   for (size_t I = 0, Len = 0; Utf8 && I < Path.size(); I += Len)
     Utf8 = (Len = Utf8SequenceLength(P + I, Path.size() - I)) > 0;
-  const std::string Quoted = "\"" + std::string(Key) + "\":";
+  std::string Quoted(1, '"');
+  Quoted += Key;
+  Quoted += "\":";
   if (Utf8) return Quoted + Json(Path);
   return Quoted + Json(DisplayName(Path)) + ",\"" + Key + "Escaped\":true";
 }
@@ -115,8 +117,11 @@ std::vector<std::string> FormatPlanLines(const TRepairPlan& Plan) {
 
 std::string FormatPlanJson(const TRepairPlan& Plan, TRepairOutcome Outcome, const std::string& Out,
                            const std::string& Error) {
-  std::string O = "{" + Name("file", Plan.Path) + ",\"outcome\":" + Json(OutcomeName(Outcome));
-  if (Outcome == TRepairOutcome::Written) O += "," + Name("output", Out);
+  std::string O(1, '{');
+  O += Name("file", Plan.Path);
+  O += ",\"outcome\":";
+  O += Json(OutcomeName(Outcome));
+  if (Outcome == TRepairOutcome::Written) O += ',' + Name("output", Out);
   if (!Error.empty()) O += ",\"error\":" + Json(Error);
   return O + FormatPlanJsonKeys(Plan) + "}\n";
 }

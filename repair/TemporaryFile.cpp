@@ -233,5 +233,5 @@ std::string TargetRefusal(const struct stat& Target, const std::string& ShownNam
                      : S_ISFIFO(Target.st_mode) ? "a pipe"
                                                 : "not a regular file";
   if (!Kind) return "";
-  return "'" + DisplayName(ShownName) + "' is " + Kind + ": the copy only replaces a regular file";
+  return '\'' + DisplayName(ShownName) + "' is " + Kind + ": the copy only replaces a regular file";
 }

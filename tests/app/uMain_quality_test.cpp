@@ -43,7 +43,7 @@ protected:
 // Signal 1 is flat through epoch 2 and out of its digital range in epoch 5,
 // signal 2 clipped in epoch 1, signal 3 a percentage (not judged).
 EdfBytes Planted() {
-  EdfBytes E = testkit::With(EdfBytes::Valid(3, 200, 180), [](EdfBytes& F) { F.Signals[2][2] = "%"; });
+  EdfBytes E = testkit::With(EdfBytes::Valid(3, 200, 180), [](EdfBytes& F) { F.Signals[2][2].assign(1, '%'); });
   E.Sample = testkit::PlantedSamples(E, {{0, 6000, 12000, 9}, {1, 100, 103, 2047}, {0, 26000, 26001, 3000}});
   return E;
 }

@@ -65,12 +65,12 @@ struct TQualityCase {
 
 TEST(Quality, PlantedRunsAreFoundWhereTheyLie) {
   const TQualityOptions O = Epochs5();
-  const EdfBytes Percent = With(EdfBytes::Valid(3, 200, 30), [](EdfBytes& E) { E.Signals[2][2] = "%"; });
+  const EdfBytes Percent = With(EdfBytes::Valid(3, 200, 30), [](EdfBytes& E) { E.Signals[2][2].assign(1, '%'); });
   const EdfBytes NoWaveform = With(EdfBytes::Valid(2, 200, 30), [](EdfBytes& E) {
-    E.Signals[0][2] = "%";
+    E.Signals[0][2].assign(1, '%');
     E.Signals[1][2] = "degC";
   });
-  const EdfBytes TwoSecondRecords = With(EdfBytes::Valid(2, 200, 15), [](EdfBytes& E) { E.General[8] = "2"; });
+  const EdfBytes TwoSecondRecords = With(EdfBytes::Valid(2, 200, 15), [](EdfBytes& E) { E.General[8].assign(1, '2'); });
   TQualityOptions Custom;
   Custom.FlatSeconds = 2;
   Custom.ClipSamples = 5;

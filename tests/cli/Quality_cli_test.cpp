@@ -29,7 +29,7 @@ QJsonObject Object(const std::string& Line) { return QJsonDocument::fromJson(QBy
 // for 3 samples in each of its first 24 records, signal 3 a percentage
 // (not judged) that stays put for the first half.
 std::string WritePlanted(const TempDir& Dir) {
-  EdfBytes E = testkit::With(EdfBytes::Valid(3, 200, 30), [](EdfBytes& F) { F.Signals[2][2] = "%"; });
+  EdfBytes E = testkit::With(EdfBytes::Valid(3, 200, 30), [](EdfBytes& F) { F.Signals[2][2].assign(1, '%'); });
   std::vector<testkit::Planted> Runs = {{0, 1000, 3000, 5}, {2, 0, 3000, 50}};
   for (int r = 0; r < 24; ++r) Runs.push_back({1, r * 200 + 100, r * 200 + 103, 2047});
   E.Sample = testkit::PlantedSamples(E, Runs);

@@ -47,14 +47,14 @@ TEST(RepairPlan, ACopyWithAConformanceFaultIsNotAsPlanned) {
   testkit::PlusBytes P = testkit::PlusBytes::Valid();
   P.Header.Signals[2][1] = "Pen";
   P.Write(In);
-  P.Annotations = [](int r, int) { return testkit::TimeKeeping("+" + std::to_string(r)) + testkit::Tal("+1,5", {"x"}); };
+  P.Annotations = [](int r, int) { return testkit::TimeKeeping('+' + std::to_string(r)) + testkit::Tal("+1,5", {"x"}); };
   P.Header.Signals[2][1] = "";
   P.Write(Other);
   const TRepairPlan Plan = PlanRepair(In);
   ASSERT_EQ(Plan.Changes.size(), 1u);
   EXPECT_TRUE(Plan.Complete());
   EXPECT_THAT(CheckCopy(Plan, Other), testing::HasSubstr("it has edfplus.tal.onset"));
-  P.Annotations = [](int r, int) { return testkit::TimeKeeping("+" + std::to_string(r)); };
+  P.Annotations = [](int r, int) { return testkit::TimeKeeping('+' + std::to_string(r)); };
   P.Write(Other);
   EXPECT_EQ(CheckCopy(Plan, Other), "");
 }

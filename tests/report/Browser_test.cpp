@@ -248,7 +248,7 @@ TEST(ReportBrowser, TheMapOfAQualityRunIsDrawnFromItsOwnLine) {
   // Signal 1 flat from 10 s to 20 s, signal 3 a percentage (not judged);
   // with 5 s epochs the maps are "..ff..", "......", "------".
   testkit::EdfBytes E =
-      testkit::With(testkit::EdfBytes::Valid(3, 200, 30), [](testkit::EdfBytes& F) { F.Signals[2][2] = "%"; });
+      testkit::With(testkit::EdfBytes::Valid(3, 200, 30), [](testkit::EdfBytes& F) { F.Signals[2][2].assign(1, '%'); });
   E.Sample = testkit::PlantedSamples(E, {{0, 2000, 4000, 0}});
   testkit::WriteFileBytes(dir.File("q.edf"), E.Bytes());
   ASSERT_EQ(RunCli({"--quality", "--epoch", "5", dir.File("q.edf"), "--html", dir.File("q.html")}, dir.Path()).Exit, 0);
