@@ -19,11 +19,16 @@
 #include "RunCli.h"
 #include "cli/CheckCommand.h"
 #include "cli/Progress.h"
+#include "check/Conformance.h"
+#include "check/PrivacyAudit.h"
+#include "edf/uEDF.h"
 #include "testkit/EdfBytes.h"
+#include "testkit/PlusBytes.h"
 
 using clitest::ShellQuote;
 using testing::HasSubstr;
 using testkit::EdfBytes;
+using testkit::PlusBytes;
 using testkit::TempDir;
 
 namespace {
@@ -154,23 +159,40 @@ TEST(HostileInputs, ThreadsThatCannotStartLeaveTheRunToTheOnesThatDid) {
   EXPECT_EQ(Run(200, 2), One);  // some threads only
 }
 
-// The peak memory of a child process, in KiB.
-long PeakKiB(const std::vector<std::string>& Args) {
+struct TChild {
+  int Exit = -1;
+  long PeakKiB = 0;
+  std::string Out;
+};
+
+// Runs Body in a child process with standard output to OutFile: its exit
+// status (Body's result), peak memory and output.
+TChild RunChild(const std::function<int()>& Body, const std::string& OutFile = "/dev/null") {
   const pid_t Pid = fork();
   if (Pid == 0) {
-    std::vector<char*> Argv;
-    for (const std::string& A : Args) Argv.push_back(const_cast<char*>(A.c_str()));
-    Argv.push_back(nullptr);
-    const int Null = open("/dev/null", O_WRONLY);
-    dup2(Null, STDOUT_FILENO);
-    execv(Argv[0], Argv.data());
-    _exit(127);
+    const int Out = open(OutFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    dup2(Out, STDOUT_FILENO);
+    _exit(Body());
   }
   int Status = 0;
   rusage Usage{};
   wait4(Pid, &Status, 0, &Usage);
-  return Usage.ru_maxrss;
+  return {WIFEXITED(Status) ? WEXITSTATUS(Status) : -1, Usage.ru_maxrss,
+          OutFile == "/dev/null" ? "" : testkit::ReadFileBytes(OutFile)};
 }
+
+// A child's body that runs Args (the program first).
+std::function<int()> ExecBody(std::vector<std::string> Args) {
+  return [Args] {
+    std::vector<char*> Argv;
+    for (const std::string& A : Args) Argv.push_back(const_cast<char*>(A.c_str()));
+    Argv.push_back(nullptr);
+    execv(Argv[0], Argv.data());
+    return 127;
+  };
+}
+
+long PeakKiB(const std::vector<std::string>& Args) { return RunChild(ExecBody(Args)).PeakKiB; }
 
 TEST(HostileInputs, JsonOverManyFilesKeepsMemoryFlat) {
 #if defined(__SANITIZE_ADDRESS__)
@@ -189,6 +211,58 @@ TEST(HostileInputs, JsonOverManyFilesKeepsMemoryFlat) {
   // Ten times the files, about 3 KB of JSON each: growth with the output
   // would add more than 8 MB.
   EXPECT_LT(Many - Few, 4 * 1024) << Few << " KiB for 300 files, " << Many << " KiB for 3000";
+}
+
+// A header may announce records of hundreds of MB in a file of one KB:
+// every record pass, mapped or read, sizes its buffer by what the file holds.
+TEST(HostileInputs, RecordBuffersAreBoundedByTheBytesTheFileHolds) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "memory figures mean nothing under AddressSanitizer";
+#endif
+  TempDir Dir;
+  const auto Write = [&](const std::string& Name, bool Bdf, const std::string& Samples) {
+    PlusBytes P = PlusBytes::Valid(1, Bdf);
+    P.Header.Signals[0][sfNrSamples] = Samples;
+    P.Header.General[1] = "MCH-0234567 F 02-MAY-1951 Haagse_Harry";  // a name for the audit to look for
+    testkit::WriteFileBytes(Dir.File(Name), P.Header.HeaderBytes() + std::string(256, '\0'));
+  };
+  Write("huge.edf", false, "40000000");  // records of 80 MB
+  Write("huge.bdf", true, "67108824");   // the most a BDF record may hold: 201 MB
+  Write("small.edf", false, "10");
+  Write("small.bdf", true, "10");
+  const auto Opened = [](const std::string& Path, const std::function<void(const TEDFFile&)>& Pass) {
+    return [Path, Pass] {
+      TEDFFile F;
+      F.SetFileName(Path);
+      F.SetReadOnly(true);
+      F.SetActive(true);
+      Pass(F);
+      return 0;
+    };
+  };
+  const struct {
+    const char* Name;
+    std::function<std::function<int()>(const std::string& Path)> Pass;
+    int Exit;
+  } Rows[] = {
+      {"vellicor-check --conformance",
+       [](const std::string& Path) { return ExecBody({VELLICOR_CHECK_EXE, "--conformance", Path}); }, 1},
+      {"conformance, read", [&](const std::string& Path) { return Opened(Path, [](auto& F) { CheckConformance(F); }); }, 0},
+      {"privacy, read", [&](const std::string& Path) { return Opened(Path, [](auto& F) { AuditPrivacy(F, {}); }); }, 0},
+  };
+  for (const auto& R : Rows) {
+    for (const char* Format : {"edf", "bdf"}) {
+      const std::string Out = Dir.File("out.txt");
+      const TChild Small = RunChild(R.Pass(Dir.File(std::string("small.") + Format)));
+      const TChild Huge = RunChild(R.Pass(Dir.File(std::string("huge.") + Format)), Out);
+      EXPECT_EQ(Huge.Exit, R.Exit) << R.Name << " " << Format;
+      EXPECT_LT(Huge.PeakKiB - Small.PeakKiB, 16 * 1024) << R.Name << " " << Format << ": " << Small.PeakKiB
+                                                          << " KiB for a small record, " << Huge.PeakKiB << " KiB";
+      if (R.Exit != 0) {
+        EXPECT_THAT(Huge.Out, HasSubstr("the file ends at byte 1280, in data record 1")) << R.Name;
+      }
+    }
+  }
 }
 
 TEST(HostileInputs, AnInterruptWipesTheProgressBarFirst) {
