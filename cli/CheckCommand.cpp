@@ -157,19 +157,28 @@ int RunSummarize(const std::vector<std::string>& Files, bool Json, const std::st
   TSummary Summary;
   TReportPage Page;
   int Status = ExitAllValid;
+  const auto Fault = [&](const std::string& Message) {
+    WriteText(stderr, Message);
+    Status = ExitCannotRead;
+  };
+  // The files read so far: the page counts its rows, the summary its files.
+  const auto Results = [&] { return Html.empty() ? Summary.Files() : static_cast<int64_t>(Page.Files()); };
   for (const std::string& Name : Files) {
-    const std::string Error = ForEachLine(Name, [&](std::string_view Line, int64_t Number) {
-      if (Line.empty()) return;
+    const int64_t Before = Results();
+    const std::string Error = ForEachLine(Name, [&](std::string_view Line, int64_t Number, bool TooLong) {
+      if (Line.empty() && !TooLong) return;
       // The page reads each line for its own summary, the same reading.
-      if (Html.empty() ? AddJsonLineToSummary(Line, Summary) : Page.AddLine(Line)) return;
-      std::fputs((std::string(kProgram) + ": " + DisplayName(Name) + ":" + std::to_string(Number) +
-                  ": not a line of vellicor-check --json\n").c_str(), stderr);
-      Status = ExitCannotRead;
+      if (!TooLong && (Html.empty() ? AddJsonLineToSummary(Line, Summary) : Page.AddLine(Line))) return;
+      Fault(std::string(kProgram) + ": " + DisplayName(Name) + ":" + std::to_string(Number) + ": " +
+            (TooLong ? "a line longer than " + std::to_string(MaxJsonLineBytes >> 20) + " MiB is " : "") +
+            "not a line of vellicor-check --json\n");
     });
-    if (!Error.empty()) {
-      std::fputs(CannotRead(Name, "cannot be opened").c_str(), stderr);
-      Status = ExitCannotRead;
-    }
+    // Nothing read is no success: an empty or lost part of a run must not
+    // pass for a part without faults.
+    if (!Error.empty())
+      Fault(CannotRead(Name, Error));
+    else if (Results() == Before)
+      Fault(CannotRead(Name, "no line of vellicor-check --json in it"));
   }
   if (!Html.empty()) Summary = Page.Summary();
   if (Summary.Unread() > 0) Status = ExitCannotRead;

@@ -9,6 +9,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <string>
 #include <vector>
@@ -69,6 +70,19 @@ void CommaDuration(const TempDir& Dir) {
                           With(EdfBytes::Valid(1, 10, 1), [](EdfBytes& E) { E.General[8] = "1,5"; }).Bytes());
 }
 
+// r.jsonl holding Text: lines for --summarize.
+std::function<void(const TempDir&)> Lines(std::string Text) {
+  return [Text](const TempDir& Dir) { testkit::WriteFileBytes(Dir.File("r.jsonl"), Text); };
+}
+constexpr const char* kOkLine = R"({"file":"ok.edf","valid":true,"findings":[]})" "\n";
+constexpr const char* kHugeTotal =
+    R"({"file":"x.edf","valid":false,"findings":[],)"
+    R"("conformance":{"totals":{"edfplus.tal.onset":{"listed":0,"total":9223372036854775807}}}})" "\n";
+
+void UnicodeBreaksInAName(const TempDir& Dir) {
+  testkit::WriteFileBytes(Dir.File("a\u2028b\u0085c\u2029.edf"), EdfBytes::Valid(1, 10, 1).Bytes());
+}
+
 const std::vector<TRow>& Rows() {
   static const std::vector<TRow> R = {
       {"FifoNamedDirectly", [](const TempDir& Dir) { mkfifo(Dir.File("p.edf").c_str(), 0600); }, "$V $D/p.edf", 2,
@@ -105,6 +119,30 @@ const std::vector<TRow>& Rows() {
       {"NameThatIsNotUtf8InJson",
        [](const TempDir& Dir) { testkit::WriteFileBytes(Dir.File("n\xFFx.edf"), EdfBytes::Valid(1, 10, 1).Bytes()); },
        "cd $D && $V --json n*.edf", 0, "", "\"file\":\"n\\\\xFFx.edf\",\"fileEscaped\":true,"},
+      // --summarize: the path rules of the check, and only lines of ours.
+      {"SummarizeAFifo", [](const TempDir& Dir) { mkfifo(Dir.File("p.jsonl").c_str(), 0600); },
+       "$V --summarize $D/p.jsonl", 2, "p.jsonl': not a regular file", "summary: 0 files"},
+      {"SummarizeDevZero", ValidFile, "$V --summarize /dev/zero --html $D/p.html", 2,
+       "cannot read '/dev/zero': not a regular file", "summary: 0 files"},
+      {"SummarizeAFolder", ValidFile, "$V --summarize $D", 2, "': Is a directory", "summary: 0 files"},
+      {"SummarizeAnEmptyFile", Lines(""), "$V --summarize $D/r.jsonl", 2,
+       "r.jsonl': no line of vellicor-check --json in it", "summary: 0 files"},
+      {"SummarizeARuleIdWithANewline",
+       Lines(std::string(kOkLine) +
+             R"({"file":"a.edf","valid":false,"findings":[{"rule":"x\nsummary: 9 files","severity":"error"}]})"),
+       "$V --summarize $D/r.jsonl", 2, "r.jsonl:2: not a line of vellicor-check --json",
+       "summary: 1 files: 1 valid, 0 invalid, 0 not read\n"},
+      {"SummarizeTotalsBeyondInt64Saturate", Lines(std::string(kHugeTotal) + kHugeTotal), "$V --summarize $D/r.jsonl", 1,
+       "", "[edfplus.tal.onset] 9223372036854775807 findings in 2 files"},
+      {"SummarizeALineOfAnotherProgram", Lines(std::string(kOkLine) + R"({"file":"pkg","version":"1.0"})"),
+       "$V --summarize $D/r.jsonl --html $D/p.html", 2, "r.jsonl:2: not a line of vellicor-check --json",
+       "summary: 1 files"},
+      // Unicode line breaks in a name are escaped, and read back as they were.
+      {"UnicodeLineBreaksInJson", UnicodeBreaksInAName, "cd $D && $V --json a*.edf", 0, "",
+       "\"file\":\"a\\u2028b\\u0085c\\u2029.edf\""},
+      {"UnicodeLineBreaksReadBack", UnicodeBreaksInAName,
+       "cd $D && $V --json a*.edf >r.jsonl && $V --summarize r.jsonl --html p.html && grep -o 'data-file=\"[^\"]*\"' p.html",
+       0, "", "0 not read\n" "data-file=\"a\u2028b\u0085c\u2029.edf\""},
   };
   return R;
 }
@@ -163,22 +201,24 @@ struct TChild {
   int Exit = -1;
   long PeakKiB = 0;
   std::string Out;
+  std::string Err;
 };
 
-// Runs Body in a child process with standard output to OutFile: its exit
-// status (Body's result), peak memory and output.
+// Runs Body in a child process with standard output to OutFile and standard
+// error beside it: its exit status (Body's result), peak memory and output.
 TChild RunChild(const std::function<int()>& Body, const std::string& OutFile = "/dev/null") {
+  const bool Kept = OutFile != "/dev/null";
   const pid_t Pid = fork();
   if (Pid == 0) {
-    const int Out = open(OutFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    dup2(Out, STDOUT_FILENO);
+    dup2(open(OutFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), STDOUT_FILENO);
+    if (Kept) dup2(open((OutFile + ".err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), STDERR_FILENO);
     _exit(Body());
   }
   int Status = 0;
   rusage Usage{};
   wait4(Pid, &Status, 0, &Usage);
   return {WIFEXITED(Status) ? WEXITSTATUS(Status) : -1, Usage.ru_maxrss,
-          OutFile == "/dev/null" ? "" : testkit::ReadFileBytes(OutFile)};
+          Kept ? testkit::ReadFileBytes(OutFile) : "", Kept ? testkit::ReadFileBytes(OutFile + ".err") : ""};
 }
 
 // A child's body that runs Args (the program first).
@@ -282,6 +322,28 @@ TEST(HostileInputs, RecordBuffersAreBoundedByTheBytesTheFileHolds) {
         EXPECT_THAT(Huge.Out, HasSubstr("the file ends at byte 1280, in data record 1")) << R.Name;
       }
     }
+  }
+}
+
+// A line of 100 MB (once 1.2 GB of memory) is refused with its place, and
+// never held whole, by the summary and the page alike.
+TEST(HostileInputs, SummarizeRefusesAnOverlongLineWithoutHoldingIt) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "memory figures mean nothing under AddressSanitizer";
+#endif
+  TempDir Dir;
+  {
+    std::ofstream Out(Dir.File("long.jsonl"), std::ios::binary);
+    Out << R"({"file":"x.edf","error":")" << std::string(100 << 20, 'a') << "\"}\n" << kOkLine;
+  }
+  for (const std::vector<std::string>& Page : {std::vector<std::string>{}, {"--html", Dir.File("p.html")}}) {
+    std::vector<std::string> Args = {VELLICOR_CHECK_EXE, "--summarize", Dir.File("long.jsonl")};
+    Args.insert(Args.end(), Page.begin(), Page.end());
+    const TChild C = RunChild(ExecBody(Args), Dir.File("out.txt"));
+    EXPECT_EQ(C.Exit, 2);
+    EXPECT_THAT(C.Err, HasSubstr("long.jsonl:1: a line longer than 64 MiB is not a line of vellicor-check --json"));
+    EXPECT_THAT(C.Out, HasSubstr("summary: 1 files: 1 valid"));
+    EXPECT_LT(C.PeakKiB, 160 * 1024) << Page.size();
   }
 }
 
