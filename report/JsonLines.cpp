@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <memory>
@@ -24,8 +25,9 @@ std::string ForEachLine(const std::string& Path,
     return Error.Reason();
   }
   ::posix_fadvise(Stream->Handle(), 0, 0, POSIX_FADV_SEQUENTIAL);
-  constexpr int64_t kBlock = int64_t{1} << 20;
-  std::vector<char> Block(kBlock);
+  // Large blocks for large files; a small file needs no more than its size.
+  const int64_t BlockBytes = std::clamp<int64_t>(Stream->Size() + 1, 4096, int64_t{1} << 20);
+  std::vector<char> Block(static_cast<size_t>(BlockBytes));
   std::string Carry;      // the start of a line that continues in the next block
   bool Skipping = false;  // inside a line already found too long
   int64_t Number = 0;
@@ -42,13 +44,13 @@ std::string ForEachLine(const std::string& Path,
       OnLine(Carry, Number, false);
     }
     // Exchanged, not cleared: a long line's room goes back at once.
-    if (Carry.capacity() > static_cast<size_t>(kBlock)) (void)std::exchange(Carry, std::string());
+    if (Carry.capacity() > size_t{1} << 20) (void)std::exchange(Carry, std::string());
     Carry.clear();
     Skipping = false;
   };
   for (;;) {
     errno = 0;
-    const int64_t N = Stream->ReadAt(Offset, Block.data(), kBlock);
+    const int64_t N = Stream->ReadAt(Offset, Block.data(), BlockBytes);
     if (N <= 0) {
       if (N < 0 || Offset < Stream->Size()) return std::strerror(errno != 0 ? errno : EIO);
       break;
