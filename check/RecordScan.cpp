@@ -105,8 +105,7 @@ int64_t ScanMapped(TScanOutcome& Out, const TFileStream& Stream, const TRecordLa
 }  // namespace
 
 TScanOutcome ScanRecords(const TFileStream& Stream, const TRecordLayout& Layout,
-                         std::span<TRecordVisitor* const> Visitors, const TScanProgress& Progress,
-                         TScanSource Source) {
+                         std::span<TRecordVisitor* const> Visitors, const TScanProgress& Progress, TScanSource Source) {
   TScanOutcome Out;
   Out.SizeAtStart = Stream.Size();
   if (Layout.RecordBytes <= 0 || Layout.NrRecords <= 0) {
@@ -117,17 +116,20 @@ TScanOutcome ScanRecords(const TFileStream& Stream, const TRecordLayout& Layout,
   int64_t First = 0;
   if (Source == TScanSource::Map) First = ScanMapped(Out, Stream, Layout, Visitors, Progress, PerBlock);
   if (First >= 0 && First < Layout.NrRecords) {
-    std::vector<uint8_t> Block(
-        static_cast<size_t>(std::min(PerBlock, Layout.NrRecords - First) * Layout.RecordBytes));
+    std::vector<uint8_t> Block;
     while (First < Layout.NrRecords) {
       const int64_t Count = std::min(PerBlock, Layout.NrRecords - First);
       const int64_t Position = Layout.HeaderBytes + First * Layout.RecordBytes;
       const int64_t Want = Count * Layout.RecordBytes;
-      const int64_t Got = Stream.ReadAt(Position, Block.data(), Want);
+      // The block grows only to what the file holds: a header may announce
+      // records of hundreds of MB in a file of one KB.
+      const int64_t Ask = std::clamp<int64_t>(Stream.Size() - Position, 0, Want);
+      if (Block.size() < static_cast<size_t>(Ask)) Block.resize(static_cast<size_t>(Ask));
+      const int64_t Got = Ask > 0 ? Stream.ReadAt(Position, Block.data(), Ask) : 0;
       // Whole records only: a record cut short is never handed on.
       const int64_t Whole = Got / Layout.RecordBytes;
-      if (Whole > 0 && !HandOn(Out, Layout, Visitors, Whole == Count ? Progress : TScanProgress{}, First, Whole,
-                               Block.data()))
+      if (Whole > 0 &&
+          !HandOn(Out, Layout, Visitors, Whole == Count ? Progress : TScanProgress{}, First, Whole, Block.data()))
         break;
       if (Got < Want) {
         StopAt(Out, Stream, Layout, Position + Got);

@@ -1,8 +1,5 @@
 #include "cli/CheckCommand.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QStringList>
@@ -13,13 +10,8 @@
 #include <cmath>
 #include <cstring>
 #include <optional>
-#include <system_error>
-#include <atomic>
 #include <cstdio>
-#include <fstream>
 #include <map>
-#include <mutex>
-#include <thread>
 #include <utility>
 
 #include "check/FileCheck.h"
@@ -31,6 +23,8 @@
 #include "report/JsonLines.h"
 #include "report/PageFile.h"
 #include "report/ReportPage.h"
+#include "support/CommandStreams.h"
+#include "support/OrderedWork.h"
 
 #ifndef VELLICOR_VERSION
 #define VELLICOR_VERSION "unknown"
@@ -40,9 +34,13 @@ namespace {
 
 constexpr const char* kProgram = "vellicor-check";
 
+// A worker checks at most this many files per worker ahead of the printer:
+// one slow file at the head of the list holds the rest back instead of
+// piling up their reports.
+constexpr size_t CheckAheadPerWorker = 4;
+
 // What one entry of the file list prints, and what it adds to the summary.
 struct TOutput {
-  bool Done = false;
   std::string Out;  // standard output
   std::string Err;  // standard error
   std::string Line;  // the JSON line, for the archive page
@@ -100,21 +98,12 @@ TOutput CheckEntry(const TFileListEntry& E, const TCheckOptions& O, TProgress& P
   return Out;
 }
 
-int UsageError(const std::string& Message) {
-  std::fprintf(stderr, "%s: %s\nTry '%s --help' for more information.\n", kProgram, Message.c_str(),
-               kProgram);
-  return ExitCannotRead;
-}
+int UsageError(const std::string& Message) { return ::UsageError(kProgram, Message, ExitCannotRead); }
 
-// Text to standard output, or the message and status of a report that
-// could not be written.
+// Text as the whole report: Status, or the status of a report that was lost.
 int WriteReport(const std::string& Text, int Status) {
-  errno = 0;
-  const bool Written = std::fwrite(Text.data(), 1, Text.size(), stdout) == Text.size();
-  if (std::fflush(stdout) == 0 && Written) return Status;
-  std::fprintf(stderr, "%s: cannot write the report to standard output: %s\n", kProgram,
-               std::strerror(errno != 0 ? errno : EIO));
-  return ExitCannotRead;
+  TStdoutReport Report(kProgram, ExitCannotRead);
+  return Report.Print(Text) ? Status : Report.Fail();
 }
 
 // The archive page, or why it could not be written (then the run fails).
@@ -203,15 +192,6 @@ private:
                                           "With --quality, quality warnings also make the exit status 1."};
 };
 
-bool StartStdThread(std::vector<std::thread>& Threads, std::function<void()> Work) {
-  try {
-    Threads.emplace_back(std::move(Work));
-    return true;
-  } catch (const std::system_error&) {
-    return false;
-  }
-}
-
 }  // namespace
 
 int RunChecks(const TCheckOptions& O) {
@@ -223,67 +203,34 @@ int RunChecks(const TCheckOptions& O) {
   // Only the data record scans take long enough to need a bar.
   TProgress Progress((O.MinMax || O.Conformance || O.ConformanceOnly || O.Quality || O.Privacy) &&
                      TProgress::StderrIsTerminal());
-
-  // Results are printed in list order as soon as all earlier ones are out,
-  // so the output of N workers equals that of one.
-  std::vector<TOutput> Outputs(Entries.size());
-  std::mutex Lock;
-  size_t NextToPrint = 0;
-  std::atomic<size_t> NextToCheck{0};
+  TStdoutReport Report(kProgram, ExitCannotRead);
   int Status = ExitAllValid;
   TSummary Summary;
-  // The first output that could not be written: nothing more is checked, and
-  // the run fails instead of reporting success with its report lost.
-  std::atomic<bool> OutputFailed{false};
-  int OutputError = 0;
-
-  auto Work = [&] {
-    for (size_t i = NextToCheck++; i < Entries.size() && !OutputFailed; i = NextToCheck++) {
-      TOutput Result = CheckEntry(Entries[i], O, Progress);
-      std::lock_guard<std::mutex> Guard(Lock);
-      Outputs[i] = std::move(Result);
-      Outputs[i].Done = true;
-      for (; NextToPrint < Outputs.size() && Outputs[NextToPrint].Done && !OutputFailed; ++NextToPrint) {
-        TOutput& Done = Outputs[NextToPrint];
+  // Results are printed in list order as soon as all earlier ones are out,
+  // so the output of N workers equals that of one. The first output that
+  // could not be written ends the run: nothing more is checked, and the run
+  // fails instead of reporting success with its report lost.
+  const size_t Workers = static_cast<size_t>(std::max(O.Jobs, 1));
+  RunInOrder<TOutput>(
+      Entries.size(), Workers, CheckAheadPerWorker * Workers,
+      [&](size_t i) { return CheckEntry(Entries[i], O, Progress); },
+      [&](size_t, TOutput& Done) {
         errno = 0;
-        if ((!Done.Err.empty() && !Progress.Print(stderr, Done.Err)) ||
-            (!Done.Out.empty() && !Progress.Print(stdout, Done.Out))) {
-          OutputError = errno;
-          OutputFailed = true;
-        }
+        if (!Done.Err.empty() && !Report.Wrote(Progress.Print(stderr, Done.Err))) return false;
+        errno = 0;
+        if (!Done.Out.empty() && !Report.Wrote(Progress.Print(stdout, Done.Out))) return false;
         Status = std::max(Status, Done.Status);
         Summary.Add(Done.Verdict, Done.Rules);
         if (!O.Html.empty()) Page.AddLine(Done.Line);
-        // Printed text is freed at once, so memory stays flat over long runs.
-        // Exchanged, not assigned: assigning an empty string keeps the old
-        // one's capacity.
-        (void)std::exchange(Done, TOutput{});
-        Done.Done = true;
-      }
-    }
-  };
-
-  // The calling thread is a worker too, so a run never depends on starting one.
-  const size_t Workers = std::min(Entries.size(), static_cast<size_t>(std::max(O.Jobs, 1)));
-  std::vector<std::thread> Threads;
-  const auto& Start = O.StartThread ? O.StartThread : StartStdThread;
-  for (size_t w = 1; w < Workers; ++w)
-    if (!Start(Threads, Work)) break;
-  Work();
-  for (std::thread& t : Threads) t.join();
+        return true;
+      },
+      O.StartThread);
   Progress.Clear();
-  if (O.Summary && !OutputFailed) {
+  if (O.Summary && !Report.Lost()) {
     errno = 0;
-    if (!Progress.Print(stdout, O.Json ? FormatSummaryJson(Summary) : FormatSummaryText(Summary))) {
-      OutputError = errno;
-      OutputFailed = true;
-    }
+    Report.Wrote(Progress.Print(stdout, O.Json ? FormatSummaryJson(Summary) : FormatSummaryText(Summary)));
   }
-  if (OutputFailed) {
-    std::fprintf(stderr, "%s: cannot write the report to standard output: %s\n", kProgram,
-                 std::strerror(OutputError != 0 ? OutputError : EIO));
-    return ExitCannotRead;
-  }
+  if (Report.Lost()) return Report.Fail();
   return O.Html.empty() ? Status : WritePage(Page, O.Html, Status);
 }
 
@@ -292,41 +239,34 @@ int RunSummarize(const std::vector<std::string>& Files, bool Json, const std::st
   TSummary Summary;
   TReportPage Page;
   int Status = ExitAllValid;
+  const auto Fault = [&](const std::string& Message) {
+    WriteText(stderr, Message);
+    Status = ExitCannotRead;
+  };
+  // The files read so far: the page counts its rows, the summary its files.
+  const auto Results = [&] { return Html.empty() ? Summary.Files() : static_cast<int64_t>(Page.Files()); };
   for (const std::string& Name : Files) {
-    const std::string Error = ForEachLine(Name, [&](std::string_view Line, int64_t Number) {
-      if (Line.empty()) return;
+    const int64_t Before = Results();
+    const std::string Error = ForEachLine(Name, [&](std::string_view Line, int64_t Number, bool TooLong) {
+      if (Line.empty() && !TooLong) return;
       // The page reads each line for its own summary, the same reading.
-      if (Html.empty() ? AddJsonLineToSummary(Line, Summary) : Page.AddLine(Line)) return;
-      std::fputs((std::string(kProgram) + ": " + DisplayName(Name) + ":" + std::to_string(Number) +
-                  ": not a line of vellicor-check --json\n").c_str(), stderr);
-      Status = ExitCannotRead;
+      if (!TooLong && (Html.empty() ? AddJsonLineToSummary(Line, Summary) : Page.AddLine(Line))) return;
+      Fault(std::string(kProgram) + ": " + DisplayName(Name) + ":" + std::to_string(Number) + ": " +
+            (TooLong ? "a line longer than " + std::to_string(MaxJsonLineBytes >> 20) + " MiB is " : "") +
+            "not a line of vellicor-check --json\n");
     });
-    if (!Error.empty()) {
-      std::fputs(CannotRead(Name, "cannot be opened").c_str(), stderr);
-      Status = ExitCannotRead;
-    }
+    // Nothing read is no success: an empty or lost part of a run must not
+    // pass for a part without faults.
+    if (!Error.empty())
+      Fault(CannotRead(Name, Error));
+    else if (Results() == Before)
+      Fault(CannotRead(Name, "no line of vellicor-check --json in it"));
   }
   if (!Html.empty()) Summary = Page.Summary();
   if (Summary.Unread() > 0) Status = ExitCannotRead;
   if (Status == ExitAllValid && Summary.Invalid() > 0) Status = ExitSomeInvalid;
   Status = WriteReport(Json ? FormatSummaryJson(Summary) : FormatSummaryText(Summary), Status);
   return Html.empty() ? Status : WritePage(Page, Html, Status);
-}
-
-bool GuardStandardStreams() {
-  // A closed standard input or error would hand its number to the next file
-  // opened, and a report or message could land in it: park them on /dev/null.
-  for (int Fd : {STDIN_FILENO, STDERR_FILENO}) {
-    if (fcntl(Fd, F_GETFD) != -1) continue;
-    const int Null = open("/dev/null", Fd == STDIN_FILENO ? O_RDONLY : O_WRONLY);
-    if (Null >= 0 && Null != Fd) {
-      dup2(Null, Fd);
-      close(Null);
-    }
-  }
-  if (fcntl(STDOUT_FILENO, F_GETFD) != -1) return true;
-  std::fprintf(stderr, "%s: cannot write the report: standard output is closed\n", kProgram);
-  return false;
 }
 
 int RunCheckCommand(int argc, char** argv) {

@@ -3,13 +3,12 @@
 // library's (check/FileCheck); this only formats what it found.
 #pragma once
 
-#include <functional>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "check/QualityCheck.h"
 #include "check/PrivacyTokens.h"
+#include "support/OrderedWork.h"
 
 // Exit statuses; "cannot read" wins over "invalid".
 inline constexpr int ExitAllValid = 0;
@@ -36,10 +35,9 @@ struct TCheckOptions {
   bool Summary = false;
   std::string Html;  // also write the archive page there (built from each file's JSON line)
   int Jobs = 1;
-  // Starts one more worker; false when the system refuses a thread (process
-  // or memory limits). The run then goes on with the workers it has, the
-  // calling thread at least. Empty: std::thread. Tests replace it.
-  std::function<bool(std::vector<std::thread>&, std::function<void()>)> StartThread;
+  // Starts one more worker (see TStartThread). Empty: std::thread. Tests
+  // replace it.
+  TStartThread StartThread;
 };
 
 // Checks every file of Options and prints the reports to standard output in
@@ -51,11 +49,6 @@ int RunChecks(const TCheckOptions& Options);
 // run with --summary would have printed over all their files; with Html, also
 // writes the archive page of all their files there.
 int RunSummarize(const std::vector<std::string>& Files, bool Json, const std::string& Html = "");
-
-// Before anything opens a file: a closed standard input or error is parked
-// on /dev/null, so no file takes its number; false (with a message) when
-// standard output is closed, since the report would be lost.
-bool GuardStandardStreams();
 
 // The whole command: parses argv (a QCoreApplication must exist) and runs it.
 int RunCheckCommand(int argc, char** argv);

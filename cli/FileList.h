@@ -7,7 +7,9 @@
 #include <string>
 #include <vector>
 
-inline constexpr const char* NoFilesError = "no .edf or .bdf files in this folder";
+#include "support/RecordingWalk.h"
+
+inline constexpr const char* NoFilesError = NoRecordingsError;
 
 struct TFileListEntry {
   std::string Path;
@@ -23,9 +25,3 @@ struct TFileListEntry {
 // an entry with the error NoFilesError; a non-regular x.edf in it one with
 // "not a regular file".
 std::vector<TFileListEntry> ExpandPaths(const std::vector<std::string>& Paths, bool Recursive);
-
-// True for names ending in ".edf" in any letter case.
-bool HasEdfExtension(const std::string& Name);
-// True for names ending in ".edf" or ".bdf" in any letter case: the files a
-// folder walk collects (which format a file is, its first byte tells).
-bool HasRecordingExtension(const std::string& Name);

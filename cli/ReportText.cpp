@@ -108,7 +108,7 @@ std::string FormatSummaryText(const TSummary& S) {
   });
   for (const auto& [Id, Count] : Rules) {
     const TRule* Rule = FindRule(Id);
-    Out += "  " + std::string(Rule ? SeverityName(Rule->Severity) : "unknown") + " [" + Id + "] " +
+    Out += "  " + std::string(Rule ? SeverityName(Rule->Severity) : "unknown") + " [" + DisplayName(Id) + "] " +
            std::to_string(Count.Findings) + (Count.Findings == 1 ? " finding" : " findings") + " in " +
            std::to_string(Count.Files) + (Count.Files == 1 ? " file" : " files") + "\n";
   }

@@ -3,10 +3,11 @@
 
 #include "cli/CheckCommand.h"
 #include "edf/uUnits.h"
+#include "support/CommandStreams.h"
 #include "util/uFormatSettings.h"
 
 int main(int argc, char** argv) {
-  if (!GuardStandardStreams()) return ExitCannotRead;
+  if (!GuardStandardStreams("vellicor-check")) return ExitCannotRead;
   QCoreApplication App(argc, argv);
   StartUnits();
   UsePointAsDecimalSeparator();

@@ -1,61 +1,18 @@
 // Arbitrary bytes as an EDF file, opened read-only the way the checker does,
 // strict and lenient: judged, re-read, and its records loaded. Only the
 // EDataFile family may come out; anything else is a finding.
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
-#include <string>
 
 #include "edf/uDataFileErrors.h"
 #include "edf/uEDF.h"
 #include "edf/uEDFFileInfo.h"
+#include "fuzz/ScratchFile.h"
 
 namespace {
 
 // At most this many records are loaded per input, to keep runs fast.
 constexpr int32_t MaxRecords = 64;
-
-// One scratch file per fuzzing process, made by mkstemp under TMPDIR (or
-// /tmp) so that parallel runs and other users cannot collide with it or
-// plant a file in its place; removed when the process ends.
-class TScratchFile {
-public:
-  TScratchFile() {
-    const char* Env = std::getenv("TMPDIR");
-    const std::string Dir = Env && *Env ? Env : "/tmp";
-    std::string Template = Dir + "/fuzz_edf_open_XXXXXX";
-    FHandle = ::mkstemp(Template.data());
-    if (FHandle < 0) Fail("cannot create a scratch file in " + Dir);
-    FPath = Template;
-  }
-  ~TScratchFile() {
-    ::close(FHandle);
-    ::unlink(FPath.c_str());
-  }
-  const std::string& Path() const { return FPath; }
-  // A run that cannot write its input would test nothing: stop instead.
-  void Write(const uint8_t* Data, size_t Size) const {
-    if (::ftruncate(FHandle, 0) != 0) Fail("cannot empty " + FPath);
-    size_t Done = 0;
-    while (Done < Size) {
-      const ssize_t N = ::pwrite(FHandle, Data + Done, Size - Done, static_cast<off_t>(Done));
-      if (N <= 0) Fail("cannot write " + FPath);
-      Done += static_cast<size_t>(N);
-    }
-  }
-
-private:
-  [[noreturn]] static void Fail(const std::string& What) {
-    std::perror(What.c_str());
-    std::abort();
-  }
-
-  int FHandle = -1;
-  std::string FPath;
-};
 
 void LoadRecords(TEDFFile& file) {
   if (!file.Valid()) return;
@@ -68,7 +25,7 @@ void LoadRecords(TEDFFile& file) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static const TScratchFile scratch;
+  static const TScratchFile scratch("fuzz_edf_open");
   scratch.Write(data, size);
   for (const bool strict : {true, false}) {
     try {

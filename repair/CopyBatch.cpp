@@ -5,17 +5,13 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <condition_variable>
 #include <cstring>
 #include <exception>
-#include <map>
-#include <mutex>
-#include <system_error>
-#include <thread>
 
 #include "check/Finding.h"
 #include "repair/BatchReport.h"
 #include "repair/MirrorTree.h"
+#include "support/OrderedWork.h"
 
 namespace {
 
@@ -162,15 +158,8 @@ int RunCopyBatch(const TBatchOptions& O, const TBatchPlanner& Planner) {
   std::vector<TMirrorEntry> Entries = ListMirror(O.InDir, O.OutDir);
   std::erase_if(Entries, [&O](const TMirrorEntry& E) { return !InShare(E.Relative, O.ShareIndex, O.ShareCount); });
 
-  const size_t Workers = std::clamp<size_t>(Entries.size(), 1, static_cast<size_t>(std::max(O.Jobs, 1)));
-  const size_t Ahead = BatchAheadPerWorker * Workers;
+  const size_t Workers = static_cast<size_t>(std::max(O.Jobs, 1));
   TBatchProgress Progress(O, Entries.size());
-  std::mutex Lock;
-  std::condition_variable Room;
-  size_t NextToTake = 0;
-  size_t NextToPrint = 0;
-  // Results done but not yet printed: at most Ahead of them.
-  std::map<size_t, TBatchRecord> Done;
   int Status = ExitBatchDone;
   TBatchSummary Summary;
   // The first report that could not be written ends the run: no success
@@ -194,41 +183,16 @@ int RunCopyBatch(const TBatchOptions& O, const TBatchPlanner& Planner) {
     Summary.Add(R.Outcome);
   };
 
-  const auto Work = [&] {
-    for (;;) {
-      size_t I = 0;
-      {
-        std::unique_lock<std::mutex> Guard(Lock);
-        Room.wait(Guard, [&] { return Lost || NextToTake >= Entries.size() || NextToTake < NextToPrint + Ahead; });
-        if (Lost || NextToTake >= Entries.size()) return;
-        I = NextToTake++;
-      }
-      TBatchRecord R = CopyOne(Entries[I], O, Planner);
-      const std::lock_guard<std::mutex> Guard(Lock);
-      Done.emplace(I, std::move(R));
-      // Printed in list order as soon as all earlier ones are out, so the
-      // output of N workers equals that of one.
-      for (auto It = Done.find(NextToPrint); It != Done.end() && !Lost; It = Done.find(NextToPrint)) {
-        Print(It->second);
-        Done.erase(It);
-        Progress.Show(++NextToPrint);
-      }
-      Room.notify_all();
-    }
-  };
-
-  // The calling thread works too, so a run never depends on starting one;
-  // a thread the system refuses leaves the run with fewer workers.
-  std::vector<std::thread> Threads;
-  for (size_t W = 1; W < Workers; ++W) {
-    try {
-      Threads.emplace_back(Work);
-    } catch (const std::system_error&) {
-      break;
-    }
-  }
-  Work();
-  for (std::thread& T : Threads) T.join();
+  // Printed in list order as soon as all earlier ones are out, so the output
+  // of N workers equals that of one.
+  RunInOrder<TBatchRecord>(
+      Entries.size(), Workers, BatchAheadPerWorker * Workers,
+      [&](size_t I) { return CopyOne(Entries[I], O, Planner); },
+      [&](size_t I, const TBatchRecord& R) {
+        Print(R);
+        Progress.Show(I + 1);
+        return !Lost;
+      });
   Progress.Clear();
 
   if (!Lost) {

@@ -13,6 +13,7 @@
 #include <system_error>
 
 #include "check/Finding.h"
+#include "support/RecordingWalk.h"
 
 namespace fs = std::filesystem;
 
@@ -61,46 +62,6 @@ bool LiesIn(const std::vector<struct stat>& Chain, const struct stat& Folder) {
   return std::any_of(Chain.begin(), Chain.end(), [&](const struct stat& S) { return SameFolder(S, Folder); });
 }
 
-std::string Lower4(const std::string& Name) {
-  if (Name.size() < 4) return "";
-  std::string Ext = Name.substr(Name.size() - 4);
-  for (char& C : Ext)
-    if (C >= 'A' && C <= 'Z') C = static_cast<char>(C + 32);
-  return Ext;
-}
-
-bool IsRecordingName(const std::string& Name) {
-  const std::string Ext = Lower4(Name);
-  return Ext == ".edf" || Ext == ".bdf";
-}
-
-void Walk(const std::string& InDir, const std::string& OutDir, const std::string& Relative,
-          std::vector<TMirrorEntry>& Entries) {
-  const std::string Folder = MirrorPath(InDir, Relative);
-  const auto Fail = [&](const std::error_code& Ec) {
-    Entries.push_back({Relative, Folder, MirrorPath(OutDir, Relative), Ec.message()});
-  };
-  std::error_code Ec;
-  fs::directory_iterator It(Folder, Ec);
-  if (Ec) return Fail(Ec);
-  for (; It != fs::directory_iterator(); It.increment(Ec)) {
-    if (Ec) return Fail(Ec);
-    const fs::directory_entry& E = *It;
-    const std::string Name = E.path().filename().string();
-    const std::string Child = Relative.empty() ? Name : Relative + "/" + Name;
-    std::error_code TypeEc;
-    if (!E.is_symlink(TypeEc) && E.is_directory(TypeEc)) {
-      Walk(InDir, OutDir, Child, Entries);
-    } else if (IsRecordingName(Name) && !E.is_directory(TypeEc)) {
-      // The type comes with the listing: a pipe named x.edf is never opened
-      // (opening it would wait for a writer).
-      Entries.push_back({Child, MirrorPath(InDir, Child), MirrorPath(OutDir, Child),
-                         E.is_regular_file(TypeEc) ? "" : "not a regular file"});
-    }
-  }
-  if (Ec) Fail(Ec);
-}
-
 }  // namespace
 
 std::string MirrorPath(const std::string& Root, const std::string& Relative) {
@@ -136,7 +97,8 @@ bool IsUnder(const std::string& Path, const std::string& Folder) {
 
 std::vector<TMirrorEntry> ListMirror(const std::string& InDir, const std::string& OutDir) {
   std::vector<TMirrorEntry> Entries;
-  Walk(InDir, OutDir, "", Entries);
+  for (TWalkEntry& E : WalkRecordings(InDir))
+    Entries.push_back({E.Relative, MirrorPath(InDir, E.Relative), MirrorPath(OutDir, E.Relative), std::move(E.Error)});
   std::sort(Entries.begin(), Entries.end(),
             [](const TMirrorEntry& A, const TMirrorEntry& B) { return A.Relative < B.Relative; });
   // Nothing to copy is not success: a mistyped folder must not pass a batch.

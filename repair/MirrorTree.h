@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-inline constexpr const char* NoRecordingsError = "no .edf or .bdf files in this folder";
+#include "support/RecordingWalk.h"
 
 struct TMirrorEntry {
   // The path below both roots; "" for the root itself (IN_DIR that cannot

@@ -26,6 +26,12 @@ std::string Json(const std::string& S, bool Bytes = false) {
       Out += static_cast<char>(C);
     } else if (C < 32 || C == 127 || Len == 0) {
       Out += Hex("\\u%04X", C);
+    } else if ((Len == 2 && C == 0xC2 && P[I + 1] == 0x85) ||
+               (Len == 3 && C == 0xE2 && P[I + 1] == 0x80 && (P[I + 2] == 0xA8 || P[I + 2] == 0xA9))) {
+      // NEL, LINE and PARAGRAPH SEPARATOR break lines for some readers.
+      Out += Hex("\\u%04X", Len == 2 ? 0x85u : 0x2000u | (P[I + 2] & 0x3Fu));
+      I += Len;
+      continue;
     } else {
       Out.append(S, I, Len);
       I += Len;

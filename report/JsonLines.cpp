@@ -1,53 +1,80 @@
 #include "report/JsonLines.h"
 
 #include <fcntl.h>
-#include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <memory>
+#include <utility>
 #include <vector>
 
+#include "edf/uFileStream.h"
 #include "report/JsonString.h"
+#include "support/uSysUtils.h"
 
 std::string ForEachLine(const std::string& Path,
-                        const std::function<void(std::string_view Line, int64_t Number)>& OnLine) {
-  const int Fd = ::open(Path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (Fd < 0) return std::strerror(errno);
-  ::posix_fadvise(Fd, 0, 0, POSIX_FADV_SEQUENTIAL);
-  constexpr size_t kBlock = 1 << 20;
-  std::vector<char> Block(kBlock);
-  std::string Carry;  // the start of a line that continues in the next block
+                        const std::function<void(std::string_view Line, int64_t Number, bool TooLong)>& OnLine) {
+  std::unique_ptr<TFileStream> Stream;
+  try {
+    // Opened as a recording is: a pipe, a device or a folder is refused
+    // before anything is read, so /dev/zero cannot fill memory nor a FIFO
+    // wait for ever.
+    Stream = std::make_unique<TFileStream>(Path, TFileStreamMode::fmOpenRead);
+  } catch (const EFOpenError& Error) {
+    return Error.Reason();
+  }
+  ::posix_fadvise(Stream->Handle(), 0, 0, POSIX_FADV_SEQUENTIAL);
+  // Large blocks for large files; a small file needs no more than its size.
+  const int64_t BlockBytes = std::clamp<int64_t>(Stream->Size() + 1, 4096, int64_t{1} << 20);
+  std::vector<char> Block(static_cast<size_t>(BlockBytes));
+  std::string Carry;      // the start of a line that continues in the next block
+  bool Skipping = false;  // inside a line already found too long
   int64_t Number = 0;
-  std::string Error;
+  int64_t Offset = 0;
+  // The line [From, To) with Carry in front of it.
+  const auto Take = [&](const char* From, const char* To) {
+    ++Number;
+    if (Skipping || static_cast<int64_t>(Carry.size()) + (To - From) > MaxJsonLineBytes) {
+      OnLine({}, Number, true);
+    } else if (Carry.empty()) {
+      OnLine(std::string_view(From, static_cast<size_t>(To - From)), Number, false);
+    } else {
+      Carry.append(From, To);
+      OnLine(Carry, Number, false);
+    }
+    // Exchanged, not cleared: a long line's room goes back at once.
+    if (Carry.capacity() > size_t{1} << 20) (void)std::exchange(Carry, std::string());
+    Carry.clear();
+    Skipping = false;
+  };
   for (;;) {
-    const ssize_t N = ::read(Fd, Block.data(), kBlock);
-    if (N < 0 && errno == EINTR) continue;
-    if (N < 0) {
-      Error = std::strerror(errno);
+    errno = 0;
+    const int64_t N = Stream->ReadAt(Offset, Block.data(), BlockBytes);
+    if (N <= 0) {
+      if (N < 0 || Offset < Stream->Size()) return std::strerror(errno != 0 ? errno : EIO);
       break;
     }
-    if (N == 0) break;
+    Offset += N;
     const char* P = Block.data();
     const char* End = P + N;
     while (P < End) {
       const char* Eol = static_cast<const char*>(std::memchr(P, '\n', static_cast<size_t>(End - P)));
       if (!Eol) {
-        Carry.append(P, End);
+        if (!Skipping && static_cast<int64_t>(Carry.size()) + (End - P) <= MaxJsonLineBytes) {
+          Carry.append(P, End);
+        } else {
+          Skipping = true;
+          (void)std::exchange(Carry, std::string());
+        }
         break;
       }
-      if (Carry.empty()) {
-        OnLine(std::string_view(P, static_cast<size_t>(Eol - P)), ++Number);
-      } else {
-        Carry.append(P, Eol);
-        OnLine(Carry, ++Number);
-        Carry.clear();
-      }
+      Take(P, Eol);
       P = Eol + 1;
     }
   }
-  ::close(Fd);
-  if (Error.empty() && !Carry.empty()) OnLine(Carry, ++Number);
-  return Error;
+  if (Skipping || !Carry.empty()) Take(nullptr, nullptr);
+  return "";
 }
 
 char* InsituCopy(std::string& Buffer, std::string_view Line) {

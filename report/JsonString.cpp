@@ -36,6 +36,16 @@ void AppendEscaped(std::string& Out, unsigned char C) {
   Out.append(Code, sizeof Code);
 }
 
+// U+0085, U+2028 and U+2029 break lines for some readers (JavaScript before
+// ES2019, Python's splitlines, editors): escaped, so that no text of a line
+// can start another, and read back as the same characters.
+const char* LineBreakEscape(const unsigned char* P, size_t N) {
+  if (N == 2 && P[0] == 0xC2 && P[1] == 0x85) return "\\u0085";
+  if (N == 3 && P[0] == 0xE2 && P[1] == 0x80 && P[2] == 0xA8) return "\\u2028";
+  if (N == 3 && P[0] == 0xE2 && P[1] == 0x80 && P[2] == 0xA9) return "\\u2029";
+  return nullptr;
+}
+
 // True when none of the eight bytes of W needs a look of its own: each is
 // printable ASCII other than the quote, the backslash and (for a script) '<'.
 bool AllPlain(uint64_t W, TJsonEscape Escape) {
@@ -66,6 +76,8 @@ void AppendJsonLatin1(std::string& Out, std::string_view Bytes, TJsonEscape Esca
     const unsigned char C = P[i++];
     if (C < 0x80) {
       AppendEscaped(Out, C);
+    } else if (C == 0x85) {
+      Out += "\\u0085";  // NEL: a line break to some readers
     } else {
       Out += static_cast<char>(0xC0 | (C >> 6));
       Out += static_cast<char>(0x80 | (C & 0x3F));
@@ -90,7 +102,8 @@ void AppendJsonUtf8(std::string& Out, std::string_view Text, TJsonEscape Escape)
       ++i;
       continue;
     }
-    Out.append(reinterpret_cast<const char*>(P + i), N);
+    if (const char* Break = LineBreakEscape(P + i, N)) Out += Break;
+    else Out.append(reinterpret_cast<const char*>(P + i), N);
     i += N;
   }
   Out += '"';

@@ -1,7 +1,8 @@
 // JSON string literals as the JSON Lines and the report page write them.
-// Control characters use the lowercase \u00xx form and everything else from
-// U+0020 on is written as UTF-8, as the earlier Qt-built lines did, so a
-// line of one release compares equal to the same line of the next.
+// Control characters use the lowercase \u00xx form, as do the line breaks
+// U+0085, U+2028 and U+2029; everything else from U+0020 on is written as
+// UTF-8, as the earlier Qt-built lines did, so a line of one release
+// compares equal to the same line of the next.
 #pragma once
 
 #include <string>

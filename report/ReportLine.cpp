@@ -10,6 +10,7 @@
 #include "check/PrivacyRules.h"
 #include "check/Rules.h"
 #include "report/JsonLines.h"
+#include "support/uMath.h"
 
 namespace {
 
@@ -19,7 +20,7 @@ using rapidjson::SizeType;
 // and each is compared once, when it is read.
 enum class TKey : unsigned char {
   Other, File, Format, Valid, Findings, Summary, MinMax, MinMaxError, Conformance, Quality, Privacy,
-  Totals, Signals, Rule, Severity, Total, Listed, Judged, UsableShare
+  Totals, Signals, Rule, Severity, Total, Listed, Judged, UsableShare, Error
 };
 
 TKey KeyOf(std::string_view K) {
@@ -32,7 +33,8 @@ TKey KeyOf(std::string_view K) {
       {"totals", TKey::Totals},       {"signals", TKey::Signals},
       {"rule", TKey::Rule},           {"severity", TKey::Severity},
       {"total", TKey::Total},         {"listed", TKey::Listed},
-      {"judged", TKey::Judged},       {"usableShare", TKey::UsableShare}};
+      {"judged", TKey::Judged},       {"usableShare", TKey::UsableShare},
+      {"error", TKey::Error}};
   for (const auto& [Name, Key] : Known)
     if (K == Name) return Key;
   return TKey::Other;
@@ -44,8 +46,6 @@ class TLineHandler : public rapidjson::BaseReaderHandler<rapidjson::UTF8<>, TLin
 public:
   explicit TLineHandler(TReportLine& Out) : FOut(Out) {}
 
-  bool SawFile() const { return FSawFile; }
-  bool SawSummary() const { return FSawSummary; }
 
   bool StartObject() { return Open(false); }
   bool StartArray() {
@@ -58,12 +58,15 @@ public:
     FKey[FDepth] = KeyOf(K);
     if (FDepth == 1) TopKey(FKey[1]);
     // A rule id under a check's totals.
-    if (FDepth == 3 && !FIsArray[2] && FKey[2] == TKey::Totals && !FIsArray[3]) FTotalRule.assign(K);
+    if (FDepth == 3 && !FIsArray[2] && FKey[2] == TKey::Totals && !FIsArray[3]) {
+      if (!IsRuleId(K)) return false;
+      FTotalRule.assign(K);
+    }
     return true;
   }
   bool EndObject(SizeType) {
-    if (InFinding()) EndFinding();
-    if (InTotal()) EndTotal();
+    if (InFinding() && !EndFinding()) return false;
+    if (InTotal() && !EndTotal()) return false;
     if (InQualitySignal()) EndQualitySignal();
     --FDepth;
     return true;
@@ -77,6 +80,7 @@ public:
     if (FDepth == 1) {
       if (FKey[1] == TKey::File) FOut.File.assign(S, N), FSawFile = true;
       if (FKey[1] == TKey::Format) FOut.Format.assign(S, N);
+      if (FKey[1] == TKey::Error) FSawError = true;
     } else if (InFinding()) {
       if (FKey[3] == TKey::Rule) FRule.assign(S, N), FHasRule = true;
       if (FKey[3] == TKey::Severity) FSeverity.assign(S, N);
@@ -84,15 +88,23 @@ public:
     return Value();
   }
   bool Bool(bool B) {
-    if (FDepth == 1 && FKey[1] == TKey::Valid) FOut.Status = B ? TFileStatus::Valid : TFileStatus::Invalid;
+    if (FDepth == 1 && FKey[1] == TKey::Valid) {
+      FOut.Status = B ? TFileStatus::Valid : TFileStatus::Invalid;
+      FSawValid = true;
+    }
     if (InQualitySignal() && FKey[4] == TKey::Judged) FJudged = B;
     return Value();
   }
-  bool Int(int I) { return Number(I); }
-  bool Uint(unsigned U) { return Number(U); }
-  bool Int64(int64_t I) { return Number(static_cast<double>(I)); }
-  bool Uint64(uint64_t U) { return Number(static_cast<double>(U)); }
-  bool Double(double D) { return Number(D); }
+  bool Int(int I) { return Count(I); }
+  bool Uint(unsigned U) { return Count(U); }
+  bool Int64(int64_t I) { return Count(I); }
+  bool Uint64(uint64_t U) {
+    // Beyond any count a line of ours holds.
+    if (U > static_cast<uint64_t>(INT64_MAX)) return !InTotal() && Number(static_cast<double>(U));
+    return Count(static_cast<int64_t>(U));
+  }
+  // Counts are whole numbers.
+  bool Double(double D) { return !InTotal() && Number(D); }
   bool Null() { return Value(); }
   bool Default() { return Value(); }
 
@@ -101,15 +113,20 @@ public:
   void CountBeyondListed() {
     for (const auto& [Rule, Extra] : FBeyondListed) {
       if (Extra <= 0) continue;
-      FOut.Rules[Rule] += Extra;
+      FOut.Rules[Rule] = SaturatingAdd(FOut.Rules[Rule], Extra);
       std::string_view Severity;
       if (const auto It = FOut.Severities.find(Rule); It != FOut.Severities.end())
         Severity = It->second;
       else if (const TRule* R = FindRule(Rule))
         Severity = SeverityName(R->Severity);
-      Count(Severity, Extra);
+      CountSeverity(Severity, Extra);
     }
   }
+
+  // The line has the keys of a file's line: checked ("valid" and its
+  // "findings") or not read (an "error" alone).
+  bool FileShape() const { return FSawFile && !FSawSummary && (FSawValid ? FSawFindings : FSawError); }
+  bool SummaryShape() const { return FSawSummary && !FSawFile; }
 
 private:
   static constexpr int kLevels = 4;
@@ -120,6 +137,8 @@ private:
     // long before the stack runs out. Ours nest six deep at most.
     if ((FDepth == 0 && Array) || FDepth >= kMaxDepth) return false;
     ++FDepth;
+    if (FDepth == 2 && Array && FKey[1] == TKey::Findings) FSawFindings = true;
+    if (FDepth == 2 && !Array && FKey[1] == TKey::Summary) FSawSummary = true;
     if (FDepth <= kLevels) {
       FIsArray[FDepth] = Array;
       FKey[FDepth] = TKey::Other;
@@ -128,7 +147,10 @@ private:
       FHasRule = false;
       FSeverity.clear();
     }
-    if (InTotal()) FTotal = FListed = 0;
+    if (InTotal()) {
+      FTotal = FListed = 0;
+      FSawTotal = FSawListed = false;
+    }
     if (InQualitySignal()) {
       FJudged = false;
       FUsable = -1;
@@ -139,18 +161,22 @@ private:
   bool Value() const { return FDepth > 0; }
 
   void TopKey(TKey K) {
-    if (K == TKey::Summary) FSawSummary = true;
     if (K == TKey::MinMax || K == TKey::MinMaxError) FOut.Checks |= crMinMax;
     if (K == TKey::Conformance) FOut.Checks |= crConformance;
     if (K == TKey::Quality) FOut.Checks |= crQuality;
     if (K == TKey::Privacy) FOut.Checks |= crPrivacy;
   }
 
-  bool Number(double D) {
+  bool Count(int64_t N) {
     if (InTotal()) {
-      if (FKey[4] == TKey::Total) FTotal = static_cast<int64_t>(D);
-      if (FKey[4] == TKey::Listed) FListed = static_cast<int64_t>(D);
+      if (N < 0) return false;
+      if (FKey[4] == TKey::Total) FTotal = N, FSawTotal = true;
+      if (FKey[4] == TKey::Listed) FListed = N, FSawListed = true;
+      return true;
     }
+    return Number(static_cast<double>(N));
+  }
+  bool Number(double D) {
     if (InQualitySignal() && FKey[4] == TKey::UsableShare) FUsable = D;
     return Value();
   }
@@ -166,19 +192,29 @@ private:
     return FDepth == 4 && FKey[1] == TKey::Quality && FKey[2] == TKey::Signals && FIsArray[3] && !FIsArray[4];
   }
 
-  void Count(std::string_view Severity, int64_t N) {
-    if (Severity == "error") FOut.Errors += N;
-    if (Severity == "warning") FOut.Warnings += N;
+  void CountSeverity(std::string_view Severity, int64_t N) {
+    if (Severity == "error") FOut.Errors = SaturatingAdd(FOut.Errors, N);
+    if (Severity == "warning") FOut.Warnings = SaturatingAdd(FOut.Warnings, N);
   }
-  void EndFinding() {
-    if (!FHasRule) return;
+  // Every finding of ours names its rule and its severity.
+  bool EndFinding() {
+    if (!FHasRule || !IsRuleId(FRule) ||
+        (FSeverity != "error" && FSeverity != "warning" && FSeverity != "note"))
+      return false;
     // The audit's findings show that it ran, whatever else its lines hold.
     if (IsPrivacyRule(FRule)) FOut.Checks |= crPrivacy;
     ++FOut.Rules[FRule];
-    Count(FSeverity, 1);
+    CountSeverity(FSeverity, 1);
     FOut.Severities.try_emplace(FRule, FSeverity);
+    return true;
   }
-  void EndTotal() { FBeyondListed[FTotalRule] += FTotal - FListed; }
+  // A total counts every finding of its rule, the listed ones among them.
+  bool EndTotal() {
+    if (!FSawTotal || !FSawListed || FListed > FTotal) return false;
+    int64_t& Beyond = FBeyondListed[FTotalRule];
+    Beyond = SaturatingAdd(Beyond, FTotal - FListed);
+    return true;
+  }
   void EndQualitySignal() {
     if (FJudged && FUsable >= 0 && (FOut.LowestUsable < 0 || FUsable < FOut.LowestUsable)) FOut.LowestUsable = FUsable;
   }
@@ -189,12 +225,17 @@ private:
   std::array<bool, kLevels + 1> FIsArray{};
   bool FSawFile = false;
   bool FSawSummary = false;
+  bool FSawValid = false;
+  bool FSawFindings = false;
+  bool FSawError = false;
   std::string FRule;
   bool FHasRule = false;
   std::string FSeverity;
   std::string FTotalRule;
   int64_t FTotal = 0;
   int64_t FListed = 0;
+  bool FSawTotal = false;
+  bool FSawListed = false;
   bool FJudged = false;
   double FUsable = -1;
   std::map<std::string, int64_t> FBeyondListed;
@@ -212,11 +253,32 @@ bool ReadReportLine(std::string_view Line, TReportLine& Out) {
   rapidjson::Reader Reader;
   constexpr unsigned Flags = rapidjson::kParseInsituFlag;
   if (Reader.Parse<Flags>(In, Handler).IsError()) return false;
-  if (Handler.SawSummary()) {
+  if (Handler.SummaryShape()) {
     Out.Kind = TReportLineKind::Summary;
     return true;
   }
-  if (!Handler.SawFile()) return false;
+  if (!Handler.FileShape()) return false;
   Handler.CountBeyondListed();
   return true;
+}
+
+bool IsRuleId(std::string_view Id) {
+  // Dotted lower-case words, as the registry names its rules: nothing that
+  // could break a printed line or the page's rule filter.
+  if (Id.empty() || Id.size() > MaxRuleIdBytes) return false;
+  bool WordStart = true;
+  int Words = 1;
+  for (const char C : Id) {
+    const bool Letter = C >= 'a' && C <= 'z';
+    const bool Digit = C >= '0' && C <= '9';
+    if (C == '.' && !WordStart) {
+      WordStart = true;
+      ++Words;
+    } else if (Letter || (Digit && !WordStart)) {
+      WordStart = false;
+    } else {
+      return false;
+    }
+  }
+  return !WordStart && Words >= 2;
 }

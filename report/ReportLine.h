@@ -38,6 +38,15 @@ struct TReportLine {
   double LowestUsable = -1;
 };
 
-// False when Line is not a JSON object of a file (checked or not read) or
-// of a summary; Out is then unspecified.
+// False when Line is not a JSON object of a file (checked: "file", "valid"
+// and "findings"; not read: "file" and "error") or of a summary, or when a
+// rule id in it is not one (IsRuleId), a finding has no rule or severity, or
+// a total is no whole count; Out is then unspecified.
 bool ReadReportLine(std::string_view Line, TReportLine& Out);
+
+// The longest rule id read; the registry's are far shorter.
+inline constexpr size_t MaxRuleIdBytes = 100;
+// True when Id is written as the registry writes rule ids: words of
+// lower-case letters and digits, each starting with a letter, joined by dots,
+// two words at least ("edfplus.tal.onset").
+bool IsRuleId(std::string_view Id);

@@ -17,10 +17,11 @@ public:
     int64_t Files = 0;
   };
 
-  // One file: its status and, per rule id, how many findings it gave.
+  // One file: its status and, per rule id, how many findings it gave. Every
+  // count stops at the largest int64_t instead of wrapping round.
   void Add(TFileStatus Status, const std::map<std::string, int64_t>& Rules);
 
-  int64_t Files() const { return FValid + FInvalid + FUnread; }
+  int64_t Files() const;
   int64_t Valid() const { return FValid; }
   int64_t Invalid() const { return FInvalid; }
   int64_t Unread() const { return FUnread; }

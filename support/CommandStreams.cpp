@@ -42,7 +42,11 @@ bool TStdoutReport::Print(const std::string& Text) {
   if (FError != 0) return false;
   errno = 0;
   const bool Written = std::fwrite(Text.data(), 1, Text.size(), stdout) == Text.size();
-  if (std::fflush(stdout) == 0 && Written) return true;
+  return Wrote(std::fflush(stdout) == 0 && Written);
+}
+
+bool TStdoutReport::Wrote(bool Written) {
+  if (Written || FError != 0) return Written && FError == 0;
   FError = errno != 0 ? errno : EIO;
   return false;
 }

@@ -30,6 +30,9 @@ class TStdoutReport {
 public:
   TStdoutReport(std::string Program, int LostStatus) : FProgram(std::move(Program)), FLostStatus(LostStatus) {}
   bool Print(const std::string& Text);
+  // The same for a write made elsewhere (a progress bar wiped first): its
+  // result, with errno as the write left it.
+  bool Wrote(bool Written);
   bool Lost() const { return FError != 0; }
   // Says that the report was lost, with what was done nonetheless (Done is
   // appended to the sentence), and returns LostStatus.

@@ -9,6 +9,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <string>
 #include <vector>
@@ -19,12 +20,16 @@
 #include "RunCli.h"
 #include "cli/CheckCommand.h"
 #include "cli/Progress.h"
+#include "check/Conformance.h"
+#include "check/PrivacyAudit.h"
+#include "edf/uEDF.h"
 #include "testkit/EdfBytes.h"
 #include "testkit/PlusBytes.h"
 
 using clitest::ShellQuote;
 using testing::HasSubstr;
 using testkit::EdfBytes;
+using testkit::PlusBytes;
 using testkit::TempDir;
 
 namespace {
@@ -63,6 +68,19 @@ void ValidFile(const TempDir& Dir) { testkit::WriteFileBytes(Dir.File("ok.edf"),
 void CommaDuration(const TempDir& Dir) {
   testkit::WriteFileBytes(Dir.File("comma.edf"),
                           With(EdfBytes::Valid(1, 10, 1), [](EdfBytes& E) { E.General[8] = "1,5"; }).Bytes());
+}
+
+// r.jsonl holding Text: lines for --summarize.
+std::function<void(const TempDir&)> Lines(std::string Text) {
+  return [Text](const TempDir& Dir) { testkit::WriteFileBytes(Dir.File("r.jsonl"), Text); };
+}
+constexpr const char* kOkLine = R"({"file":"ok.edf","valid":true,"findings":[]})" "\n";
+constexpr const char* kHugeTotal =
+    R"({"file":"x.edf","valid":false,"findings":[],)"
+    R"("conformance":{"totals":{"edfplus.tal.onset":{"listed":0,"total":9223372036854775807}}}})" "\n";
+
+void UnicodeBreaksInAName(const TempDir& Dir) {
+  testkit::WriteFileBytes(Dir.File("a\u2028b\u0085c\u2029.edf"), EdfBytes::Valid(1, 10, 1).Bytes());
 }
 
 const std::vector<TRow>& Rows() {
@@ -116,6 +134,30 @@ const std::vector<TRow>& Rows() {
       {"NameThatIsNotUtf8InJson",
        [](const TempDir& Dir) { testkit::WriteFileBytes(Dir.File("n\xFFx.edf"), EdfBytes::Valid(1, 10, 1).Bytes()); },
        "cd $D && $V --json n*.edf", 0, "", "\"file\":\"n\\\\xFFx.edf\",\"fileEscaped\":true,"},
+      // --summarize: the path rules of the check, and only lines of ours.
+      {"SummarizeAFifo", [](const TempDir& Dir) { mkfifo(Dir.File("p.jsonl").c_str(), 0600); },
+       "$V --summarize $D/p.jsonl", 2, "p.jsonl': not a regular file", "summary: 0 files"},
+      {"SummarizeDevZero", ValidFile, "$V --summarize /dev/zero --html $D/p.html", 2,
+       "cannot read '/dev/zero': not a regular file", "summary: 0 files"},
+      {"SummarizeAFolder", ValidFile, "$V --summarize $D", 2, "': Is a directory", "summary: 0 files"},
+      {"SummarizeAnEmptyFile", Lines(""), "$V --summarize $D/r.jsonl", 2,
+       "r.jsonl': no line of vellicor-check --json in it", "summary: 0 files"},
+      {"SummarizeARuleIdWithANewline",
+       Lines(std::string(kOkLine) +
+             R"({"file":"a.edf","valid":false,"findings":[{"rule":"x\nsummary: 9 files","severity":"error"}]})"),
+       "$V --summarize $D/r.jsonl", 2, "r.jsonl:2: not a line of vellicor-check --json",
+       "summary: 1 files: 1 valid, 0 invalid, 0 not read\n"},
+      {"SummarizeTotalsBeyondInt64Saturate", Lines(std::string(kHugeTotal) + kHugeTotal), "$V --summarize $D/r.jsonl", 1,
+       "", "[edfplus.tal.onset] 9223372036854775807 findings in 2 files"},
+      {"SummarizeALineOfAnotherProgram", Lines(std::string(kOkLine) + R"({"file":"pkg","version":"1.0"})"),
+       "$V --summarize $D/r.jsonl --html $D/p.html", 2, "r.jsonl:2: not a line of vellicor-check --json",
+       "summary: 1 files"},
+      // Unicode line breaks in a name are escaped, and read back as they were.
+      {"UnicodeLineBreaksInJson", UnicodeBreaksInAName, "cd $D && $V --json a*.edf", 0, "",
+       "\"file\":\"a\\u2028b\\u0085c\\u2029.edf\""},
+      {"UnicodeLineBreaksReadBack", UnicodeBreaksInAName,
+       "cd $D && $V --json a*.edf >r.jsonl && $V --summarize r.jsonl --html p.html && grep -o 'data-file=\"[^\"]*\"' p.html",
+       0, "", "0 not read\n" "data-file=\"a\u2028b\u0085c\u2029.edf\""},
   };
   return R;
 }
@@ -163,7 +205,7 @@ TEST(HostileInputs, ThreadsThatCannotStartLeaveTheRunToTheOnesThatDid) {
   TempDir Dir;
   std::vector<std::string> Paths;
   for (int i = 0; i < 8; ++i) {
-    Paths.push_back(Dir.File("t" + std::to_string(i) + ".edf"));
+    Paths.push_back(Dir.File('t' + std::to_string(i) + ".edf"));
     testkit::WriteFileBytes(Paths.back(), EdfBytes::Valid(1 + i % 2, 20, 2).Bytes());
   }
   const auto Run = [&](int Jobs, int Startable) {
@@ -188,25 +230,42 @@ TEST(HostileInputs, ThreadsThatCannotStartLeaveTheRunToTheOnesThatDid) {
   EXPECT_EQ(Run(200, 2), One);  // some threads only
 }
 
-// The peak memory of a child process, in KiB.
-long PeakKiB(const std::vector<std::string>& Args) {
+struct TChild {
+  int Exit = -1;
+  long PeakKiB = 0;
+  std::string Out;
+  std::string Err;
+};
+
+// Runs Body in a child process with standard output to OutFile and standard
+// error beside it: its exit status (Body's result), peak memory and output.
+TChild RunChild(const std::function<int()>& Body, const std::string& OutFile = "/dev/null") {
+  const bool Kept = OutFile != "/dev/null";
   const pid_t Pid = fork();
   if (Pid == 0) {
-    std::vector<char*> Argv;
-    for (const std::string& A : Args) Argv.push_back(const_cast<char*>(A.c_str()));
-    Argv.push_back(nullptr);
-    const int Null = open("/dev/null", O_WRONLY);
-    dup2(Null, STDOUT_FILENO);
-    execv(Argv[0], Argv.data());
-    _exit(127);
+    dup2(open(OutFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), STDOUT_FILENO);
+    if (Kept) dup2(open((OutFile + ".err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), STDERR_FILENO);
+    _exit(Body());
   }
   int Status = 0;
   rusage Usage{};
   wait4(Pid, &Status, 0, &Usage);
-  return Usage.ru_maxrss;
+  return {WIFEXITED(Status) ? WEXITSTATUS(Status) : -1, Usage.ru_maxrss,
+          Kept ? testkit::ReadFileBytes(OutFile) : "", Kept ? testkit::ReadFileBytes(OutFile + ".err") : ""};
 }
 
-TEST(HostileInputs, JsonOverManyFilesKeepsMemoryFlat) {
+// A child's body that runs Args (the program first).
+std::function<int()> ExecBody(std::vector<std::string> Args) {
+  return [Args] {
+    std::vector<char*> Argv;
+    for (const std::string& A : Args) Argv.push_back(const_cast<char*>(A.c_str()));
+    Argv.push_back(nullptr);
+    execv(Argv[0], Argv.data());
+    return 127;
+  };
+}
+
+TEST(HostileInputs, JsonOverManyFilesKeepsMemoryFlatWithOneJobOrTwoBehindASlowFile) {
 #if defined(__SANITIZE_ADDRESS__)
   GTEST_SKIP() << "memory figures mean nothing under AddressSanitizer";
 #endif
@@ -218,11 +277,107 @@ TEST(HostileInputs, JsonOverManyFilesKeepsMemoryFlat) {
     if (i < 300) testkit::WriteFileBytes(Dir.File("few/f" + std::to_string(i) + ".edf"), Bytes);
     testkit::WriteFileBytes(Dir.File("many/f" + std::to_string(i) + ".edf"), Bytes);
   }
-  const long Few = PeakKiB({VELLICOR_CHECK_EXE, "--json", "-r", Dir.File("few")});
-  const long Many = PeakKiB({VELLICOR_CHECK_EXE, "--json", "-r", Dir.File("many")});
-  // Ten times the files, about 3 KB of JSON each: growth with the output
-  // would add more than 8 MB.
-  EXPECT_LT(Many - Few, 4 * 1024) << Few << " KiB for 300 files, " << Many << " KiB for 3000";
+  // With two jobs, a slow file at the head of the list: the other worker
+  // waits for it instead of piling up reports (600 MB of holes: long to
+  // scan, nothing on disk).
+  const PlusBytes Slow = PlusBytes::Valid(6000000);
+  testkit::WriteFileBytes(Dir.File("slow.edf"), Slow.Header.HeaderBytes());
+  std::filesystem::resize_file(Dir.File("slow.edf"), Slow.HeaderSize() + Slow.Records * Slow.RecordBytes());
+  const struct {
+    std::vector<std::string> Options;
+    int Exit;
+    size_t Lines;  // beyond the folder's files
+  } Rows[] = {{{}, 0, 0}, {{"--conformance", "-j", "2", Dir.File("slow.edf")}, 1, 1}};
+  for (const auto& R : Rows) {
+    const auto Run = [&](const std::string& Folder, size_t Files) {
+      std::vector<std::string> Args = {VELLICOR_CHECK_EXE, "--json"};
+      Args.insert(Args.end(), R.Options.begin(), R.Options.end());
+      Args.insert(Args.end(), {"-r", Dir.File(Folder)});
+      const TChild C = RunChild(ExecBody(Args), Dir.File("out.jsonl"));
+      EXPECT_EQ(C.Exit, R.Exit);
+      EXPECT_EQ(clitest::SplitLines(C.Out).size(), Files + R.Lines);
+      return C.PeakKiB;
+    };
+    const long Few = Run("few", 300);
+    const long Many = Run("many", 3000);
+    // Ten times the files, about 3 KB of JSON each: growth with the output
+    // would add more than 8 MB.
+    EXPECT_LT(Many - Few, 4 * 1024) << Few << " KiB for 300 files, " << Many << " KiB for 3000";
+  }
+}
+
+// A header may announce records of hundreds of MB in a file of one KB:
+// every record pass, mapped or read, sizes its buffer by what the file holds.
+TEST(HostileInputs, RecordBuffersAreBoundedByTheBytesTheFileHolds) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "memory figures mean nothing under AddressSanitizer";
+#endif
+  TempDir Dir;
+  const auto Write = [&](const std::string& Name, bool Bdf, const std::string& Samples) {
+    PlusBytes P = PlusBytes::Valid(1, Bdf);
+    P.Header.Signals[0][sfNrSamples] = Samples;
+    P.Header.General[1] = "MCH-0234567 F 02-MAY-1951 Haagse_Harry";  // a name for the audit to look for
+    testkit::WriteFileBytes(Dir.File(Name), P.Header.HeaderBytes() + std::string(256, '\0'));
+  };
+  Write("huge.edf", false, "40000000");  // records of 80 MB
+  Write("huge.bdf", true, "67108824");   // the most a BDF record may hold: 201 MB
+  Write("small.edf", false, "10");
+  Write("small.bdf", true, "10");
+  const auto Opened = [](const std::string& Path, const std::function<void(const TEDFFile&)>& Pass) {
+    return [Path, Pass] {
+      TEDFFile F;
+      F.SetFileName(Path);
+      F.SetReadOnly(true);
+      F.SetActive(true);
+      Pass(F);
+      return 0;
+    };
+  };
+  const struct {
+    const char* Name;
+    std::function<std::function<int()>(const std::string& Path)> Pass;
+    int Exit;
+  } Rows[] = {
+      {"vellicor-check --conformance",
+       [](const std::string& Path) { return ExecBody({VELLICOR_CHECK_EXE, "--conformance", Path}); }, 1},
+      {"conformance, read", [&](const std::string& Path) { return Opened(Path, [](auto& F) { CheckConformance(F); }); }, 0},
+      {"privacy, read", [&](const std::string& Path) { return Opened(Path, [](auto& F) { AuditPrivacy(F, {}); }); }, 0},
+  };
+  for (const auto& R : Rows) {
+    for (const char* Format : {"edf", "bdf"}) {
+      const std::string Out = Dir.File("out.txt");
+      const TChild Small = RunChild(R.Pass(Dir.File(std::string("small.") + Format)));
+      const TChild Huge = RunChild(R.Pass(Dir.File(std::string("huge.") + Format)), Out);
+      EXPECT_EQ(Huge.Exit, R.Exit) << R.Name << " " << Format;
+      EXPECT_LT(Huge.PeakKiB - Small.PeakKiB, 16 * 1024) << R.Name << " " << Format << ": " << Small.PeakKiB
+                                                          << " KiB for a small record, " << Huge.PeakKiB << " KiB";
+      if (R.Exit != 0) {
+        EXPECT_THAT(Huge.Out, HasSubstr("the file ends at byte 1280, in data record 1")) << R.Name;
+      }
+    }
+  }
+}
+
+// A line of 100 MB (once 1.2 GB of memory) is refused with its place, and
+// never held whole, by the summary and the page alike.
+TEST(HostileInputs, SummarizeRefusesAnOverlongLineWithoutHoldingIt) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "memory figures mean nothing under AddressSanitizer";
+#endif
+  TempDir Dir;
+  {
+    std::ofstream Out(Dir.File("long.jsonl"), std::ios::binary);
+    Out << R"({"file":"x.edf","error":")" << std::string(100 << 20, 'a') << "\"}\n" << kOkLine;
+  }
+  for (const std::vector<std::string>& Page : {std::vector<std::string>{}, {"--html", Dir.File("p.html")}}) {
+    std::vector<std::string> Args = {VELLICOR_CHECK_EXE, "--summarize", Dir.File("long.jsonl")};
+    Args.insert(Args.end(), Page.begin(), Page.end());
+    const TChild C = RunChild(ExecBody(Args), Dir.File("out.txt"));
+    EXPECT_EQ(C.Exit, 2);
+    EXPECT_THAT(C.Err, HasSubstr("long.jsonl:1: a line longer than 64 MiB is not a line of vellicor-check --json"));
+    EXPECT_THAT(C.Out, HasSubstr("summary: 1 files: 1 valid"));
+    EXPECT_LT(C.PeakKiB, 160 * 1024) << Page.size();
+  }
 }
 
 TEST(HostileInputs, AnInterruptWipesTheProgressBarFirst) {

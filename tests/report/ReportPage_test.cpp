@@ -7,12 +7,14 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "PageRun.h"
 #include "cli/RunCli.h"
+#include "check/Rules.h"
 #include "report/ReportLine.h"
 
 using clitest::RunCli;
@@ -145,7 +147,30 @@ TEST(ReportPage, LineReadingCountsFindingsBeyondThoseListedAndTheWeakestSignal) 
        true, TReportLineKind::File, TFileStatus::Valid, {}, 0, 0, 0.5, crQuality},
       {R"({"file":"p","valid":true,"findings":[{"rule":"privacy.patient.name","severity":"warning"}]})", true,
        TReportLineKind::File, TFileStatus::Valid, {{"privacy.patient.name", 1}}, 0, 1, -1, crPrivacy},
+      // Counts stop at the largest int64_t instead of wrapping round.
+      {R"({"file":"s","valid":false,"findings":[],"conformance":{"totals":{"a.b":{"listed":0,)"
+       R"("total":9223372036854775807}}},"quality":{"totals":{"a.b":{"listed":0,"total":5}}}})",
+       true, TReportLineKind::File, TFileStatus::Invalid, {{"a.b", INT64_MAX}}, 0, 0, -1, crConformance | crQuality},
       {R"({"valid":true})", false, {}, {}, {}, 0, 0, -1, 0},
+      // Lines of other programs, and rule ids or counts no line of ours holds.
+      {R"({"file":"pkg","version":"1.0"})", false, {}, {}, {}, 0, 0, -1, 0},
+      {R"({"file":"x","valid":true})", false, {}, {}, {}, 0, 0, -1, 0},
+      {R"({"summary":"x"})", false, {}, {}, {}, 0, 0, -1, 0},
+      {R"({"summary":{},"file":"x","error":"e"})", false, {}, {}, {}, 0, 0, -1, 0},
+      {R"({"file":"x","valid":true,"findings":[{"rule":"a.b
+summary: 9 files","severity":"error"}]})", false, {}, {},
+       {}, 0, 0, -1, 0},
+      {R"({"file":"x","valid":true,"findings":[{"rule":"A.b","severity":"error"}]})", false, {}, {}, {}, 0, 0, -1, 0},
+      {R"({"file":"x","valid":true,"findings":[{"rule":"a.b"}]})", false, {}, {}, {}, 0, 0, -1, 0},
+      {R"({"file":"x","valid":true,"findings":[{"severity":"error"}]})", false, {}, {}, {}, 0, 0, -1, 0},
+      {R"({"file":"x","valid":true,"findings":[],"c":{"totals":{"a b":{"listed":0,"total":1}}}})", false, {}, {}, {}, 0,
+       0, -1, 0},
+      {R"({"file":"x","valid":true,"findings":[],"c":{"totals":{"a.b":{"listed":2,"total":1}}}})", false, {}, {}, {}, 0,
+       0, -1, 0},
+      {R"({"file":"x","valid":true,"findings":[],"c":{"totals":{"a.b":{"listed":0,"total":1.5}}}})", false, {}, {}, {},
+       0, 0, -1, 0},
+      {R"({"file":"x","valid":true,"findings":[],"c":{"totals":{"a.b":{"listed":0,"total":9223372036854775808}}}})",
+       false, {}, {}, {}, 0, 0, -1, 0},
       {R"(["file"])", false, {}, {}, {}, 0, 0, -1, 0},
       {"{\"file\":\"\xFF\"}", false, {}, {}, {}, 0, 0, -1, 0},
       // A NUL would end the reading early; nesting without end would end the stack.
@@ -153,6 +178,8 @@ TEST(ReportPage, LineReadingCountsFindingsBeyondThoseListedAndTheWeakestSignal) 
       {"{\"file\":\"x\",\"a\":" + std::string(100000, '[') + std::string(100000, ']') + "}", false, {}, {}, {}, 0, 0, -1,
        0},
   };
+  // The syntax of rule ids is the registry's.
+  for (const TRule& R : Rules()) EXPECT_TRUE(IsRuleId(R.Id)) << R.Id;
   for (const auto& R : Rows) {
     TReportLine L;
     ASSERT_EQ(ReadReportLine(R.Line, L), R.Ok) << R.Line;
