@@ -142,13 +142,23 @@
     th.querySelector('button').addEventListener('click', () => sortBy(th));
 
   // ---- details ----
+  // As the text report says it: "data record 3, signal 2 (EEG)"; a header
+  // field's name after its place.
   function whereText(w, f) {
     if (!w) return '';
-    const parts = [w.kind];
-    if (w.record !== undefined) parts.push('data record ' + w.record);
-    if (w.signal !== undefined) {
+    const signal = () => {
       const s = (f.signals || [])[w.signal - 1];
-      parts.push('signal ' + w.signal + (s ? ' (' + s.label + ')' : ''));
+      return 'signal ' + w.signal + (s ? ' (' + s.label + ')' : '');
+    };
+    const parts = [];
+    if (w.kind === 'data record' || w.kind === 'annotation') {
+      parts.push((w.kind === 'annotation' ? 'annotation, ' : '') + 'data record' +
+                 (w.record !== undefined ? ' ' + w.record : ''));
+      if (w.signal !== undefined) parts.push(signal());
+    } else if (w.kind === 'signal header' && w.signal !== undefined) {
+      parts.push(signal());
+    } else {
+      parts.push(w.kind);
     }
     if (w.field !== undefined) parts.push(w.field);
     return parts.join(', ');
