@@ -21,6 +21,8 @@ if [ -e "$build/cli/vellicor-check" ]; then executable bin/vellicor-check; fi
 if [ -e "$build/repair/vellicor-repair" ]; then executable bin/vellicor-repair; fi
 if [ -e "$build/anonymize/vellicor-anonymize" ]; then executable bin/vellicor-anonymize; fi
 
+present share/doc/Vellicor/LICENSE
+
 desktop=share/applications/vellicor.desktop
 present "$desktop"
 line "$desktop" "[Desktop Entry]"
